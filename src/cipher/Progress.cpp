@@ -10,7 +10,9 @@ TMessageHandler& Handler() {
 }
 } // namespace
 
-void SetMessageHandler(TMessageHandler handler) { Handler() = std::move(handler); }
+void SetMessageHandler(TMessageHandler handler) {
+    Handler() = std::move(handler);
+}
 
 void ShowMessageText(const std::string& text) {
     if (Handler()) {

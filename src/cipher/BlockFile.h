@@ -1,0 +1,63 @@
+#pragma once
+// Buffered block file reader and writer: the file operations read and write one byte at a
+// time, and this record turns those calls into reads and writes of whole 10240-byte blocks.
+// Opening problems are told to the user through the message handler and reported as false;
+// failures the system reports on a read, write or close raise EInOutError.
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include <sys/stat.h>
+
+constexpr int32_t BlockSize = 10240;
+
+inline constexpr const char* CantOpenMessage = "! Can't open input file ";
+inline constexpr const char* WriteErrorMessage = "! Error writing output file";
+
+struct TBlockFile {
+    // Size of the file opened for reading. 64 bits, so that files of 2 GiB and more are
+    // measured correctly.
+    int64_t Size = 0;
+    int InFile = -1;
+    int OutFile = -1;
+    // The buffers are 1-based in the counters' terms: InBuf[InPos - 1] is the byte last taken.
+    std::array<uint8_t, BlockSize> InBuf;
+    std::array<uint8_t, BlockSize> OutBuf;
+    int32_t InPos = 0;
+    int32_t InCount = 0;
+    int32_t OutCount = 0;
+    int32_t OutLimit = 0;
+    // Set when a block write completed short: the owner must not report success then.
+    bool WriteFailed = false;
+    bool InIsStdin = false;
+    bool OutIsStdout = false;
+};
+
+enum class TOpenWriteMode {
+    Truncate, // create the file, or empty it if it exists
+    InPlace,  // open an existing file for overwriting, keeping its blocks
+};
+
+void ShowIOError(const std::string& msg);
+
+[[nodiscard]] bool OpenRead(TBlockFile& rec, const std::string& name);
+void ReadBlock(TBlockFile& rec);
+uint8_t ReadByte(TBlockFile& rec);
+void CloseRead(TBlockFile& rec);
+
+// notSameAs: when given, a target that turns out to be that very file (the same path, a hard
+// link or a symbolic link to it) is refused like a file that cannot be opened, before it is
+// emptied.
+[[nodiscard]] bool OpenWrite(TBlockFile& rec, const std::string& name,
+                             TOpenWriteMode mode = TOpenWriteMode::Truncate,
+                             const struct stat* notSameAs = nullptr);
+void WriteBlock(TBlockFile& rec);
+void WriteByte(TBlockFile& rec, uint8_t b);
+// The same as calling WriteByte for each byte, blocks written at the same moments.
+void WriteBytes(TBlockFile& rec, std::span<const uint8_t> bytes);
+void CloseWrite(TBlockFile& rec);
+
+// Makes sure the bytes written to a file have reached the device. Raises EInOutError.
+void FlushToDevice(const std::string& name);

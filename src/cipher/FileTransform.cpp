@@ -1,0 +1,363 @@
+#include "FileTransform.h"
+
+#include "BlockFile.h"
+#include "Errors.h"
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <csetjmp>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// For each (feed, generator byte) pair: the low byte is what the mask adds to the chain-free
+// part (the generator byte when either is prime, else gcd + generator byte), the high byte is
+// 0xFF when the chain byte must be added. So the mask is lo + (chain & hi) with no branch.
+struct TMaskTable {
+    std::array<uint16_t, 65536> Entry;
+    TMaskTable() {
+        if (!PrimeTable[2])
+            BuildPrimeTable();
+        for (unsigned feed = 0; feed < 256; ++feed)
+            for (unsigned g = 0; g < 256; ++g) {
+                const auto f = static_cast<uint8_t>(feed);
+                const auto gb = static_cast<uint8_t>(g);
+                uint16_t e;
+                if (IsPrime(f) || IsPrime(gb))
+                    e = static_cast<uint16_t>(gb | 0xFF00);
+                else
+                    e = static_cast<uint8_t>(ByteGcd(f, gb) + gb);
+                Entry[feed << 8 | g] = e;
+            }
+    }
+};
+
+const TMaskTable& MaskTable() {
+    static const TMaskTable table;
+    return table;
+}
+
+inline uint8_t Mask(const uint16_t* table, uint8_t feed, uint8_t g, uint8_t chain) {
+    const uint16_t t = table[static_cast<unsigned>(feed) << 8 | g];
+    return static_cast<uint8_t>(t + (chain & (t >> 8)));
+}
+
+// ---- reading the mapped source safely ---------------------------------------------------
+// A source that another program truncates while it is read makes the mapping fault
+// (SIGBUS). The transform of each block runs under a guard that turns that fault into an
+// error instead of a crash.
+
+thread_local sigjmp_buf* tBusGuard = nullptr;
+
+void BusHandler(int sig, siginfo_t*, void*) {
+    if (tBusGuard)
+        siglongjmp(*tBusGuard, 1);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+class TBusGuardScope {
+public:
+    TBusGuardScope() {
+        struct sigaction sa {};
+        sa.sa_sigaction = BusHandler;
+        sa.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(SIGBUS, &sa, &Old);
+    }
+    ~TBusGuardScope() { ::sigaction(SIGBUS, &Old, nullptr); }
+    TBusGuardScope(const TBusGuardScope&) = delete;
+    TBusGuardScope& operator=(const TBusGuardScope&) = delete;
+
+private:
+    struct sigaction Old {};
+};
+
+using TBufferFn = void (*)(TTransformState&, const uint8_t*, uint8_t*, std::size_t);
+
+// No object with a destructor lives in this frame, so leaving it through siglongjmp is sound.
+bool GuardedTransform(TBufferFn fn, TTransformState& state, const uint8_t* in, uint8_t* out,
+                      std::size_t n) {
+    sigjmp_buf env;
+    // The handler runs with SA_NODEFER, so no signal mask needs restoring: saving it would
+    // cost a system call for every block.
+    if (sigsetjmp(env, 0) != 0) {
+        tBusGuard = nullptr;
+        return false;
+    }
+    tBusGuard = &env;
+    fn(state, in, out, n);
+    tBusGuard = nullptr;
+    return true;
+}
+
+// ---- the mapped source ---------------------------------------------------------------------
+
+class TMappedSource {
+public:
+    explicit TMappedSource(const std::string& path) {
+        struct stat st {};
+        // A folder is not a file, as the existence test of the program's home platform says.
+        if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+            throw Exception("File does not exist.");
+        if (!S_ISREG(st.st_mode))
+            throw Exception("'" + path + "' is not a regular file: only ordinary files can be " +
+                            "encrypted or decrypted.");
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat fst {};
+        if (fd < 0 || ::fstat(fd, &fst) != 0 || fst.st_size <= 0 || !S_ISREG(fst.st_mode)) {
+            if (fd >= 0)
+                ::close(fd);
+            // An empty file cannot be mapped, nor can one that cannot be opened.
+            throw Exception("Failed to create file mapping.");
+        }
+        Stat = fst;
+        Size = fst.st_size;
+        void* view = ::mmap(nullptr, static_cast<size_t>(Size), PROT_READ, MAP_SHARED, fd, 0);
+        ::close(fd); // the mapping keeps the file open
+        if (view == MAP_FAILED)
+            throw Exception("Failed to map view of file.");
+        Data = static_cast<const uint8_t*>(view);
+        // The source is read once, in order: the kernel may read ahead and drop behind.
+        ::madvise(view, static_cast<size_t>(Size), MADV_SEQUENTIAL);
+    }
+    ~TMappedSource() { ::munmap(const_cast<uint8_t*>(Data), static_cast<size_t>(Size)); }
+    TMappedSource(const TMappedSource&) = delete;
+    TMappedSource& operator=(const TMappedSource&) = delete;
+
+    // Lets go of the pages before offset, so that memory stays flat however large the file.
+    void Release(int64_t offset) {
+        const int64_t page = ::sysconf(_SC_PAGESIZE);
+        const int64_t end = offset / page * page;
+        if (end > Released) {
+            ::madvise(const_cast<uint8_t*>(Data) + Released, static_cast<size_t>(end - Released),
+                      MADV_DONTNEED);
+            Released = end;
+        }
+    }
+
+    const uint8_t* Data = nullptr;
+    int64_t Size = 0;
+    int64_t Released = 0;
+    struct stat Stat {};
+};
+
+class TProgressWriter {
+public:
+    TProgressWriter(TProgressReceiver* receiver, int64_t size)
+        : Receiver(receiver), Shift(ProgressShift(size)) {}
+    void Min(int32_t v) {
+        if (Receiver)
+            Receiver->SetMinValue(v);
+    }
+    void Max(int64_t v) {
+        if (Receiver)
+            Receiver->SetMaxValue(static_cast<int32_t>(v >> Shift));
+    }
+    void Position(int64_t v) {
+        if (Receiver)
+            Receiver->SetProgress(static_cast<int32_t>(v >> Shift));
+    }
+
+private:
+    TProgressReceiver* Receiver;
+    int Shift;
+};
+
+// Closes whatever the record still holds open when an operation ends by an error.
+class TFileCloser {
+public:
+    explicit TFileCloser(TBlockFile& rec) : Rec(rec) {}
+    ~TFileCloser() {
+        if (Rec.OutFile >= 0 && !Rec.OutIsStdout)
+            ::close(Rec.OutFile);
+        if (Rec.InFile >= 0 && !Rec.InIsStdin)
+            ::close(Rec.InFile);
+    }
+    TFileCloser(const TFileCloser&) = delete;
+    TFileCloser& operator=(const TFileCloser&) = delete;
+
+private:
+    TBlockFile& Rec;
+};
+
+// The generator state is overwritten however the run ends.
+struct TWipedTransform : TTransformState {
+    TWipedTransform() = default;
+    TWipedTransform(const TWipedTransform&) = delete;
+    TWipedTransform& operator=(const TWipedTransform&) = delete;
+    ~TWipedTransform() { CipherWipe(Cipher); }
+};
+
+// How often the consumed part of the mapping is given back.
+constexpr int64_t ReleaseEvery = 8 << 20;
+
+// Steps 10 to 15 of both directions: run every source byte through the transform, writing
+// the results, with a progress write after byte 0, 10240, 20480, ...
+void TransformMapped(TMappedSource& src, TBlockFile& writer, std::span<const uint8_t> keyBytes,
+                     bool encrypt, TProgressWriter& progress) {
+    TWipedTransform state;
+    TransformInit(state, keyBytes);
+    const TBufferFn fn = encrypt ? EncryptBuffer : DecryptBuffer;
+    std::array<uint8_t, BlockSize> out;
+    int64_t done = 0;
+    bool faulted = false;
+    {
+        TBusGuardScope guard;
+        while (done < src.Size) {
+            // The first chunk is byte 0 alone, then chunks end at each multiple of the block.
+            const int64_t end = done == 0 ? 1 : std::min<int64_t>(src.Size, done + BlockSize);
+            const auto n = static_cast<std::size_t>(end - done);
+            if (!GuardedTransform(fn, state, src.Data + done, out.data(), n)) {
+                faulted = true;
+                break;
+            }
+            WriteBytes(writer, std::span<const uint8_t>(out.data(), n));
+            if ((end - 1) % BlockSize == 0)
+                progress.Position(end - 1);
+            done = end;
+            if (done - src.Released >= ReleaseEvery)
+                src.Release(done);
+        }
+    }
+    SecureWipe(out.data(), out.size());
+    if (faulted) {
+        progress.Position(0);
+        throw Exception("The source file changed while it was being read (it became shorter); "
+                        "the target is incomplete.");
+    }
+    progress.Position(0);
+}
+
+} // namespace
+
+int ProgressShift(int64_t size) {
+    int shift = 0;
+    while ((size >> shift) > INT32_MAX)
+        ++shift;
+    return shift;
+}
+
+void TransformInit(TTransformState& state, std::span<const uint8_t> keyBytes) {
+    auto key = MakeCipherKey(keyBytes);
+    CipherInit(state.Cipher, key);
+    SecureWipe(key.data(), key.size());
+    state.Feed = InitialFeed;
+    state.Chain = InitialChain;
+    (void)MaskTable();
+}
+
+void EncryptBuffer(TTransformState& state, const uint8_t* in, uint8_t* out, std::size_t n) {
+    const uint16_t* table = MaskTable().Entry.data();
+    uint8_t* perm = state.Cipher.Perm.data();
+    uint8_t i = state.Cipher.IndexI;
+    uint8_t j = state.Cipher.IndexJ;
+    uint8_t o = state.Cipher.OutIndex;
+    uint8_t feed = state.Feed;
+    uint8_t chain = state.Chain;
+    for (std::size_t k = 0; k < n; ++k) {
+        const uint8_t p = in[k];
+        i = static_cast<uint8_t>(i + feed);
+        const uint8_t pi = perm[i];
+        j = static_cast<uint8_t>(j + pi);
+        const uint8_t pj = perm[j];
+        perm[i] = pj;
+        perm[j] = pi;
+        o = static_cast<uint8_t>(pi + pj);
+        const uint8_t g = perm[o];
+        const uint8_t e = static_cast<uint8_t>(Mask(table, feed, g, chain) ^ p);
+        out[k] = e;
+        feed = p;
+        chain = e;
+    }
+    state.Cipher.IndexI = i;
+    state.Cipher.IndexJ = j;
+    state.Cipher.OutIndex = o;
+    state.Feed = feed;
+    state.Chain = chain;
+}
+
+void DecryptBuffer(TTransformState& state, const uint8_t* in, uint8_t* out, std::size_t n) {
+    const uint16_t* table = MaskTable().Entry.data();
+    uint8_t* perm = state.Cipher.Perm.data();
+    uint8_t i = state.Cipher.IndexI;
+    uint8_t j = state.Cipher.IndexJ;
+    uint8_t o = state.Cipher.OutIndex;
+    uint8_t feed = state.Feed;
+    uint8_t chain = state.Chain;
+    for (std::size_t k = 0; k < n; ++k) {
+        const uint8_t e = in[k];
+        i = static_cast<uint8_t>(i + feed);
+        const uint8_t pi = perm[i];
+        j = static_cast<uint8_t>(j + pi);
+        const uint8_t pj = perm[j];
+        perm[i] = pj;
+        perm[j] = pi;
+        o = static_cast<uint8_t>(pi + pj);
+        const uint8_t g = perm[o];
+        const uint8_t p = static_cast<uint8_t>(Mask(table, feed, g, chain) ^ e);
+        out[k] = p;
+        feed = p;
+        chain = e;
+    }
+    state.Cipher.IndexI = i;
+    state.Cipher.IndexJ = j;
+    state.Cipher.OutIndex = o;
+    state.Feed = feed;
+    state.Chain = chain;
+}
+
+bool EncryptFileCore(const std::string& source, const std::string& target,
+                     std::span<const uint8_t> keyBytes, const TSfxOptions& sfx,
+                     TProgressReceiver* progressReceiver) {
+    // A key that cannot work is refused before anything is created.
+    (void)MakeCipherKey(keyBytes);
+    TMappedSource src(source);
+    TProgressWriter progress(progressReceiver, src.Size);
+    progress.Min(0);
+    progress.Max(src.Size);
+    TBlockFile writer;
+    TFileCloser closeWriter(writer);
+    (void)OpenWrite(writer, target, TOpenWriteMode::Truncate, &src.Stat);
+    if (sfx.Enabled) {
+        if (sfx.Module.empty()) {
+            ShowMessageText(SfxNotFoundMessage);
+            progress.Position(0);
+            return false; // the target stays behind, empty
+        }
+        TBlockFile reader;
+        TFileCloser closeReader(reader);
+        if (OpenRead(reader, sfx.Module)) {
+            // The module may have shrunk since its size was taken; never read past its end.
+            if (reader.Size < sfx.ModuleSize)
+                throw Exception("The SFX module " + sfx.Module +
+                                " is shorter than when it was chosen; choose it again.");
+            for (int32_t k = 0; k < sfx.ModuleSize; ++k)
+                WriteByte(writer, ReadByte(reader));
+        }
+        CloseRead(reader);
+    }
+    TransformMapped(src, writer, keyBytes, true, progress);
+    CloseWrite(writer);
+    return !writer.WriteFailed;
+}
+
+bool DecryptFileCore(const std::string& source, const std::string& target,
+                     std::span<const uint8_t> keyBytes, TProgressReceiver* progressReceiver) {
+    (void)MakeCipherKey(keyBytes);
+    TMappedSource src(source);
+    TProgressWriter progress(progressReceiver, src.Size);
+    progress.Min(0);
+    progress.Max(src.Size);
+    TBlockFile writer;
+    TFileCloser closeWriter(writer);
+    (void)OpenWrite(writer, target, TOpenWriteMode::Truncate, &src.Stat);
+    TransformMapped(src, writer, keyBytes, false, progress);
+    CloseWrite(writer);
+    return !writer.WriteFailed;
+}

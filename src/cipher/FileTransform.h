@@ -1,0 +1,52 @@
+#pragma once
+// Encryption and decryption of whole files. The encrypted layout has no header, length or
+// check: byte i of the target is the transformed byte i of the source, and a self-extracting
+// file is the module's first bytes followed by exactly those bytes.
+
+#include "Cipher.h"
+#include "Progress.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+constexpr uint8_t InitialFeed = 144;
+constexpr uint8_t InitialChain = 15;
+
+// The running state of one file's transform: the generator, the feed byte (always the plain
+// byte just processed) and the chain byte (always the encrypted byte just processed).
+struct TTransformState {
+    TCipherState Cipher;
+    uint8_t Feed = InitialFeed;
+    uint8_t Chain = InitialChain;
+};
+
+// Sets the generator up from the key bytes (first 255 used) and the feed and chain bytes to
+// their starting values. Raises Exception for an empty key.
+void TransformInit(TTransformState& state, std::span<const uint8_t> keyBytes);
+
+// The hot loops: transform n bytes from in to out (in may equal out).
+void EncryptBuffer(TTransformState& state, const uint8_t* in, uint8_t* out, std::size_t n);
+void DecryptBuffer(TTransformState& state, const uint8_t* in, uint8_t* out, std::size_t n);
+
+struct TSfxOptions {
+    bool Enabled = false;   // the SFX box is checked
+    std::string Module;     // path of the module; empty when none has been chosen
+    int32_t ModuleSize = 0; // number of module bytes to copy, taken when it was chosen
+};
+
+inline constexpr const char* SfxNotFoundMessage = "Модуль SFX не найден";
+
+// True when the whole target has been written. False when a self-extracting file was asked
+// for without a module, or when a block write came out short (the user has been told).
+// Every other failure raises an error. keyBytes are the key's bytes (CP1251), at least one.
+[[nodiscard]] bool EncryptFileCore(const std::string& source, const std::string& target,
+                                   std::span<const uint8_t> keyBytes, const TSfxOptions& sfx,
+                                   TProgressReceiver* progress);
+[[nodiscard]] bool DecryptFileCore(const std::string& source, const std::string& target,
+                                   std::span<const uint8_t> keyBytes, TProgressReceiver* progress);
+
+// Progress values are 32-bit; larger files are reported in scaled units. The shift that makes
+// a size fit, and the value reported for a position.
+[[nodiscard]] int ProgressShift(int64_t size);

@@ -1,0 +1,159 @@
+#include "BlockFile.h"
+#include "Errors.h"
+#include "MessageRecorder.h"
+#include "TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class BlockFileTest : public ::testing::Test {
+protected:
+    TTempDir Dir;
+    TMessageRecorder Recorder;
+};
+
+TEST_F(BlockFileTest, read_emptyFileHasNoBytes) {
+    WriteAll(Dir / "empty", {});
+    TBlockFile rec;
+    ASSERT_TRUE(OpenRead(rec, Dir / "empty"));
+    EXPECT_EQ(rec.Size, 0);
+    EXPECT_EQ(rec.InCount, 0);
+    EXPECT_EQ(rec.InPos, 0);
+    CloseRead(rec);
+}
+
+TEST_F(BlockFileTest, read_nextBlockIsReadRightAfterTheLastByteOfABlock) {
+    const auto data = RandomBytes(BlockSize + 5, 1);
+    WriteAll(Dir / "f", data);
+    TBlockFile rec;
+    ASSERT_TRUE(OpenRead(rec, Dir / "f"));
+    EXPECT_EQ(rec.Size, BlockSize + 5);
+    EXPECT_EQ(rec.InCount, BlockSize);
+    for (int32_t n = 0; n < BlockSize; ++n)
+        ASSERT_EQ(ReadByte(rec), data[static_cast<size_t>(n)]);
+    EXPECT_EQ(rec.InCount, 5);
+    EXPECT_EQ(rec.InPos, 0);
+    for (int32_t n = 0; n < 5; ++n)
+        ASSERT_EQ(ReadByte(rec), data[static_cast<size_t>(BlockSize + n)]);
+    EXPECT_EQ(rec.InCount, 0);
+    CloseRead(rec);
+}
+
+TEST_F(BlockFileTest, read_exactlyOneBlockEndsWithCountZero) {
+    WriteAll(Dir / "f", RandomBytes(BlockSize, 2));
+    TBlockFile rec;
+    ASSERT_TRUE(OpenRead(rec, Dir / "f"));
+    for (int32_t n = 0; n < BlockSize; ++n)
+        (void)ReadByte(rec);
+    EXPECT_EQ(rec.InCount, 0);
+    CloseRead(rec);
+}
+
+TEST_F(BlockFileTest, read_missingFileIsToldAndKeepsSize) {
+    TBlockFile rec;
+    rec.Size = 77;
+    EXPECT_FALSE(OpenRead(rec, Dir / "nothing"));
+    EXPECT_EQ(rec.Size, 77);
+    ASSERT_EQ(Recorder.Messages.size(), 1u);
+    EXPECT_EQ(Recorder.Messages[0], "! Can't open input file " + (Dir / "nothing"));
+    try {
+        CloseRead(rec);
+        FAIL() << "closing a half that is not open must raise";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Message(), "File not open");
+    }
+}
+
+TEST_F(BlockFileTest, write_blockGoesOutOnItsLastByte) {
+    TBlockFile rec;
+    ASSERT_TRUE(OpenWrite(rec, Dir / "out"));
+    for (int32_t n = 0; n < BlockSize - 1; ++n)
+        WriteByte(rec, 1);
+    EXPECT_EQ(fs::file_size(Dir / "out"), 0u);
+    WriteByte(rec, 1);
+    EXPECT_EQ(rec.OutCount, 0);
+    EXPECT_EQ(fs::file_size(Dir / "out"), static_cast<uintmax_t>(BlockSize));
+    WriteByte(rec, 2);
+    EXPECT_EQ(rec.OutCount, 1);
+    CloseWrite(rec);
+    EXPECT_EQ(fs::file_size(Dir / "out"), static_cast<uintmax_t>(BlockSize + 1));
+    EXPECT_TRUE(Recorder.Messages.empty());
+}
+
+TEST_F(BlockFileTest, writeBytes_writesBlocksAtTheSameMomentsAsSingleBytes) {
+    const auto data = RandomBytes(3 * BlockSize + 17, 5);
+    TBlockFile rec;
+    ASSERT_TRUE(OpenWrite(rec, Dir / "out"));
+    WriteByte(rec, data[0]);
+    WriteBytes(rec, std::span<const uint8_t>(data.data() + 1, BlockSize));
+    EXPECT_EQ(fs::file_size(Dir / "out"), static_cast<uintmax_t>(BlockSize));
+    EXPECT_EQ(rec.OutCount, 1);
+    WriteBytes(rec,
+               std::span<const uint8_t>(data.data() + 1 + BlockSize, data.size() - 1 - BlockSize));
+    CloseWrite(rec);
+    EXPECT_EQ(ReadAll(Dir / "out"), data);
+}
+
+TEST_F(BlockFileTest, write_existingFileIsEmptiedAtOnce) {
+    WriteAll(Dir / "old", RandomBytes(500, 3));
+    TBlockFile rec;
+    ASSERT_TRUE(OpenWrite(rec, Dir / "old"));
+    EXPECT_EQ(fs::file_size(Dir / "old"), 0u);
+    CloseWrite(rec);
+}
+
+TEST_F(BlockFileTest, write_missingFolderIsToldWithTheReadText_thenFirstBlockRaises) {
+    TBlockFile rec;
+    const std::string path = Dir / "no/such/file";
+    EXPECT_FALSE(OpenWrite(rec, path));
+    ASSERT_EQ(Recorder.Messages.size(), 1u);
+    EXPECT_EQ(Recorder.Messages[0], "! Can't open input file " + path);
+    WriteByte(rec, 1);                          // bytes are taken without looking at the file...
+    EXPECT_THROW(CloseWrite(rec), EInOutError); // ...until a block must be written
+}
+
+TEST_F(BlockFileTest, write_fullDeviceRaisesDiskFull) {
+    TBlockFile rec;
+    ASSERT_TRUE(OpenWrite(rec, "/dev/full"));
+    WriteByte(rec, 1);
+    try {
+        CloseWrite(rec);
+        FAIL();
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Message(), "Disk full");
+    }
+}
+
+TEST_F(BlockFileTest, sameRecordReadsSizeThenRewritesTheFileFromItsStart) {
+    WriteAll(Dir / "f", RandomBytes(300, 4));
+    TBlockFile rec;
+    ASSERT_TRUE(OpenRead(rec, Dir / "f"));
+    const int64_t n = rec.Size;
+    CloseRead(rec);
+    ASSERT_TRUE(OpenWrite(rec, Dir / "f"));
+    for (int64_t k = 0; k < n; ++k)
+        WriteByte(rec, 0x0F);
+    CloseWrite(rec);
+    EXPECT_EQ(ReadAll(Dir / "f"), std::vector<uint8_t>(300, 0x0F));
+    EXPECT_EQ(rec.Size, 300);
+}
+
+TEST_F(BlockFileTest, writeInPlace_keepsTheFileUntilOverwritten) {
+    WriteAll(Dir / "f", RandomBytes(BlockSize * 2, 6));
+    TBlockFile rec;
+    ASSERT_TRUE(OpenWrite(rec, Dir / "f", TOpenWriteMode::InPlace));
+    EXPECT_EQ(fs::file_size(Dir / "f"), static_cast<uintmax_t>(BlockSize * 2));
+    WriteByte(rec, 9);
+    CloseWrite(rec);
+    const auto back = ReadAll(Dir / "f");
+    ASSERT_EQ(back.size(), static_cast<size_t>(BlockSize * 2));
+    EXPECT_EQ(back[0], 9);
+    EXPECT_FALSE(OpenWrite(rec, Dir / "missing", TOpenWriteMode::InPlace));
+    EXPECT_FALSE(fs::exists(Dir / "missing"));
+}
+
+} // namespace

@@ -1,0 +1,49 @@
+#pragma once
+// A temporary folder for one test, removed with everything in it when the test ends.
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+class TTempDir {
+public:
+    TTempDir() {
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "calyxor-test-XXXXXX").string();
+        Path = ::mkdtemp(tmpl.data());
+    }
+    ~TTempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(Path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(Path, ec);
+    }
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+
+    [[nodiscard]] std::string operator/(const std::string& name) const { return Path + "/" + name; }
+    std::string Path;
+};
+
+inline std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteAll(const std::string& path, const std::vector<uint8_t>& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
+}
+
+inline std::vector<uint8_t> RandomBytes(std::size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> v(n);
+    for (auto& b : v)
+        b = static_cast<uint8_t>(rng());
+    return v;
+}
