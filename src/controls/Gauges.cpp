@@ -1,0 +1,342 @@
+#include "Gauges.h"
+
+#include "Errors.h"
+
+#include <QPainter>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <numbers>
+
+namespace {
+
+// The percentages and lengths are worked out in extended precision and truncated, the
+// points of the pie and the needle rounded half to even: the gauge's figures depend on it
+// (999 of 1000 is 99 %, not 100 %).
+using TExtended = long double;
+
+constexpr TExtended Pi = std::numbers::pi_v<long double>;
+
+// Bounds that cross are refused; the message names the nearest values still refused, one
+// inside the range that would have been accepted.
+[[noreturn]] void RaiseOutOfRange(int64_t low, int64_t high) {
+    char text[96];
+    std::snprintf(text, sizeof text, "Value must be between %lld and %lld",
+                  static_cast<long long>(low), static_cast<long long>(high));
+    throw EInvalidOperation(text);
+}
+
+// Subtraction that wraps like the 32-bit registers the ranges were made for.
+int32_t WrappingDifference(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
+int32_t Truncated(TExtended value) {
+    // Ranges that wrap around are not supported, but they must not make the conversion
+    // undefined either.
+    value = std::trunc(value);
+    if (!(value >= static_cast<TExtended>(std::numeric_limits<int32_t>::min())))
+        return std::numeric_limits<int32_t>::min();
+    if (value > static_cast<TExtended>(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(value);
+}
+
+int Rounded(TExtended value) {
+    return static_cast<int>(std::nearbyint(value));
+}
+
+} // namespace
+
+// --- TBltBitmap -----------------------------------------------------------------------------
+
+void TBltBitmap::MakeLike(const TBitmap& templ) {
+    SetWidth(templ.Width());
+    SetHeight(templ.Height());
+    Canvas().Brush.Color = clWindowFrame;
+    Canvas().Brush.Style = bsSolid;
+    Canvas().FillRect(TRect{0, 0, Width(), Height()});
+}
+
+// --- TGauge: properties ---------------------------------------------------------------------
+
+TGauge::TGauge(QWidget* parent) : QWidget(parent) {
+    // Every pixel of the bounds is the gauge's own, so the parent never paints beneath it
+    // and nothing flickers between the erase and the copy.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAutoFillBackground(false);
+    resize(100, 100);
+}
+
+void TGauge::SetMinValue(int32_t value) {
+    if (value == FMinValue)
+        return;
+    if (value > FMaxValue && !FLoading)
+        RaiseOutOfRange(-2147483647, static_cast<int64_t>(FMaxValue) - 1);
+    FMinValue = value;
+    if (FProgress < value)
+        FProgress = value;
+    RequestPaint();
+}
+
+void TGauge::SetMaxValue(int32_t value) {
+    if (value == FMaxValue)
+        return;
+    if (value < FMinValue && !FLoading)
+        RaiseOutOfRange(static_cast<int64_t>(FMinValue) + 1, 2147483647);
+    FMaxValue = value;
+    if (FProgress > value)
+        FProgress = value;
+    RequestPaint();
+}
+
+void TGauge::SetProgress(int32_t value) {
+    const int32_t before = FillPercent();
+    if (value < FMinValue)
+        value = FMinValue;
+    else if (value > FMaxValue)
+        value = FMaxValue;
+    if (value == FProgress)
+        return;
+    FProgress = value;
+    // A caller may write as often as it likes: only a new whole percentage costs a paint.
+    if (FillPercent() != before)
+        RequestPaint();
+}
+
+void TGauge::SetKind(TGaugeKind value) {
+    if (value == FKind)
+        return;
+    FKind = value;
+    RequestPaint();
+}
+
+void TGauge::SetShowText(bool value) {
+    if (value == FShowText)
+        return;
+    FShowText = value;
+    RequestPaint();
+}
+
+void TGauge::SetBorderStyle(TBorderStyle value) {
+    if (value == FBorderStyle)
+        return;
+    FBorderStyle = value;
+    RequestPaint();
+}
+
+void TGauge::SetForeColor(TColor value) {
+    if (value == FForeColor)
+        return;
+    FForeColor = value;
+    RequestPaint();
+}
+
+void TGauge::SetBackColor(TColor value) {
+    if (value == FBackColor)
+        return;
+    FBackColor = value;
+    RequestPaint();
+}
+
+void TGauge::SetColor(TColor value) {
+    if (value == FColor)
+        return;
+    FColor = value;
+    // An ordinary control property: drawn with the next paint the event loop brings.
+    update();
+}
+
+int32_t TGauge::FillPercent() const {
+    const int32_t range = WrappingDifference(FMaxValue, FMinValue);
+    if (range == 0)
+        return 0;
+    const TExtended done = static_cast<TExtended>(WrappingDifference(FProgress, FMinValue));
+    return Truncated(done * 100.0L / static_cast<TExtended>(range));
+}
+
+int32_t TGauge::ScaleToPercent(int32_t percent, int32_t length) {
+    return Truncated(static_cast<TExtended>(length) * (static_cast<TExtended>(percent) * 0.01L));
+}
+
+void TGauge::RequestPaint() {
+    // repaint(), not update(): the file operations hold the thread until they finish, and an
+    // update would only be drawn after that.
+    if (isVisible() && parentWidget() != nullptr)
+        repaint();
+}
+
+// --- TGauge: painting -----------------------------------------------------------------------
+
+void TGauge::paintEvent(QPaintEvent* /*event*/) {
+    QPainter canvas(this);
+    Paint(canvas);
+}
+
+TRect TGauge::FaceRect() const {
+    TRect face{0, 0, width(), height()};
+    if (FBorderStyle == bsSingle)
+        face = TRect{1, 1, width() - 1, height() - 1};
+    return face;
+}
+
+void TGauge::ClearImage(TBitmap& image) const {
+    TCanvas& canvas = image.Canvas();
+    const TRect all{0, 0, width(), height()};
+    canvas.CopyMode = cmBlackness;
+    canvas.CopyRect(all, canvas, all);
+    canvas.CopyMode = cmSrcCopy;
+}
+
+void TGauge::Probe(TPaintStage stage, const TBitmap& composition) const {
+    if (FPaintProbe)
+        FPaintProbe(stage, composition);
+}
+
+void TGauge::Paint(QPainter& canvas) {
+    ++FPaintCount;
+    // The images live on the stack for this one paint, so a failing step still frees them
+    // on its way out.
+    TBitmap composition(width(), height());
+    ClearImage(composition);
+    const TRect face = FaceRect();
+    {
+        TBltBitmap faceImage;
+        faceImage.MakeLike(composition);
+        ClearImage(faceImage);
+        switch (FKind) {
+        case gkText:
+            DrawPlainFace(faceImage, face);
+            break;
+        case gkHorizontalBar:
+        case gkVerticalBar:
+            DrawBarFace(faceImage, face);
+            break;
+        case gkPie:
+            DrawPieFace(faceImage, face);
+            break;
+        case gkNeedle:
+            DrawNeedleFace(faceImage, face);
+            break;
+        }
+        // The composition is black, so the XOR copies the face.
+        TCanvas& target = composition.Canvas();
+        target.CopyMode = cmSrcInvert;
+        target.Draw(0, 0, faceImage);
+        target.CopyMode = cmSrcCopy;
+        Probe(TPaintStage::FaceDrawn, composition);
+        if (FShowText) {
+            DrawPercentText(composition, face);
+            Probe(TPaintStage::TextDrawn, composition);
+        }
+    }
+    canvas.drawImage(0, 0, composition.ToImage());
+}
+
+void TGauge::DrawPlainFace(TBitmap& image, const TRect& face) const {
+    TCanvas& canvas = image.Canvas();
+    canvas.Brush.Color = FBackColor;
+    canvas.Brush.Style = bsSolid;
+    canvas.FillRect(face);
+}
+
+void TGauge::DrawBarFace(TBitmap& image, const TRect& face) const {
+    TCanvas& canvas = image.Canvas();
+    const int w = face.Right - face.Left + 1;
+    const int h = face.Bottom - face.Top + 1;
+    canvas.Brush.Color = FBackColor;
+    canvas.Brush.Style = bsSolid;
+    canvas.FillRect(face);
+    canvas.Pen.Color = FForeColor;
+    canvas.Brush.Color = FForeColor;
+    // The lengths stand as right and bottom coordinates themselves; with a border
+    // (Left = Top = 1) a full bar covers the face exactly.
+    if (FKind == gkHorizontalBar) {
+        int n = ScaleToPercent(FillPercent(), w);
+        if (n > w)
+            n = w;
+        if (n > 0)
+            canvas.FillRect(TRect{face.Left, face.Top, n, h});
+    } else {
+        int n = ScaleToPercent(FillPercent(), h);
+        if (n >= h)
+            n = h - 1;
+        canvas.FillRect(TRect{face.Left, h - n, w, h});
+    }
+}
+
+void TGauge::DrawPieFace(TBitmap& image, const TRect& face) const {
+    TCanvas& canvas = image.Canvas();
+    int w = face.Right - face.Left;
+    int h = face.Bottom - face.Top;
+    if (FBorderStyle == bsSingle) {
+        ++w;
+        ++h;
+    }
+    canvas.Brush.Style = bsSolid;
+    canvas.Brush.Color = FColor;
+    canvas.FillRect(face);
+    canvas.Brush.Color = FBackColor;
+    canvas.Pen.Color = FForeColor;
+    canvas.Ellipse(face.Left, face.Top, w, h);
+    const int32_t percent = FillPercent();
+    if (percent <= 0)
+        return;
+    canvas.Brush.Color = FForeColor;
+    const int mx = w / 2;
+    const int my = h / 2;
+    const TExtended a = Pi * (static_cast<TExtended>(percent) / 50 + 0.5L);
+    // The wedge runs clockwise from 12 o'clock to the point, which is the pie from the
+    // point counter-clockwise back to 12 o'clock.
+    canvas.Pie(face.Left, face.Top, w, h, Rounded(mx * (1 - std::cos(a))),
+               Rounded(my * (1 - std::sin(a))), mx, 0);
+}
+
+void TGauge::DrawNeedleFace(TBitmap& image, const TRect& face) const {
+    TCanvas& canvas = image.Canvas();
+    int w = face.Right - face.Left;
+    int h = face.Bottom - face.Top;
+    if (FBorderStyle == bsSingle) {
+        ++w;
+        ++h;
+    }
+    canvas.Brush.Style = bsSolid;
+    canvas.Brush.Color = FColor;
+    canvas.FillRect(face);
+    canvas.Brush.Color = FBackColor;
+    canvas.Pen.Color = FForeColor;
+    // The upper half of an ellipse twice the face's height: a dial standing on y = B - 1.
+    canvas.Pie(face.Left, face.Top, w, 2 * h - 1, w + face.Left, face.Bottom - 1, face.Left,
+               face.Bottom - 1);
+    canvas.MoveTo(face.Left, face.Bottom);
+    canvas.LineTo(w + face.Left, face.Bottom);
+    const int32_t percent = FillPercent();
+    if (percent <= 0)
+        return;
+    canvas.Pen.Color = FForeColor;
+    const int cx = width() / 2;
+    const TExtended a = Pi * static_cast<TExtended>(percent) / 100;
+    canvas.MoveTo(cx, face.Bottom - 1);
+    canvas.LineTo(Rounded(cx * (1 - std::cos(a))), Rounded((face.Bottom - 1) * (1 - std::sin(a))));
+}
+
+void TGauge::DrawPercentText(TBitmap& image, const TRect& face) const {
+    TBltBitmap textImage;
+    textImage.MakeLike(image);
+    ClearImage(textImage);
+    const QString text = QString::asprintf("%d%%", FillPercent());
+    TCanvas& canvas = textImage.Canvas();
+    canvas.Brush.Style = bsClear;
+    canvas.Font.Font = font();
+    // White on black, so that the XOR below inverts exactly the text's pixels, whatever
+    // colour the font was given.
+    canvas.Font.Color = clWhite;
+    const int x = (face.Right - face.Left + 1 - canvas.TextWidth(text)) / 2;
+    const int y = (face.Bottom - face.Top + 1 - canvas.TextHeight(text)) / 2;
+    canvas.TextRect(face, x, y, text);
+    TCanvas& target = image.Canvas();
+    target.CopyMode = cmSrcInvert;
+    target.Draw(0, 0, textImage);
+    target.CopyMode = cmSrcCopy;
+}
