@@ -7,6 +7,7 @@
 #include <emf2svg.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
+#include <vector>
 
 namespace {
 
@@ -46,6 +47,72 @@ bool EmfRecordsSound(const QByteArray& data) {
     return false;
 }
 
+// libwmf measures text with the 13 standard PostScript fonts, which a Linux desktop does not
+// ship as Type 1 files; their metric twins stand in for them.
+struct TFontFile {
+    const char* psName;
+    const char* file;
+};
+constexpr TFontFile kFontFiles[] = {
+    {"Times-Roman", "LiberationSerif-Regular.ttf"},
+    {"Times-Bold", "LiberationSerif-Bold.ttf"},
+    {"Times-Italic", "LiberationSerif-Italic.ttf"},
+    {"Times-BoldItalic", "LiberationSerif-BoldItalic.ttf"},
+    {"Helvetica", "LiberationSans-Regular.ttf"},
+    {"Helvetica-Bold", "LiberationSans-Bold.ttf"},
+    {"Helvetica-Oblique", "LiberationSans-Italic.ttf"},
+    {"Helvetica-BoldOblique", "LiberationSans-BoldItalic.ttf"},
+    {"Courier", "LiberationMono-Regular.ttf"},
+    {"Courier-Bold", "LiberationMono-Bold.ttf"},
+    {"Courier-Oblique", "LiberationMono-Italic.ttf"},
+    {"Courier-BoldOblique", "LiberationMono-BoldItalic.ttf"},
+    {"Symbol", "DejaVuSans.ttf"},
+    {"ZapfDingbats", "DejaVuSans.ttf"},
+};
+const char* const kFontDirs[] = {"/usr/share/fonts/truetype/liberation",
+                                 "/usr/share/fonts/truetype/dejavu"};
+
+// The frame a placeable WMF declares, in libwmf's device units (points from the window
+// origin); libwmf itself would frame only what the records draw.
+bool PlaceableFrame(const QByteArray& data, wmfD_Rect* frame) {
+    constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
+    constexpr qsizetype kPlaceableSize = 22;
+    constexpr qsizetype kHeaderSize = 18;
+    if (data.size() < kPlaceableSize + kHeaderSize || ReadU32(data, 0) != kPlaceableKey)
+        return false;
+    auto s16 = [&](qsizetype at) {
+        return static_cast<int16_t>(static_cast<uint8_t>(data[at]) |
+                                    (static_cast<uint8_t>(data[at + 1]) << 8));
+    };
+    const int inch = static_cast<uint16_t>(s16(14));
+    if (inch <= 0)
+        return false;
+    // The window origin that the drawing records will be measured from.
+    int originX = 0;
+    int originY = 0;
+    constexpr int kSetWindowOrg = 0x020B;
+    constexpr int kEof = 0x0000;
+    qsizetype at = kPlaceableSize + kHeaderSize;
+    while (at + 6 <= data.size()) {
+        const uint64_t words = ReadU32(data, at);
+        const int function = static_cast<uint16_t>(s16(at + 4));
+        if (words < 3 || words * 2 > static_cast<uint64_t>(data.size() - at) || function == kEof)
+            break;
+        if (function == kSetWindowOrg && words >= 5) {
+            originY = s16(at + 6);
+            originX = s16(at + 8);
+            break;
+        }
+        at += static_cast<qsizetype>(words * 2);
+    }
+    const double scale = 72.0 / inch;
+    frame->TL.x = static_cast<float>((s16(6) - originX) * scale);
+    frame->TL.y = static_cast<float>((s16(8) - originY) * scale);
+    frame->BR.x = static_cast<float>((s16(10) - originX) * scale);
+    frame->BR.y = static_cast<float>((s16(12) - originY) * scale);
+    return frame->BR.x > frame->TL.x && frame->BR.y > frame->TL.y;
+}
+
 // Owns a libwmf session, so that every way out of WmfToSvg ends it.
 class TWmfSession {
 public:
@@ -53,8 +120,19 @@ public:
         wmfAPI_Options options;
         std::memset(&options, 0, sizeof options);
         options.function = wmf_svg_function;
-        const unsigned long flags =
-            WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+        // libwmf only reads these tables; its interface just lacks the consts.
+        for (const TFontFile& font : kFontFiles)
+            fFontMap.push_back(
+                {const_cast<char*>(font.psName), const_cast<char*>(font.file), FT_ENCODING_NONE});
+        fFontMap.push_back({nullptr, nullptr, FT_ENCODING_NONE});
+        for (const char* dir : kFontDirs)
+            fFontDirs.push_back(const_cast<char*>(dir));
+        fFontDirs.push_back(nullptr);
+        options.fontdirs = fFontDirs.data();
+        options.font.ps = fFontMap.data();
+        const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_FONTDIRS | WMF_OPT_FONTMAP |
+                                    WMF_OPT_SYS_FONTS | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR |
+                                    WMF_OPT_NO_DEBUG;
         if (wmf_api_create(&fApi, flags, &options) != wmf_E_None) {
             if (fApi != nullptr)
                 wmf_api_destroy(fApi);
@@ -77,6 +155,8 @@ public:
 private:
     wmfAPI* fApi = nullptr;
     bool fOpen = false;
+    std::vector<wmfMapping> fFontMap;
+    std::vector<char*> fFontDirs;
 };
 
 [[noreturn]] void Damaged(const char* what) {
@@ -113,7 +193,8 @@ QByteArray WmfToSvg(const QByteArray& data) {
     if (svg->out == nullptr)
         throw EInvalidGraphic("Cannot start the WMF reader");
     svg->Description = nullptr;
-    svg->bbox = bbox;
+    wmfD_Rect frame;
+    svg->bbox = PlaceableFrame(data, &frame) ? frame : bbox;
     svg->width = width;
     svg->height = height;
 
