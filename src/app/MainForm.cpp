@@ -1,0 +1,696 @@
+#include "MainForm.h"
+
+#include "BlockFile.h"
+#include "Cp1251.h"
+#include "Dialogs.h"
+#include "Errors.h"
+#include "Settings.h"
+#include "SkinValues.h"
+#include "TextFile.h"
+#include "Wipe.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QScreen>
+#include <QTimer>
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+QString Q(const std::string& bytes) {
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+std::string B(const QString& text) {
+    return QFile::encodeName(text).toStdString();
+}
+
+// Qt draws its own bullet for hidden text; the program shows "#" for every character.
+class TPasswordCharStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* ret) const override {
+        if (hint == QStyle::SH_LineEdit_PasswordCharacter)
+            return '#';
+        return QProxyStyle::styleHint(hint, option, widget, ret);
+    }
+};
+
+QFont PixelFont(const QString& family, int pixels) {
+    QFont font(family);
+    font.setPixelSize(pixels);
+    return font;
+}
+
+std::string ExecutableDir() {
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return "./";
+    return ExtractFilePath(std::string(buf, static_cast<size_t>(n)));
+}
+
+void SetTextColor(QWidget* w, QPalette::ColorRole role, TColor color) {
+    QPalette pal = w->palette();
+    pal.setColor(role, ToQColor(color));
+    w->setPalette(pal);
+}
+
+void SetFontSize(QWidget* w, int points) {
+    QFont font = w->font();
+    font.setPointSize(points > 0 ? points : 1);
+    w->setFont(font);
+}
+
+} // namespace
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+// ---- TImage ---------------------------------------------------------------------------------
+
+TImage::TImage(QWidget* parent) : QWidget(parent) {
+    Picture.Subscribe([this] { update(); });
+}
+
+void TImage::paintEvent(QPaintEvent*) {
+    if (Picture.Empty())
+        return;
+    QPainter painter(this);
+    Picture.Draw(painter, 0, 0);
+}
+
+void TImage::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (OnMouseDown)
+        OnMouseDown(event->button(), event->modifiers(), p.x(), p.y());
+}
+
+void TImage::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (OnMouseMove)
+        OnMouseMove(event->modifiers(), p.x(), p.y());
+}
+
+void TImage::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (OnMouseUp)
+        OnMouseUp(event->button(), event->modifiers(), p.x(), p.y());
+    // The popup menu belongs to the background alone, and opens on the right button's release
+    // also after a drag.
+    if (event->button() == Qt::RightButton && PopupMenu)
+        PopupMenu->popup(event->globalPosition().toPoint());
+}
+
+// ---- TOpenDialog ----------------------------------------------------------------------------
+
+bool TOpenDialog::Execute(QWidget* parent) {
+    const auto chosen = Dialogs::OpenFile(parent, Filter, InitialDir);
+    if (!chosen)
+        return false;
+    FileName = *chosen;
+    const std::string folder = ExtractFilePath(B(FileName));
+    if (!folder.empty())
+        (void)::chdir(folder.c_str());
+    return true;
+}
+
+// ---- construction ---------------------------------------------------------------------------
+
+TForm1::TForm1(std::vector<std::string> args, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), Args(std::move(args)) {
+    Form1 = this;
+    setWindowTitle(QStringLiteral("Calyxor"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    BuildControls();
+    BuildMenu();
+    BindButtons();
+    // Errors while the window is made are shown, and the window is made all the same.
+    Guarded([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() {
+    if (Form1 == this)
+        Form1 = nullptr;
+}
+
+void TForm1::BuildControls() {
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, ToQColor(clBtnFace));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11));
+    resize(300, 165);
+
+    // Created in stacking order: each later sibling lies above the ones before it.
+    BackImage = new TImage(this);
+    BackImage->setObjectName("BackImage");
+    BackImage->setGeometry(0, 0, 300, 165);
+
+    LabelFilename = new QLabel(this);
+    LabelFilename->setObjectName("LabelFilename");
+    LabelFilename->setGeometry(88, 8, 161, 9);
+    LabelFilename->setFont(PixelFont(QStringLiteral("Arial"), 9));
+    LabelFilename->setAttribute(Qt::WA_TranslucentBackground);
+    SetTextColor(LabelFilename, QPalette::WindowText, clWindowText);
+
+    ProgressBar = new TGauge(this);
+    ProgressBar->setObjectName("ProgressBar");
+    ProgressBar->BeginLoading();
+    ProgressBar->setGeometry(216, 112, 65, 17);
+    ProgressBar->SetBackColor(clLime);
+    ProgressBar->SetForeColor(clRed);
+    ProgressBar->SetColor(clBlack);
+    ProgressBar->SetBorderStyle(bsNone);
+    ProgressBar->SetProgress(0);
+    ProgressBar->setFont(PixelFont(QStringLiteral("Arial"), 9));
+    ProgressBar->EndLoading();
+
+    struct TButtonLayout {
+        TVeskFade** Field;
+        const char* Name;
+        int Left, Top, Width, Height;
+        const char* Hint;
+    };
+    const TButtonLayout buttons[] = {
+        {&BtnClose, "BtnClose", 256, 8, 33, 17, "Закрыть"},
+        {&BtnSee, "BtnSee", 264, 32, 35, 17, "Просмотреть ключ"},
+        {&BtnOpen, "BtnOpen", 192, 136, 35, 17, "Выбрать файл"},
+        {&BtnCrypt, "BtnCrypt", 8, 136, 35, 17, "Зашифровать файл"},
+        {&BtnDeCrypt, "BtnDeCrypt", 72, 136, 35, 17, "Расшифровать файл"},
+        {&BtnKill, "BtnKill", 128, 136, 35, 17, "Удалить файл"},
+        {&BtnMinimize, "BtnMinimize", 216, 8, 33, 17, "Свернуть"},
+    };
+    for (const auto& b : buttons) {
+        auto* btn = new TVeskFade(this);
+        btn->setObjectName(b.Name);
+        btn->SetColorFrom(clMaroon);
+        btn->SetStretchToFit(false);
+        btn->SetMsecPerFrame(5);
+        btn->SetBounds(b.Left, b.Top, b.Width, b.Height);
+        btn->setToolTip(QString::fromUtf8(b.Hint));
+        *b.Field = btn;
+    }
+
+    KeyBox = new QLineEdit(this);
+    KeyBox->setObjectName("KeyBox");
+    KeyBox->setGeometry(64, 32, 193, 21);
+    KeyBox->setFrame(false);
+    PasswordStyle = new TPasswordCharStyle;
+    PasswordStyle->setParent(KeyBox);
+    KeyBox->setStyle(PasswordStyle);
+    KeyBox->setEchoMode(QLineEdit::Password);
+
+    CheckBoxKill = new QCheckBox(QStringLiteral("Удалить исходный файл"), this);
+    CheckBoxKill->setObjectName("CheckBoxKill");
+    CheckBoxKill->setGeometry(16, 80, 161, 17);
+
+    CheckBoxSFX = new QCheckBox(QStringLiteral("Создать SFX шифрованный файл"), this);
+    CheckBoxSFX->setObjectName("CheckBoxSFX");
+    CheckBoxSFX->setGeometry(16, 104, 161, 17);
+
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{BackImage, LabelFilename, ProgressBar, BtnClose, BtnSee,
+                                         BtnOpen, BtnCrypt, BtnDeCrypt, BtnKill, BtnMinimize})
+        w->setFocusPolicy(Qt::NoFocus);
+    setTabOrder(KeyBox, CheckBoxKill);
+    setTabOrder(CheckBoxKill, CheckBoxSFX);
+    KeyBox->setFocus();
+}
+
+void TForm1::BuildMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    QMenu* file = PopupMenu1->addMenu(QStringLiteral("Файл"));
+    N3 = file->menuAction();
+    N4 = file->addAction(QStringLiteral("Открыть"));
+    N6 = file->addSeparator();
+    N5 = file->addAction(QStringLiteral("Выход"));
+    QMenu* commands = PopupMenu1->addMenu(QStringLiteral("Команды"));
+    N7 = commands->menuAction();
+    N8 = commands->addAction(QStringLiteral("Зашифровать"));
+    N9 = commands->addAction(QStringLiteral("Расшифровать"));
+    N10 = commands->addAction(QStringLiteral("Удалить"));
+    QMenu* options = PopupMenu1->addMenu(QStringLiteral("Параметры"));
+    N11 = options->menuAction();
+    N1 = options->addAction(QStringLiteral("Выбрать скин"));
+    N2 = options->addAction(QStringLiteral("Выбрать SFX модуль"));
+
+    const std::pair<QAction*, void (TForm1::*)()> handlers[] = {
+        {N4, &TForm1::N4Click}, {N5, &TForm1::N5Click},   {N8, &TForm1::N8Click},
+        {N9, &TForm1::N9Click}, {N10, &TForm1::N10Click}, {N1, &TForm1::N1Click},
+        {N2, &TForm1::N2Click},
+    };
+    for (const auto& [action, handler] : handlers) {
+        const auto h = handler;
+        connect(action, &QAction::triggered, this,
+                [this, h] { Guarded([this, h] { (this->*h)(); }); });
+    }
+    BackImage->PopupMenu = PopupMenu1;
+}
+
+void TForm1::BindButtons() {
+    BackImage->OnMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) {
+        Guarded([&] { BackImageMouseDown(b, m, x, y); });
+    };
+    BackImage->OnMouseMove = [this](Qt::KeyboardModifiers m, int x, int y) {
+        Guarded([&] { BackImageMouseMove(m, x, y); });
+    };
+    BackImage->OnMouseUp = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) {
+        Guarded([&] { BackImageMouseUp(b, m, x, y); });
+    };
+
+    // Press plays the fade; release (where bound) and leaving snap back. BtnClose and BtnOpen
+    // have no release handler: they keep the pressed look until the pointer leaves them.
+    struct TBinding {
+        TVeskFade* Button;
+        void (TForm1::*Click)();
+        bool HasRelease;
+    };
+    const TBinding bindings[] = {
+        {BtnClose, &TForm1::BtnCloseClick, false},
+        {BtnMinimize, &TForm1::BtnMinimizeClick, true},
+        {BtnSee, nullptr, true},
+        {BtnOpen, &TForm1::BtnOpenClick, false},
+        {BtnCrypt, &TForm1::BtnCryptClick, true},
+        {BtnDeCrypt, &TForm1::BtnDeCryptClick, true},
+        {BtnKill, &TForm1::BtnKillClick, true},
+    };
+    for (const auto& b : bindings) {
+        TVeskFade* btn = b.Button;
+        const bool isSee = btn == BtnSee;
+        btn->OnMouseDown = [this, btn, isSee](TVeskFade*, Qt::MouseButton, Qt::KeyboardModifiers,
+                                              int, int) {
+            Guarded([&] {
+                if (isSee)
+                    SetPasswordChar(QChar());
+                btn->Fade();
+            });
+        };
+        auto snapBack = [this, btn, isSee](TVeskFade*) {
+            Guarded([&] {
+                if (isSee)
+                    SetPasswordChar(QLatin1Char('#'));
+                btn->Reset();
+            });
+        };
+        if (b.HasRelease)
+            btn->OnMouseUp = [snapBack](TVeskFade* s, Qt::MouseButton, Qt::KeyboardModifiers, int,
+                                        int) { snapBack(s); };
+        btn->OnMouseLeave = snapBack;
+        if (b.Click) {
+            const auto click = b.Click;
+            btn->OnClick = [this, click](TVeskFade*) {
+                Guarded([this, click] { (this->*click)(); });
+            };
+        }
+    }
+}
+
+void TForm1::Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        Dialogs::ShowAppError(QString::fromUtf8(e.what()));
+    }
+}
+
+void TForm1::SetPasswordChar(QChar c) {
+    FPasswordChar = c;
+    KeyBox->setEchoMode(c.isNull() ? QLineEdit::Normal : QLineEdit::Password);
+}
+
+void TForm1::SetClientSize(int width, int height) {
+    resize(width, height);
+    BackImage->setGeometry(0, 0, width, height);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    BackImage->setGeometry(0, 0, width(), height());
+}
+
+// ---- life cycle -----------------------------------------------------------------------------
+
+void TForm1::FormCreate() {
+    SourceFile.clear();
+    TargetFile.clear();
+    Dragging = false;
+    AppDir = ExecutableDir();
+    SkinFile = AppDir + "Skins/default/skin.ini";
+    SfxModule = AppDir + "SFX/default.sfx";
+    LoadSettings();
+    ReadSfxModuleSize();
+    (void)LoadSkin();
+}
+
+void TForm1::ReadSfxModuleSize() {
+    struct stat st {};
+    if (!SfxModule.empty() && ::stat(SfxModule.c_str(), &st) == 0)
+        SfxModuleSize = static_cast<int32_t>(static_cast<uint32_t>(st.st_size & 0xFFFFFFFF));
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Qt's offscreen platform never activates a window; the command line is examined once,
+    // right after the window first shows, wherever it runs.
+    QTimer::singleShot(0, this, [this] { ActivateOnce(); });
+}
+
+void TForm1::ActivateOnce() {
+    if (Activated)
+        return;
+    Activated = true;
+    Guarded([this] { FormActivate(); });
+}
+
+void TForm1::FormActivate() {
+    if (Args.size() == 1) {
+        if (FileExists(Args[0])) {
+            SourceFile = Args[0];
+            LabelFilename->setText(Q(ExtractFileName(SourceFile)));
+        } else {
+            close();
+            return;
+        }
+    } else if (Args.size() == 4) {
+        repaint();
+        const std::string verb = UpperStr(Args[0]);
+        const QString key = Q(Args[1]);
+        bool ok = false;
+        try {
+            if (verb == "ENC")
+                ok = EncryptFile(Args[2], Args[3], key);
+            if (verb == "DEC")
+                ok = DecryptFile(Args[2], Args[3], key);
+        } catch (const std::exception& e) {
+            Dialogs::ShowAppError(QString::fromUtf8(e.what()));
+            ExitCode = 1;
+            // Without a display nobody can use the window that stays open after an error.
+            if (Dialogs::Headless())
+                close();
+            return;
+        }
+        ExitCode = (verb == "ENC" || verb == "DEC") ? (ok ? 0 : 1) : 2;
+        close();
+        return;
+    }
+    if (Dialogs::Headless()) {
+        std::fprintf(stderr, "Calyxor: no display to show the window on. Without one it runs only "
+                             "the command line: calyxor ENC|DEC key source target\n");
+        ExitCode = 2;
+        close();
+    }
+}
+
+bool TForm1::FormClose() {
+    KeyBox->clear();
+    try {
+        SaveSettings();
+    } catch (const std::exception& e) {
+        Dialogs::ShowAppError(QString::fromUtf8(e.what()));
+        return Dialogs::Headless();
+    }
+    return true;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (FormClose())
+        event->accept();
+    else
+        event->ignore();
+}
+
+// ---- settings ---------------------------------------------------------------------------------
+
+void TForm1::LoadSettings() {
+    TSettingsValues values{SkinFile, SfxModule};
+    ParseSettings(ReadTextFileBytes(AppDir + "calyxor.ini"), values);
+    SkinFile = values.SkinFile;
+    SfxModule = values.SfxModule;
+}
+
+void TForm1::SaveSettings() {
+    const std::string path = AppDir + "calyxor.ini";
+    const std::string text = FormatSettings({SkinFile, SfxModule});
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        RaiseIOError(errno);
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    const int err = n < 0 ? errno : ENOSPC;
+    const bool closed = ::close(fd) == 0;
+    if (n != static_cast<ssize_t>(text.size()))
+        RaiseIOError(err);
+    if (!closed)
+        RaiseIOError(errno);
+}
+
+// ---- skins ------------------------------------------------------------------------------------
+
+bool TForm1::LoadSkin() {
+    const std::string skinDir = ExtractFilePath(SkinFile);
+    const std::string bytes = ReadTextFileBytes(SkinFile);
+    TTextReader reader(bytes);
+    if (reader.ReadLine() != "<CALYXOR SKIN FILE>")
+        return false;
+    std::string section;
+    while (!reader.Eof()) {
+        const std::string line = reader.ReadLine();
+        std::string key, value;
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos) {
+            key = UpperStr(line.substr(0, eq));
+            value = line.substr(eq + 1);
+        }
+        if (!line.empty() && line[0] == '[')
+            section = UpperStr(line);
+        if (value.empty())
+            continue;
+        ApplySkinSetting(section, key, value, skinDir);
+    }
+    return true;
+}
+
+void TForm1::ApplySkinSetting(const std::string& section, const std::string& key,
+                              const std::string& value, const std::string& skinDir) {
+    auto number = [&] { return SkinStrToInt(value); };
+    auto picturePath = [&] { return Q(skinDir + NativeSeparators(value)); };
+
+    if (section == "[MAINFORM]") {
+        if (key == "BACKGROUND") {
+            BackImage->Picture.LoadFromFile(picturePath());
+            SetClientSize(BackImage->Picture.Width(), BackImage->Picture.Height());
+        }
+        return;
+    }
+    struct TButtonSection {
+        const char* Name;
+        TVeskFade* Button;
+    };
+    const TButtonSection buttons[] = {
+        {"[BTNCLOSE]", BtnClose}, {"[BTNMINIMIZE]", BtnMinimize}, {"[BTNSEE]", BtnSee},
+        {"[BTNOPEN]", BtnOpen},   {"[BTNCRYPT]", BtnCrypt},       {"[BTNDECRYPT]", BtnDeCrypt},
+        {"[BTNKILL]", BtnKill},
+    };
+    for (const auto& b : buttons) {
+        if (section != b.Name)
+            continue;
+        if (key == "LEFT")
+            b.Button->SetLeft(number());
+        else if (key == "TOP")
+            b.Button->SetTop(number());
+        else if (key == "PICTUREUP")
+            b.Button->PicFrom().LoadFromFile(picturePath());
+        else if (key == "PICTUREDOWN")
+            b.Button->PicTo().LoadFromFile(picturePath());
+        return;
+    }
+
+    QWidget* control = nullptr;
+    if (section == "[LABELFILENAME]")
+        control = LabelFilename;
+    else if (section == "[PROGRESSBAR]")
+        control = ProgressBar;
+    else if (section == "[CHECKBOXKILL]")
+        control = CheckBoxKill;
+    else if (section == "[CHECKBOXSFX]")
+        control = CheckBoxSFX;
+    else if (section == "[KEYBOX]")
+        control = KeyBox;
+    if (!control)
+        return;
+
+    const QRect g = control->geometry();
+    if (key == "LEFT")
+        control->move(number(), g.top());
+    else if (key == "TOP")
+        control->move(g.left(), number());
+    else if (key == "WIDTH")
+        control->resize(number(), g.height());
+    else if (key == "HEIGHT")
+        control->resize(g.width(), number());
+    else if (key == "FONTSIZE")
+        SetFontSize(control, number());
+    else if (key == "COLOR") {
+        const auto color = static_cast<TColor>(number());
+        if (control == ProgressBar)
+            ProgressBar->SetForeColor(color);
+        else if (control == KeyBox)
+            SetTextColor(KeyBox, QPalette::Text, color);
+        else
+            SetTextColor(control, QPalette::WindowText, color);
+    } else if (key == "BACKCOLOR" && control != LabelFilename) {
+        const auto color = static_cast<TColor>(number());
+        if (control == ProgressBar) {
+            ProgressBar->SetBackColor(color);
+        } else if (control == KeyBox) {
+            SetTextColor(KeyBox, QPalette::Base, color);
+        } else {
+            // A check box fills with the button role; both roles, so the whole box takes it.
+            SetTextColor(control, QPalette::Window, color);
+            SetTextColor(control, QPalette::Button, color);
+            control->setAutoFillBackground(true);
+        }
+    }
+}
+
+void TForm1::N1Click() {
+    OpenDialog1.Filter = QStringLiteral("Calyxor skin file|*.ini");
+    OpenDialog1.InitialDir = Q(ExtractFilePath(SkinFile));
+    if (!OpenDialog1.Execute(this))
+        return;
+    const std::string previous = SkinFile;
+    SkinFile = B(OpenDialog1.FileName);
+    if (!LoadSkin())
+        SkinFile = previous;
+}
+
+// ---- file operations ----------------------------------------------------------------------------
+
+TSfxOptions TForm1::SfxOptions() const {
+    return {CheckBoxSFX->isChecked(), SfxModule, SfxModuleSize};
+}
+
+bool TForm1::EncryptFile(const std::string& source, const std::string& target, const QString& key) {
+    const std::vector<uint8_t> keyBytes = EncodeCp1251(key.toStdString());
+    const TSfxOptions sfx = SfxOptions();
+    const bool ok = EncryptFileCore(source, target, keyBytes, sfx, ProgressBar);
+    // A self-extracting file is a program: it gets its execute permission so that it runs.
+    if (ok && sfx.Enabled && !target.empty()) {
+        struct stat st {};
+        if (::stat(target.c_str(), &st) == 0)
+            (void)::chmod(target.c_str(), (st.st_mode & 07777) | ((st.st_mode & 0444) >> 2));
+    }
+    return ok;
+}
+
+bool TForm1::DecryptFile(const std::string& source, const std::string& target, const QString& key) {
+    const std::vector<uint8_t> keyBytes = EncodeCp1251(key.toStdString());
+    return DecryptFileCore(source, target, keyBytes, ProgressBar);
+}
+
+bool TForm1::WipeFile(const std::string& path) {
+    return WipeFileCore(path, SourceFile, ProgressBar);
+}
+
+// ---- commands -----------------------------------------------------------------------------------
+
+void TForm1::BtnOpenClick() {
+    OpenDialog1.Filter = QStringLiteral("Все файлы|*.*");
+    if (!OpenDialog1.Execute(this))
+        return;
+    SourceFile = B(OpenDialog1.FileName);
+    LabelFilename->setText(Q(ExtractFileName(SourceFile)));
+}
+
+void TForm1::BtnCryptClick() {
+    if (KeyBox->text().isEmpty())
+        return;
+    TargetFile = SourceFile + (CheckBoxSFX->isChecked() ? ".exe" : ".ash");
+    if (!FileExists(SourceFile))
+        return;
+    if (!EncryptFile(SourceFile, TargetFile, KeyBox->text()) || !CheckBoxKill->isChecked())
+        return;
+    // The source goes only when its encrypted copy is on the device.
+    try {
+        FlushToDevice(TargetFile);
+    } catch (const std::exception& e) {
+        Dialogs::ShowError(
+            QStringLiteral("The encrypted file could not be written to the disk (%1); "
+                           "the source file was kept.")
+                .arg(QString::fromUtf8(e.what())));
+        return;
+    }
+    if (!WipeFile(SourceFile))
+        Dialogs::ShowError(QStringLiteral("Не могу удалить файл") + QChar('\r') + Q(SourceFile));
+}
+
+void TForm1::BtnDeCryptClick() {
+    if (KeyBox->text().isEmpty())
+        return;
+    TargetFile = DecryptTargetName(SourceFile);
+    if (!FileExists(SourceFile))
+        return;
+    // From the window, an empty name would send the plain bytes to standard output.
+    if (TargetFile.empty()) {
+        Dialogs::ShowError(QStringLiteral("Cannot name the decrypted file: \"%1\" has no extension "
+                                          "to remove. Rename it to end in .ash and try again.")
+                               .arg(Q(ExtractFileName(SourceFile))));
+        return;
+    }
+    (void)DecryptFile(SourceFile, TargetFile, KeyBox->text());
+}
+
+void TForm1::BtnKillClick() {
+    if (SourceFile.empty())
+        return;
+    (void)WipeFile(SourceFile);
+}
+
+void TForm1::N2Click() {
+    OpenDialog1.Filter = QStringLiteral("Calyxor SFX Module|*.sfx");
+    OpenDialog1.InitialDir = Q(ExtractFilePath(SfxModule));
+    if (!OpenDialog1.Execute(this))
+        return;
+    SfxModule = B(OpenDialog1.FileName);
+    ReadSfxModuleSize();
+}
+
+void TForm1::BtnCloseClick() {
+    close();
+}
+
+void TForm1::BtnMinimizeClick() {
+    showMinimized();
+}
+
+// ---- window chrome ------------------------------------------------------------------------------
+
+void TForm1::BackImageMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
+    DragX = x;
+    DragY = y;
+    Dragging = true;
+}
+
+void TForm1::BackImageMouseMove(Qt::KeyboardModifiers, int x, int y) {
+    if (!Dragging)
+        return;
+    move(this->x() + x - DragX, this->y());
+    move(this->x(), this->y() + y - DragY);
+}
+
+void TForm1::BackImageMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+    Dragging = false;
+}

@@ -1,0 +1,163 @@
+#pragma once
+// The main window: one borderless, skinned window that owns every control and all state and
+// carries the program's operations as its own methods.
+
+#include "FileTransform.h"
+#include "Gauges.h"
+#include "Picture.h"
+#include "VeskFade.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QProxyStyle;
+
+// The picture control under all others: it shows its picture unscaled from the top-left
+// corner and carries the window's mouse handling and popup menu.
+class TImage : public QWidget {
+    Q_OBJECT
+public:
+    using TMouseHandler = std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int, int)>;
+    using TMoveHandler = std::function<void(Qt::KeyboardModifiers, int, int)>;
+
+    explicit TImage(QWidget* parent);
+    TPicture Picture;
+    QMenu* PopupMenu = nullptr;
+    TMouseHandler OnMouseDown;
+    TMoveHandler OnMouseMove;
+    TMouseHandler OnMouseUp;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The open-file dialog the three choosers share.
+struct TOpenDialog {
+    QString Filter = QStringLiteral("Все файлы|*.*");
+    QString InitialDir;
+    QString FileName;
+    // Shows the dialog; true when a file was confirmed. The process's working directory is then
+    // the folder of that file, as the program's home platform leaves it: the decrypt command's
+    // output lands there.
+    bool Execute(QWidget* parent);
+};
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    // args: the command-line arguments after the program's own name, as bytes.
+    explicit TForm1(std::vector<std::string> args = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // ---- state ----
+    std::string AppDir;
+    std::string SkinFile;
+    std::string SfxModule;
+    int32_t SfxModuleSize = 0;
+    std::string SourceFile;
+    std::string TargetFile;
+    int32_t DragX = 0;
+    int32_t DragY = 0;
+    bool Dragging = false;
+    // The process's exit status: 0, or 1 after a command-line operation failed, 2 when four
+    // arguments named no command.
+    int ExitCode = 0;
+
+    // ---- controls, bottom to top ----
+    TImage* BackImage;
+    QLabel* LabelFilename;
+    TGauge* ProgressBar;
+    TVeskFade* BtnClose;
+    TVeskFade* BtnSee;
+    TVeskFade* BtnOpen;
+    TVeskFade* BtnCrypt;
+    TVeskFade* BtnDeCrypt;
+    TVeskFade* BtnKill;
+    TVeskFade* BtnMinimize;
+    QLineEdit* KeyBox;
+    QCheckBox* CheckBoxKill;
+    QCheckBox* CheckBoxSFX;
+    QMenu* PopupMenu1;
+    QAction *N1, *N2, *N3, *N4, *N5, *N6, *N7, *N8, *N9, *N10, *N11;
+    TOpenDialog OpenDialog1;
+
+    // ---- life cycle ----
+    void FormCreate();
+    void FormActivate();
+    // Runs FormActivate the first time only: the command line is examined once per run.
+    void ActivateOnce();
+    // False when the close is abandoned (the settings could not be written).
+    bool FormClose();
+
+    // ---- operations ----
+    void LoadSettings();
+    void SaveSettings();
+    bool LoadSkin();
+    bool EncryptFile(const std::string& source, const std::string& target, const QString& key);
+    bool DecryptFile(const std::string& source, const std::string& target, const QString& key);
+    bool WipeFile(const std::string& path);
+
+    // ---- commands ----
+    void BtnOpenClick();
+    void BtnCryptClick();
+    void BtnDeCryptClick();
+    void BtnKillClick();
+    void BtnCloseClick();
+    void BtnMinimizeClick();
+    void N1Click();
+    void N2Click();
+    void N4Click() { BtnOpenClick(); }
+    void N5Click() { BtnCloseClick(); }
+    void N8Click() { BtnCryptClick(); }
+    void N9Click() { BtnDeCryptClick(); }
+    void N10Click() { BtnKillClick(); }
+
+    // ---- window chrome ----
+    void BackImageMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void BackImageMouseMove(Qt::KeyboardModifiers shift, int x, int y);
+    void BackImageMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    // The key box's password character; a null character shows the key as typed.
+    void SetPasswordChar(QChar c);
+    [[nodiscard]] QChar PasswordChar() const { return FPasswordChar; }
+
+    // Sets the client area's size (the window has no border, so it is the window's size).
+    void SetClientSize(int width, int height);
+
+    // Runs an event handler, showing any error that escapes it in the application's error box.
+    void Guarded(const std::function<void()>& handler);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenu();
+    void BindButtons();
+    void ApplySkinSetting(const std::string& section, const std::string& key,
+                          const std::string& value, const std::string& skinDir);
+    void ReadSfxModuleSize();
+    [[nodiscard]] TSfxOptions SfxOptions() const;
+
+    std::vector<std::string> Args;
+    bool Activated = false;
+    QChar FPasswordChar = QLatin1Char('#');
+    QProxyStyle* PasswordStyle = nullptr;
+};
+
+// The window of this run.
+extern TForm1* Form1;
+
+// True when the path names an existing file; a folder does not count.
+[[nodiscard]] bool FileExists(const std::string& path);

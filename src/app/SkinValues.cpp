@@ -1,0 +1,101 @@
+#include "SkinValues.h"
+
+#include "Errors.h"
+
+namespace {
+
+[[noreturn]] void Invalid(std::string_view text) {
+    throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+int32_t SkinStrToInt(std::string_view text) {
+    std::size_t p = 0;
+    while (p < text.size() && text[p] == ' ')
+        ++p;
+    std::string_view rest = text.substr(p);
+    std::size_t prefix = 0;
+    if (rest.starts_with("0x") || rest.starts_with("0X"))
+        prefix = 2;
+    else if (rest.starts_with("$") || rest.starts_with("x") || rest.starts_with("X"))
+        prefix = 1;
+    if (prefix > 0) {
+        rest.remove_prefix(prefix);
+        if (rest.empty())
+            Invalid(text);
+        uint64_t value = 0;
+        for (char c : rest) {
+            const int d = HexDigit(c);
+            if (d < 0)
+                Invalid(text);
+            value = value * 16 + static_cast<uint64_t>(d);
+            if (value > 0xFFFFFFFFu)
+                Invalid(text);
+        }
+        return static_cast<int32_t>(static_cast<uint32_t>(value));
+    }
+    bool negative = false;
+    if (!rest.empty() && (rest[0] == '+' || rest[0] == '-')) {
+        negative = rest[0] == '-';
+        rest.remove_prefix(1);
+    }
+    if (rest.empty())
+        Invalid(text);
+    int64_t value = 0;
+    for (char c : rest) {
+        if (c < '0' || c > '9')
+            Invalid(text);
+        value = value * 10 + (c - '0');
+        if (value > int64_t{INT32_MAX} + 1)
+            Invalid(text);
+    }
+    if (negative)
+        value = -value;
+    if (value > INT32_MAX || value < INT32_MIN)
+        Invalid(text);
+    return static_cast<int32_t>(value);
+}
+
+std::string ExtractFilePath(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string ExtractFileName(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string ExtractFileExt(std::string_view path) {
+    const std::string name = ExtractFileName(path);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string DecryptTargetName(std::string_view sourceFile) {
+    const std::string name = ExtractFileName(sourceFile);
+    const std::string ext = ExtractFileExt(sourceFile);
+    if (ext.empty())
+        return {};
+    const std::size_t at = name.find(ext);
+    return name.substr(0, at);
+}
+
+std::string NativeSeparators(std::string_view path) {
+    std::string out(path);
+    for (char& c : out)
+        if (c == '\\')
+            c = '/';
+    return out;
+}

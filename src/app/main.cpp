@@ -1,0 +1,74 @@
+// Calyxor: encrypts, decrypts and wipes single files with a password.
+
+#include "Cipher.h"
+#include "Dialogs.h"
+#include "MainForm.h"
+#include "Progress.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QGuiApplication>
+#include <QScreen>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Errors must not cross Qt's event loop: any that escapes a handler ends here, is shown in the
+// application's error box, and the program goes on.
+class TApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            Dialogs::ShowAppError(QString::fromUtf8(e.what()));
+        } catch (...) {
+            Dialogs::ShowAppError(QStringLiteral("Unexpected error"));
+        }
+        return false;
+    }
+};
+
+// Qt's note that it made its own runtime folder says nothing to a user of the command line.
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+        return;
+    std::fprintf(stderr, "%s\n",
+                 qFormatLogMessage(type, context, message).toLocal8Bit().constData());
+}
+
+bool DisplayReachable() {
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") ||
+           std::getenv("QT_QPA_PLATFORM");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Without a display the program still runs its command line, on Qt's offscreen platform.
+    if (!DisplayReachable())
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    BuildPrimeTable();
+    qInstallMessageHandler(QuietMessages);
+
+    TApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Calyxor"));
+    const QString platform = QGuiApplication::platformName();
+    Dialogs::SetHeadless(platform == "offscreen" || platform == "minimal");
+    // The window's fonts on Linux: Liberation Sans is the metric twin of the fonts it names.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    QFont::insertSubstitutions(QStringLiteral("Arial"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    SetMessageHandler([](const std::string& text) { Dialogs::ShowError(QString::fromUtf8(text)); });
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    TForm1 form(std::move(args));
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        form.move(screen->geometry().center() - form.rect().center());
+    form.show();
+    const int status = app.exec();
+    return status != 0 ? status : form.ExitCode;
+}

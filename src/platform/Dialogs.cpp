@@ -1,0 +1,123 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStringList>
+#include <cstdio>
+#include <deque>
+
+namespace Dialogs {
+namespace {
+
+bool gHeadless = false;
+TRecorder gRecorder;
+// Queued answers: (confirmed, path).
+std::deque<std::pair<bool, QString>> gAnswers;
+QString gLastFilter;
+QString gLastInitialDir;
+
+void Print(const QString& caption, const QString& text) {
+    std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
+    std::fflush(stderr);
+}
+
+void ShowBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+    if (gRecorder) {
+        gRecorder(caption, text);
+        return;
+    }
+    if (gHeadless || !qApp) {
+        Print(caption, text);
+        return;
+    }
+    QMessageBox box(icon, caption, text, QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.adjustSize();
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        box.move(screen->availableGeometry().center() - box.rect().center());
+    box.exec();
+}
+
+// "Description|pattern" to Qt's "Description (pattern)"; "*.*" meant every file there.
+QString QtFilter(const QString& filter) {
+    const QStringList parts = filter.split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts[i + 1];
+        pattern.replace(";", " ");
+        if (pattern == "*.*")
+            pattern = "*";
+        out << parts[i] + " (" + pattern + ")";
+    }
+    return out.join(";;");
+}
+
+} // namespace
+
+void ShowError(const QString& text) {
+    ShowBox(QMessageBox::Critical, "Error", text);
+}
+
+QString AppErrorText(const QString& message) {
+    if (!message.isEmpty() && message.back() > QChar('.'))
+        return message + ".";
+    return message;
+}
+
+void ShowAppError(const QString& message) {
+    const QString title = QApplication::applicationName().isEmpty()
+                              ? QStringLiteral("Calyxor")
+                              : QApplication::applicationName();
+    ShowBox(QMessageBox::Critical, title, AppErrorText(message));
+}
+
+std::optional<QString> OpenFile(QWidget* parent, const QString& filter, const QString& initialDir) {
+    gLastFilter = filter;
+    gLastInitialDir = initialDir;
+    if (!gAnswers.empty()) {
+        const auto [confirmed, path] = gAnswers.front();
+        gAnswers.pop_front();
+        if (!confirmed)
+            return std::nullopt;
+        return path;
+    }
+    if (gHeadless)
+        return std::nullopt;
+    QFileDialog dialog(parent);
+    // Qt's own dialog: it works the same under any desktop, and takes a typed name of a file
+    // that does not exist yet.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilter(QtFilter(filter));
+    if (!initialDir.isEmpty())
+        dialog.setDirectory(initialDir);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().front();
+}
+
+void SetHeadless(bool headless) {
+    gHeadless = headless;
+}
+bool Headless() {
+    return gHeadless;
+}
+void SetRecorder(TRecorder recorder) {
+    gRecorder = std::move(recorder);
+}
+void QueueOpenFileAnswer(std::optional<QString> answer) {
+    gAnswers.emplace_back(answer.has_value(), answer.value_or(QString()));
+}
+QString LastOpenFilter() {
+    return gLastFilter;
+}
+QString LastOpenInitialDir() {
+    return gLastInitialDir;
+}
+
+} // namespace Dialogs

@@ -1,0 +1,43 @@
+#pragma once
+// The dialogs the program shows, behind one seam: the modal "Error" dialog, the application's
+// error box, and the open-file dialog. Tests replace them with recorders and prepared answers
+// so that the real window can be driven without a modal dialog ever blocking; without a
+// display, messages go to standard error instead of waiting for a click.
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace Dialogs {
+
+// The program's own warnings and the file operations' messages: "Error", error icon,
+// word-wrapped text, centred on the screen, one OK button for Enter and Esc.
+void ShowError(const QString& text);
+
+// The box for every error that escapes a handler: titled with the application title, stop
+// icon, one OK button; a full stop is added when the text's last character sorts after ".".
+void ShowAppError(const QString& message);
+[[nodiscard]] QString AppErrorText(const QString& message);
+
+// The open-file dialog. filter is written "Description|pattern". Accepts a typed name that does
+// not exist. Returns nothing when cancelled.
+[[nodiscard]] std::optional<QString> OpenFile(QWidget* parent, const QString& filter,
+                                              const QString& initialDir);
+
+// Whether messages go to standard error (no display) instead of modal boxes.
+void SetHeadless(bool headless);
+[[nodiscard]] bool Headless();
+
+// ---- test hooks ----
+// Receives every message instead of a box: kind is "Error" or "Calyxor".
+using TRecorder = std::function<void(const QString& caption, const QString& text)>;
+void SetRecorder(TRecorder recorder);
+// The answers the next open-file dialogs give, in order; an empty optional cancels. While
+// answers are queued no dialog is shown; the filter and folder asked for are remembered.
+void QueueOpenFileAnswer(std::optional<QString> answer);
+[[nodiscard]] QString LastOpenFilter();
+[[nodiscard]] QString LastOpenInitialDir();
+
+} // namespace Dialogs
