@@ -1,0 +1,367 @@
+// The self-extracting stub, run as a user runs it: a self-extracting file is made by the same
+// engine call as the window's encrypt command, with the built stub as module, and then executed.
+
+#include "../../src/sfx/ElfImage.h"
+#include "BlockFile.h"
+#include "Cp1251.h"
+#include "FileTransform.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string StubPath = CALYXOR_BUILD_DIR "/calyxor-sfx";
+const std::string ModulePath = CALYXOR_BUILD_DIR "/SFX/default.sfx";
+
+std::string Text(const std::vector<uint8_t>& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
+
+bool ImageEnd(const std::string& path, uint64_t& end) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    std::string why;
+    const bool ok = ElfImageEnd(fd, fs::file_size(path), end, why);
+    ::close(fd);
+    return ok;
+}
+
+struct TRunResult {
+    int Status = -1; // the exit status, or 128 + signal
+    std::string Out;
+    std::string Err;
+};
+
+class SfxTest : public ::testing::Test {
+protected:
+    TTempDir Dir;     // where the self-extracting file lies and is run; holds nothing else
+    TTempDir Scratch; // sources, modules and the runs' standard streams
+    const std::string Key = "correct horse";
+
+    // Makes Dir/<name>.exe from data, as the window's encrypt command does.
+    std::string MakeSfx(const std::vector<uint8_t>& data, const std::string& key,
+                        const std::string& name = "report.doc", std::string module = "") {
+        if (module.empty())
+            module = ModulePath;
+        const auto size = static_cast<int32_t>(fs::file_size(module));
+        return MakeSfxSized(data, key, name, module, size);
+    }
+
+    std::string MakeSfxSized(const std::vector<uint8_t>& data, const std::string& key,
+                             const std::string& name, const std::string& module, int32_t size) {
+        const std::string source = Scratch / "source";
+        WriteAll(source, data);
+        const std::string target = Dir / (name + ".exe");
+        EXPECT_TRUE(EncryptFileCore(source, target, EncodeCp1251(key),
+                                    TSfxOptions{true, module, size}, nullptr));
+        ::chmod(target.c_str(), 0755);
+        return target;
+    }
+
+    // Runs exe (as the shell would run "./name" in Dir) with input on standard input.
+    TRunResult Run(const std::string& exe, const std::vector<std::string>& args,
+                   const std::string& input) {
+        const std::string in = Scratch / "stdin", out = Scratch / "stdout",
+                          err = Scratch / "stderr";
+        WriteAll(in, {input.begin(), input.end()});
+        std::vector<std::string> argvText{exe};
+        argvText.insert(argvText.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : argvText)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int fin = ::open(in.c_str(), O_RDONLY);
+            const int fout = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int ferr = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (fin < 0 || fout < 0 || ferr < 0 || ::dup2(fin, 0) < 0 || ::dup2(fout, 1) < 0 ||
+                ::dup2(ferr, 2) < 0 || ::chdir(Dir.Path.c_str()) != 0)
+                ::_exit(126);
+            ::execv(exe.c_str(), argv.data());
+            ::_exit(127);
+        }
+        TRunResult r;
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.Out = Text(ReadAll(out));
+        r.Err = Text(ReadAll(err));
+        return r;
+    }
+
+    // The names in Dir: a failed run must leave no temporary or partial file behind.
+    std::vector<std::string> Listing() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(Dir.Path))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+// ---- where the stub's own image ends --------------------------------------------------------
+
+TEST(SfxImageTest, builtStubs_endExactlyAtTheirFileSize_alsoWithBytesAppended) {
+    TTempDir dir;
+    for (const std::string& path : {StubPath, ModulePath}) {
+        uint64_t end = 0;
+        ASSERT_TRUE(ImageEnd(path, end)) << path;
+        EXPECT_EQ(end, fs::file_size(path)) << path;
+
+        auto bytes = ReadAll(path);
+        const auto size = bytes.size();
+        const auto extra = RandomBytes(3 * BlockSize + 5, 3);
+        bytes.insert(bytes.end(), extra.begin(), extra.end());
+        WriteAll(dir / "grown", bytes);
+        ASSERT_TRUE(ImageEnd(dir / "grown", end));
+        EXPECT_EQ(end, size) << path;
+    }
+}
+
+TEST(SfxImageTest, sectionCountKeptInFirstSectionHeader_isFollowed) {
+    // Files with very many sections keep their count in section 0; rewrite the stub that way.
+    TTempDir dir;
+    auto bytes = ReadAll(ModulePath);
+    Elf64_Ehdr eh;
+    std::memcpy(&eh, bytes.data(), sizeof eh);
+    Elf64_Shdr first;
+    std::memcpy(&first, bytes.data() + eh.e_shoff, sizeof first);
+    first.sh_size = eh.e_shnum;
+    std::memcpy(bytes.data() + eh.e_shoff, &first, sizeof first);
+    eh.e_shnum = 0;
+    std::memcpy(bytes.data(), &eh, sizeof eh);
+    const auto size = bytes.size();
+    bytes.resize(size + 100, 0x5A);
+    WriteAll(dir / "many", bytes);
+    uint64_t end = 0;
+    ASSERT_TRUE(ImageEnd(dir / "many", end));
+    EXPECT_EQ(end, size);
+}
+
+TEST(SfxImageTest, foreignOrCutFiles_areRefused) {
+    TTempDir dir;
+    uint64_t end = 0;
+    WriteAll(dir / "random", RandomBytes(5000, 4));
+    EXPECT_FALSE(ImageEnd(dir / "random", end));
+    // Cut inside the header, and cut before the section header table it points to.
+    for (std::size_t keep : {std::size_t{40}, std::size_t{100000}}) {
+        auto bytes = ReadAll(ModulePath);
+        bytes.resize(keep);
+        WriteAll(dir / "cut", bytes);
+        EXPECT_FALSE(ImageEnd(dir / "cut", end)) << keep;
+    }
+}
+
+// ---- running a self-extracting file -------------------------------------------------------
+
+TEST_F(SfxTest, restoresTheSourceUnderTheNameItWasStartedAs_forEveryLineEnd) {
+    const auto data = RandomBytes(3 * BlockSize + 123, 1);
+    MakeSfx(data, Key);
+    // With and without a line end, and with a script's CR LF.
+    for (const std::string& input :
+         {Key + "\nlines after the key are not read\n", Key + "\r\n", Key}) {
+        const auto r = Run("./report.doc.exe", {"-f"}, input);
+        ASSERT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
+    }
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"report.doc", "report.doc.exe"}));
+
+    // The unstripped stub as module: its debugging sections lie at the end of its image.
+    fs::remove(Dir / "report.doc");
+    const auto small = RandomBytes(1, 2);
+    MakeSfx(small, Key, "one.BIN", StubPath);
+    const auto r = Run("./one.BIN.exe", {}, Key + "\n");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "one.BIN"), small);
+}
+
+TEST_F(SfxTest, wrongKey_givesOtherBytesOfTheSameSize_andSucceeds) {
+    const auto data = RandomBytes(20000, 5);
+    MakeSfx(data, Key);
+    const auto r = Run("./report.doc.exe", {}, "correct horsf\n");
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    const auto got = ReadAll(Dir / "report.doc");
+    EXPECT_EQ(got.size(), data.size());
+    EXPECT_NE(got, data);
+}
+
+TEST_F(SfxTest, outputOption_existingFileIsKeptUnlessForced) {
+    const auto data = RandomBytes(5000, 6);
+    MakeSfx(data, Key);
+
+    // -o to a file elsewhere, and to a folder (the restored name goes inside it).
+    auto r = Run("./report.doc.exe", {"-o", Scratch / "elsewhere.bin"}, Key + "\n");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Scratch / "elsewhere.bin"), data);
+    r = Run("./report.doc.exe", {"-o", Scratch.Path}, Key + "\n");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Scratch / "report.doc"), data);
+
+    // An existing file is never overwritten without -f, and nothing is left beside it.
+    const std::vector<uint8_t> precious{'k', 'e', 'e', 'p'};
+    WriteAll(Dir / "report.doc", precious);
+    r = Run("./report.doc.exe", {}, Key + "\n");
+    EXPECT_NE(r.Status, 0);
+    EXPECT_NE(r.Err.find("already exists"), std::string::npos) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "report.doc"), precious);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"report.doc", "report.doc.exe"}));
+
+    r = Run("./report.doc.exe", {"-f"}, Key + "\n");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
+
+    // Not even -f lets it replace itself: that would destroy the only encrypted copy.
+    const auto before = ReadAll(Dir / "report.doc.exe");
+    r = Run("./report.doc.exe", {"-f", "-o", "report.doc.exe"}, Key + "\n");
+    EXPECT_NE(r.Status, 0);
+    EXPECT_EQ(ReadAll(Dir / "report.doc.exe"), before);
+
+    r = Run("./report.doc.exe", {"--bogus"}, Key + "\n");
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_NE(r.Err.find("--help"), std::string::npos) << r.Err;
+}
+
+TEST_F(SfxTest, unwritableOrUnnamedOutput_failsWithAMessageAndNoFile) {
+    const auto data = RandomBytes(100, 7);
+    MakeSfx(data, Key);
+    auto r = Run("./report.doc.exe", {"-o", Dir / "missing/out.bin"}, Key + "\n");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("does not exist"), std::string::npos) << r.Err;
+
+    // A copy renamed without ".exe" cannot name its output by itself, but -o still works.
+    fs::rename(Dir / "report.doc.exe", Dir / "report");
+    r = Run("./report", {}, Key + "\n");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("-o"), std::string::npos) << r.Err;
+    EXPECT_EQ(Listing(), std::vector<std::string>{"report"});
+    r = Run("./report", {"-o", "named.doc"}, Key + "\n");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "named.doc"), data);
+}
+
+TEST_F(SfxTest, moduleThatGrewAfterItsSizeWasTaken_contributesOnlyThatSize) {
+    const std::string module = Scratch / "grown.sfx";
+    fs::copy_file(ModulePath, module);
+    const auto size = static_cast<int32_t>(fs::file_size(module));
+    {
+        auto bytes = ReadAll(module);
+        const auto extra = RandomBytes(7777, 8);
+        bytes.insert(bytes.end(), extra.begin(), extra.end());
+        WriteAll(module, bytes);
+    }
+    const auto data = RandomBytes(BlockSize + 1, 9);
+    const std::string sfx = MakeSfxSized(data, Key, "report.doc", module, size);
+    EXPECT_EQ(fs::file_size(sfx), static_cast<uintmax_t>(size) + data.size());
+
+    const auto r = Run("./report.doc.exe", {}, Key + "\n");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
+}
+
+TEST_F(SfxTest, bareModule_saysThereIsNothingToExtract) {
+    fs::copy_file(ModulePath, Dir / "empty.exe");
+    for (const std::string& exe : {StubPath, std::string("./empty.exe")}) {
+        const auto r = Run(exe, {}, Key + "\n");
+        EXPECT_EQ(r.Status, 1) << exe;
+        EXPECT_NE(r.Err.find("nothing to extract"), std::string::npos) << r.Err;
+    }
+    EXPECT_EQ(Listing(), std::vector<std::string>{"empty.exe"});
+}
+
+TEST_F(SfxTest, keyText_isTakenAsTheEngineTakesIt) {
+    const auto data = RandomBytes(3000, 10);
+    // Cyrillic text gives the same CP1251 bytes as in the window.
+    const std::string cyrillic = "пароль Ёжик №1";
+    MakeSfx(data, cyrillic);
+    auto r = Run("./report.doc.exe", {}, cyrillic + "\n");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
+    fs::remove(Dir / "report.doc");
+
+    // Text CP1251 cannot hold, and an empty key, are refused before anything is written.
+    for (const std::string& bad : {std::string("密码\n"), std::string("\n"), std::string()}) {
+        r = Run("./report.doc.exe", {}, bad);
+        EXPECT_EQ(r.Status, 1) << bad;
+        EXPECT_FALSE(r.Err.empty());
+        EXPECT_EQ(Listing(), std::vector<std::string>{"report.doc.exe"});
+    }
+
+    // A key of 300 characters works as its first 255.
+    const std::string longKey(300, 'q');
+    MakeSfx(data, longKey.substr(0, 255));
+    r = Run("./report.doc.exe", {}, longKey + "\n");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
+}
+
+TEST_F(SfxTest, onATerminal_theKeyIsNotEchoed_andEchoComesBack) {
+    const auto data = RandomBytes(4000, 12);
+    MakeSfx(data, Key);
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::chdir(Dir.Path.c_str()) == 0)
+            ::execl("./report.doc.exe", "./report.doc.exe", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::string screen;
+    auto readUntil = [&](const std::string& want) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (screen.find(want) == std::string::npos &&
+               std::chrono::steady_clock::now() < deadline) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 200) <= 0)
+                continue;
+            char buf[512];
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n <= 0)
+                break; // the child closed the terminal
+            screen.append(buf, static_cast<std::size_t>(n));
+        }
+    };
+    readUntil("Key: ");
+    ASSERT_NE(screen.find("Key: "), std::string::npos) << screen;
+    const std::string typed = Key + "\r";
+    ASSERT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    readUntil("Restored");
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    termios after{};
+    const bool haveModes = ::tcgetattr(master, &after) == 0;
+    ::close(master);
+
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
+    EXPECT_EQ(screen.find(Key), std::string::npos) << screen;
+    EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
+    ASSERT_TRUE(haveModes);
+    EXPECT_NE(after.c_lflag & ECHO, 0u);
+}
+
+TEST_F(SfxTest, help_explainsUsageAndThatAWrongKeyGoesUnnoticed) {
+    MakeSfx(RandomBytes(10, 13), Key);
+    const auto r = Run("./report.doc.exe", {"--help"}, "");
+    EXPECT_EQ(r.Status, 0);
+    for (const char* want : {"-o PATH", "-f", "'report.doc'", "WRONG KEY CANNOT BE DETECTED"})
+        EXPECT_NE(r.Out.find(want), std::string::npos) << want << "\n" << r.Out;
+    EXPECT_EQ(Listing(), std::vector<std::string>{"report.doc.exe"});
+}
+
+} // namespace
