@@ -1,0 +1,513 @@
+#include "VeskFade.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+class TSystemFadeClock final : public TFadeClock {
+public:
+    double NowMs() override {
+        using Clock = std::chrono::steady_clock;
+        static_assert(Clock::is_steady, "frame pacing needs a clock that never goes back");
+        return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
+    }
+    void SleepMs(int ms) override {
+        if (ms <= 0)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+    void ProcessEvents() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+    uint32_t MsOfUtcDay() override {
+        return static_cast<uint32_t>(QDateTime::currentDateTimeUtc().time().msecsSinceStartOfDay());
+    }
+};
+
+// Shared by every control of the process and used by nothing else.
+uint32_t gFadeRandState = 0;
+
+constexpr QImage::Format kImageFormat = QImage::Format_BGR888;
+
+bool SameSize(const QImage& a, const QImage& b) {
+    return a.size() == b.size();
+}
+
+// Gives image the size W by H and 24 bits a pixel, keeping what it showed where old and new
+// overlap. New images start as zeros, padding included, since the blend reads the padding.
+void SizeImage(QImage& image, int W, int H) {
+    W = std::max(W, 0);
+    H = std::max(H, 0);
+    if (image.width() == W && image.height() == H && image.format() == kImageFormat)
+        return;
+    QImage sized;
+    if (W > 0 && H > 0) {
+        sized = QImage(W, H, kImageFormat);
+        if (sized.isNull())
+            throw EVeskFade("Not enough memory for a picture of " + std::to_string(W) + " by " +
+                            std::to_string(H) + " pixels");
+        std::memset(sized.bits(), 0, static_cast<size_t>(sized.sizeInBytes()));
+        if (!image.isNull()) {
+            QPainter painter(&sized);
+            painter.drawImage(0, 0, image);
+        }
+    }
+    image = std::move(sized);
+}
+
+void FillImage(QImage& image, TColor color) {
+    if (!image.isNull())
+        image.fill(ToQColor(color));
+}
+
+} // namespace
+
+TFadeClock& SystemFadeClock() {
+    static TSystemFadeClock clock;
+    return clock;
+}
+
+void FadeRandSeed(uint32_t seed) {
+    gFadeRandState = seed;
+}
+
+uint32_t FadeRandom(uint32_t n) {
+    gFadeRandState = gFadeRandState * 134775813u + 1u;
+    return static_cast<uint32_t>((static_cast<uint64_t>(n) * gFadeRandState) >> 32);
+}
+
+void BlendPixels(const uint8_t* start, const uint8_t* target, uint8_t* output, int W, int H,
+                 int w) {
+    // At w = 0 the output already is the start image.
+    if (w <= 0 || W <= 0 || H <= 0)
+        return;
+    w = std::min(w, 32);
+    // Two colour channels share each multiplication: with a + b = 32 no product of a byte
+    // spills into its neighbour, and the division by 32 is a shift.
+    const uint32_t a = 32u - static_cast<uint32_t>(w);
+    const uint32_t b = static_cast<uint32_t>(w);
+    const size_t words = static_cast<size_t>(PaddedRowBytes(W)) * static_cast<size_t>(H) / 4;
+    for (size_t i = 0; i < words; ++i) {
+        uint32_t x;
+        uint32_t y;
+        std::memcpy(&x, start + i * 4, 4);
+        std::memcpy(&y, target + i * 4, 4);
+        const uint32_t hi =
+            (((x & 0xFF00FF00u) >> 5) * a + ((y & 0xFF00FF00u) >> 5) * b) & 0xFF00FF00u;
+        const uint32_t lo = (((x & 0x00FF00FFu) * a + (y & 0x00FF00FFu) * b) >> 5) & 0x00FF00FFu;
+        const uint32_t out = hi | lo;
+        std::memcpy(output + i * 4, &out, 4);
+    }
+}
+
+TVeskFade::TVeskFade(QWidget* parent) : QWidget(parent), fClock(&SystemFadeClock()) {
+    // The control covers its whole rectangle, so an immediate repaint draws only its image.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    fPicFrom.Subscribe([this] { PictureChanged(); });
+    fPicTo.Subscribe([this] { PictureChanged(); });
+    SetWidth(75);
+    SetHeight(75);
+    SizeImage(fFrontImage, width(), height());
+}
+
+TVeskFade::~TVeskFade() = default;
+
+void TVeskFade::SetClock(TFadeClock* clock) {
+    fClock = clock ? clock : &SystemFadeClock();
+}
+
+void TVeskFade::SetColorFrom(TColor value) {
+    if (value == fColorFrom)
+        return;
+    fColorFrom = value;
+    fFrontFill = value;
+    Reset();
+    update();
+}
+
+void TVeskFade::SetColorTo(TColor value) {
+    if (value == fColorTo)
+        return;
+    fColorTo = value;
+    fTargetFill = value;
+    Reset();
+    update();
+}
+
+void TVeskFade::SetDisolvRate(int value) {
+    // Clamped against the size of the moment only; the dissolve copes with later resizes.
+    const int64_t pixels = static_cast<int64_t>(width()) * height();
+    int64_t rate = std::max(value, 1);
+    rate = std::min(rate, pixels);
+    fDisolvRate = static_cast<int>(std::min<int64_t>(rate, INT_MAX));
+}
+
+void TVeskFade::SetBlendRate(int value) {
+    fBlendRate = std::max(value, 1);
+}
+
+void TVeskFade::SetStretchToFit(bool value) {
+    if (value == fStretchToFit)
+        return;
+    fStretchToFit = value;
+    Reset();
+    update();
+}
+
+void TVeskFade::SetBounds(int left, int top, int w, int h) {
+    setGeometry(left, top, std::max(w, 0), std::max(h, 0));
+    // A visible control has reacted already, through its move and resize events.
+    if (geometry() != fReactedBounds)
+        BoundsChanged();
+}
+
+void TVeskFade::moveEvent(QMoveEvent* event) {
+    if (geometry() != fReactedBounds)
+        BoundsChanged();
+    QWidget::moveEvent(event);
+}
+
+void TVeskFade::resizeEvent(QResizeEvent* event) {
+    if (geometry() != fReactedBounds)
+        BoundsChanged();
+    QWidget::resizeEvent(event);
+}
+
+void TVeskFade::BoundsChanged() {
+    fReactedBounds = geometry();
+    Reset();
+    update();
+}
+
+void TVeskFade::PictureChanged() {
+    // While a return runs, the pictures are exchanged on purpose.
+    if (fSwapped)
+        return;
+    Reset();
+    update();
+}
+
+void TVeskFade::DrawIconOnColor(const TPicture& icon, QImage& target, TColor color, int W, int H) {
+    // Icons are drawn at their natural size only and have transparent parts, so they are
+    // laid on the colour first and the result is stretched.
+    if (target.isNull() || icon.Width() <= 0 || icon.Height() <= 0)
+        return;
+    QImage temp(icon.Width(), icon.Height(), kImageFormat);
+    temp.fill(ToQColor(color));
+    {
+        QPainter painter(&temp);
+        icon.Draw(painter, 0, 0);
+    }
+    QPainter painter(&target);
+    painter.drawImage(QRect(0, 0, W, H), temp);
+}
+
+void TVeskFade::DrawStretched(const TPicture& picture, QImage& image, TColor fill, int W, int H) {
+    if (picture.Empty() || picture.IsMetafile())
+        FillImage(image, fill);
+    if (picture.Empty() || image.isNull())
+        return;
+    if (picture.IsIcon()) {
+        DrawIconOnColor(picture, image, fill, W, H);
+        return;
+    }
+    QPainter painter(&image);
+    picture.StretchDraw(painter, QRect(0, 0, W, H));
+}
+
+void TVeskFade::DrawNatural(const TPicture& picture, QImage& image, TColor fill) {
+    if (picture.IsMetafile() || picture.IsIcon())
+        FillImage(image, fill);
+    if (image.isNull())
+        return;
+    QPainter painter(&image);
+    picture.Draw(painter, 0, 0);
+}
+
+void TVeskFade::Reset() {
+    if (fSwapped) {
+        std::swap(fColorFrom, fColorTo);
+        {
+            // These copies notify, but the control ignores them while Swapped is set.
+            const TPicture temp(fPicFrom);
+            fPicFrom.Assign(fPicTo);
+            fPicTo.Assign(temp);
+        }
+        fFrontFill = fColorFrom;
+        fTargetFill = fColorTo;
+        fSwapped = false;
+        fStretchToFit = fSavedStretchToFit;
+    }
+
+    if (fStretchToFit) {
+        const int W = width();
+        const int H = height();
+        SizeImage(fFrontImage, W, H);
+        DrawStretched(fPicFrom, fFrontImage, fFrontFill, W, H);
+        SizeImage(fTargetImage, W, H);
+        DrawStretched(fPicTo, fTargetImage, fTargetFill, W, H);
+    } else if (fPicFrom.Empty() && !fPicTo.Empty()) {
+        // Each size change reacts with a Reset of its own before this one goes on.
+        SetWidth(fPicTo.Width());
+        SetHeight(fPicTo.Height());
+        SizeImage(fTargetImage, width(), height());
+        DrawNatural(fPicTo, fTargetImage, fTargetFill);
+        SizeImage(fFrontImage, width(), height());
+        FillImage(fFrontImage, fFrontFill);
+    } else if (!fPicFrom.Empty() && fPicTo.Empty()) {
+        SetWidth(fPicFrom.Width());
+        SetHeight(fPicFrom.Height());
+        SizeImage(fFrontImage, width(), height());
+        DrawNatural(fPicFrom, fFrontImage, fFrontFill);
+        SizeImage(fTargetImage, width(), height());
+        FillImage(fTargetImage, fTargetFill);
+    } else if (fPicFrom.Empty() && fPicTo.Empty()) {
+        SizeImage(fFrontImage, width(), height());
+        FillImage(fFrontImage, fFrontFill);
+        SizeImage(fTargetImage, width(), height());
+        FillImage(fTargetImage, fTargetFill);
+    } else {
+        // PicTo is scaled to the size PicFrom gives the control.
+        SetWidth(fPicFrom.Width());
+        SetHeight(fPicFrom.Height());
+        SizeImage(fFrontImage, width(), height());
+        DrawNatural(fPicFrom, fFrontImage, fFrontFill);
+        SizeImage(fTargetImage, width(), height());
+        DrawStretched(fPicTo, fTargetImage, fTargetFill, width(), height());
+    }
+
+    SizeImage(fStartImage, fFrontImage.width(), fFrontImage.height());
+    update();
+    if (OnReset)
+        OnReset(this);
+}
+
+void TVeskFade::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, fFrontImage);
+}
+
+bool TVeskFade::HasPixels() const {
+    return !fFrontImage.isNull() && SameSize(fFrontImage, fTargetImage) &&
+           SameSize(fFrontImage, fStartImage);
+}
+
+void TVeskFade::ShowFrame() {
+    repaint();
+}
+
+void TVeskFade::StartPacing() {
+    fDeadline = fClock->NowMs();
+}
+
+void TVeskFade::PaceFrame() {
+    // Frame k is due k frames after the start, whatever the earlier frames cost.
+    fDeadline += fMsecPerFrame;
+    if (!fProcessMsgs) {
+        const double wait = std::round(fDeadline - fClock->NowMs());
+        fClock->SleepMs(static_cast<int>(std::clamp(wait, 0.0, static_cast<double>(INT_MAX))));
+        return;
+    }
+    do {
+        fClock->ProcessEvents();
+    } while (!(fClock->NowMs() > fDeadline));
+}
+
+void TVeskFade::CopyFrontToStart() {
+    SizeImage(fStartImage, fFrontImage.width(), fFrontImage.height());
+    if (!fFrontImage.isNull())
+        std::memcpy(fStartImage.bits(), fFrontImage.constBits(),
+                    static_cast<size_t>(fFrontImage.sizeInBytes()));
+}
+
+void TVeskFade::RunBlendFrames() {
+    const int rate = fBlendRate;
+    StartPacing();
+    for (int k = 0; k <= rate; ++k) {
+        // A handler run between frames may have resized the control; its Reset rebuilt all
+        // three images, but a half-done blend across sizes would read past their ends.
+        if (!HasPixels())
+            return;
+        const int w = static_cast<int>(static_cast<int64_t>(k) * 32 / rate);
+        BlendPixels(fStartImage.constBits(), fTargetImage.constBits(), fFrontImage.bits(),
+                    fFrontImage.width(), fFrontImage.height(), w);
+        ShowFrame();
+        PaceFrame();
+    }
+}
+
+void TVeskFade::Fade() {
+    Reset();
+    if (fBlendRate < 1)
+        throw EVeskFade("BlendRate must be between 0 and 256");
+    if (OnBegin)
+        OnBegin(this);
+    // A control without pixels has nothing to show; its owner still sees begin and end.
+    if (HasPixels()) {
+        CopyFrontToStart();
+        RunBlendFrames();
+        if (fAutoReverse) {
+            const int64_t delay = std::clamp<int64_t>(int64_t{fSwapDelay} * 1000, 0, INT_MAX);
+            fClock->SleepMs(static_cast<int>(delay));
+            if (fSwapOnReverse)
+                DissolveBack();
+            else
+                BlendBack();
+        }
+    }
+    if (OnEnd)
+        OnEnd(this);
+}
+
+void TVeskFade::ReturnPreamble() {
+    // A return cut short by an error left the pictures exchanged; exchanging them again
+    // from there would leave the control on the wrong pictures for good.
+    if (fSwapped)
+        Reset();
+    fSavedStretchToFit = fStretchToFit;
+    fStretchToFit = true;
+    fFrontFill = fColorTo;
+    fTargetFill = fColorFrom;
+    std::swap(fColorFrom, fColorTo);
+    {
+        const TPicture temp(fPicFrom);
+        fPicFrom.Assign(fPicTo);
+        fPicTo.Assign(temp);
+    }
+    Reset();
+    fSwapped = true;
+}
+
+void TVeskFade::BlendBack() {
+    ReturnPreamble();
+    CopyFrontToStart();
+    RunBlendFrames();
+    Reset();
+}
+
+void TVeskFade::BuildDissolveOrder() {
+    const int W = std::max(width(), 0);
+    const int H = std::max(height(), 0);
+    fPixelCount = W * H;
+    fDissolveOrder.assign(static_cast<size_t>(fPixelCount), TDissolveEntry{0, 0});
+    for (int r = 0; r < H; ++r)
+        for (int q = 0; q < W; ++q)
+            fDissolveOrder[static_cast<size_t>(r) * W + q] = {r, q};
+    FadeRandSeed(fClock->MsOfUtcDay());
+    // k is drawn from the whole array every time, not from j onwards.
+    const auto count = static_cast<uint32_t>(fPixelCount);
+    for (uint32_t j = 0; j < count; ++j)
+        std::swap(fDissolveOrder[FadeRandom(count)], fDissolveOrder[j]);
+}
+
+void TVeskFade::CopyDissolvePixels(const std::vector<TDissolveEntry>& order, int from, int to) {
+    if (!SameSize(fFrontImage, fTargetImage) || fFrontImage.isNull())
+        return;
+    const int W = fFrontImage.width();
+    const int H = fFrontImage.height();
+    const qsizetype stride = fFrontImage.bytesPerLine();
+    uint8_t* front = fFrontImage.bits();
+    const uint8_t* target = fTargetImage.constBits();
+    for (int i = from; i < to; ++i) {
+        const auto [row, column] = order[static_cast<size_t>(i)];
+        if (row < 0 || row >= H || column < 0 || column >= W)
+            continue;
+        const qsizetype at = stride * row + qsizetype{column} * 3;
+        std::memcpy(front + at, target + at, 3);
+    }
+}
+
+void TVeskFade::DissolveBack() {
+    ReturnPreamble();
+    BuildDissolveOrder();
+    // Owned here, so that it is released however the dissolve ends.
+    const std::vector<TDissolveEntry> order = std::move(fDissolveOrder);
+    fDissolveOrder = {};
+    const int count = static_cast<int>(order.size());
+    if (count > 0) {
+        // The rate may have been set while the control was smaller or empty: at least one
+        // pixel and at most all of them move each frame.
+        const int rate = std::clamp(fDisolvRate, 1, count);
+        const int perFrame = count / rate;
+        const int frames = count / perFrame;
+        StartPacing();
+        for (int f = 0; f < frames; ++f) {
+            CopyDissolvePixels(order, f * perFrame, f * perFrame + perFrame);
+            ShowFrame();
+            PaceFrame();
+        }
+        CopyDissolvePixels(order, frames * perFrame, count);
+        ShowFrame();
+    }
+    Reset();
+}
+
+void TVeskFade::MouseLeft() {
+    fMouseInside = false;
+    if (OnMouseLeave)
+        OnMouseLeave(this);
+}
+
+void TVeskFade::enterEvent(QEnterEvent* event) {
+    QWidget::enterEvent(event);
+    if (fMouseInside)
+        return;
+    fMouseInside = true;
+    if (OnMouseEnter)
+        OnMouseEnter(this);
+}
+
+void TVeskFade::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    // Already told when the pointer left during a held press.
+    if (fMouseInside)
+        MouseLeft();
+}
+
+void TVeskFade::mousePressEvent(QMouseEvent* event) {
+    // A press happens over the control, whether or not an enter was delivered before it.
+    fMouseInside = true;
+    if (event->button() == Qt::LeftButton)
+        fLeftPressed = true;
+    const QPoint at = event->position().toPoint();
+    if (OnMouseDown)
+        OnMouseDown(this, event->button(), event->modifiers(), at.x(), at.y());
+}
+
+void TVeskFade::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double click is a press like any other for the owner.
+    mousePressEvent(event);
+}
+
+void TVeskFade::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    const bool click = event->button() == Qt::LeftButton && fLeftPressed && rect().contains(at);
+    if (event->button() == Qt::LeftButton)
+        fLeftPressed = false;
+    // The click comes first, so the command runs while the pressed picture still shows.
+    if (click && OnClick)
+        OnClick(this);
+    if (OnMouseUp)
+        OnMouseUp(this, event->button(), event->modifiers(), at.x(), at.y());
+}
+
+void TVeskFade::mouseMoveEvent(QMouseEvent* event) {
+    // Qt grabs the mouse while a button is held and sends no leave then, so the pointer is
+    // followed here. Coming back while held raises no enter.
+    if (event->buttons() == Qt::NoButton)
+        return;
+    const bool over = rect().contains(event->position().toPoint());
+    if (!over && fMouseInside)
+        MouseLeft();
+    else if (over)
+        fMouseInside = true;
+}

@@ -1,0 +1,195 @@
+#pragma once
+// TVeskFade: a picture control that shows PicFrom at rest and cross-blends to PicTo on
+// request, optionally returning on its own by a blend or a random pixel dissolve. It has no
+// button logic: its owner calls Fade on a press and Reset on a release.
+
+#include "Colors.h"
+#include "Errors.h"
+#include "Picture.h"
+
+#include <QImage>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
+
+class EVeskFade : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Time as the transitions see it. Frame pacing runs on the monotonic clock, so that setting
+// the wall clock can neither stall nor skip a transition; only the dissolve's seed comes
+// from the time of day. Tests replace it to check pacing without sleeping.
+class TFadeClock {
+public:
+    virtual ~TFadeClock() = default;
+    // Milliseconds on a clock that never goes back (its zero is arbitrary).
+    [[nodiscard]] virtual double NowMs() = 0;
+    // Sleeps; 0 only yields the processor.
+    virtual void SleepMs(int ms) = 0;
+    // Handles every pending event of the thread.
+    virtual void ProcessEvents() = 0;
+    // The millisecond of the current UTC day, 0 to 86,399,999.
+    [[nodiscard]] virtual uint32_t MsOfUtcDay() = 0;
+};
+
+// The real clock: steady_clock, the thread's sleep, the application's event queue.
+[[nodiscard]] TFadeClock& SystemFadeClock();
+
+// The process-wide generator of the dissolve's pixel order: state = state * 134775813 + 1
+// (mod 2^32), random(n) = upper 32 bits of n * state.
+void FadeRandSeed(uint32_t seed);
+[[nodiscard]] uint32_t FadeRandom(uint32_t n);
+
+// Mixes two images of W by H pixels, 3 bytes a pixel, rows padded to a multiple of 4 bytes:
+// every output byte becomes (start * (32 - w) + target * w) div 32, w from 0 to 32. The
+// blocks are walked as whole 32-bit words, row padding included; w = 0 writes nothing.
+void BlendPixels(const uint8_t* start, const uint8_t* target, uint8_t* output, int W, int H, int w);
+
+// Bytes in one padded row of W 3-byte pixels.
+[[nodiscard]] constexpr int PaddedRowBytes(int W) {
+    return (3 * W + 3) & ~3;
+}
+
+class TVeskFade : public QWidget {
+    Q_OBJECT
+
+public:
+    using TNotifyEvent = std::function<void(TVeskFade*)>;
+    using TMouseEvent =
+        std::function<void(TVeskFade*, Qt::MouseButton, Qt::KeyboardModifiers, int, int)>;
+    using TDissolveEntry = std::pair<int32_t, int32_t>; // (row, column)
+
+    explicit TVeskFade(QWidget* parent = nullptr);
+    ~TVeskFade() override;
+
+    // Pictures. The setters copy the caller's picture into the control's own holder; the
+    // holders themselves are reachable for loading from files.
+    [[nodiscard]] TPicture& PicFrom() { return fPicFrom; }
+    [[nodiscard]] TPicture& PicTo() { return fPicTo; }
+    [[nodiscard]] const TPicture& PicFrom() const { return fPicFrom; }
+    [[nodiscard]] const TPicture& PicTo() const { return fPicTo; }
+    void SetPicFrom(const TPicture& picture) { fPicFrom.Assign(picture); }
+    void SetPicTo(const TPicture& picture) { fPicTo.Assign(picture); }
+
+    [[nodiscard]] TColor ColorFrom() const { return fColorFrom; }
+    [[nodiscard]] TColor ColorTo() const { return fColorTo; }
+    void SetColorFrom(TColor value);
+    void SetColorTo(TColor value);
+    [[nodiscard]] int DisolvRate() const { return fDisolvRate; }
+    void SetDisolvRate(int value);
+    [[nodiscard]] int BlendRate() const { return fBlendRate; }
+    void SetBlendRate(int value);
+    [[nodiscard]] bool StretchToFit() const { return fStretchToFit; }
+    void SetStretchToFit(bool value);
+    [[nodiscard]] bool ProcessMsgs() const { return fProcessMsgs; }
+    void SetProcessMsgs(bool value) { fProcessMsgs = value; }
+    [[nodiscard]] bool AutoReverse() const { return fAutoReverse; }
+    void SetAutoReverse(bool value) { fAutoReverse = value; }
+    [[nodiscard]] bool SwapOnReverse() const { return fSwapOnReverse; }
+    void SetSwapOnReverse(bool value) { fSwapOnReverse = value; }
+    [[nodiscard]] int SwapDelay() const { return fSwapDelay; }
+    void SetSwapDelay(int seconds) { fSwapDelay = seconds; }
+
+    // Frame length in milliseconds; stored as given, 0 or less means no waits.
+    [[nodiscard]] int MsecPerFrame() const { return fMsecPerFrame; }
+    void SetMsecPerFrame(int value) { fMsecPerFrame = value; }
+
+    TNotifyEvent OnBegin;
+    TNotifyEvent OnEnd;
+    TNotifyEvent OnReset;
+    TNotifyEvent OnMouseEnter;
+    TNotifyEvent OnMouseLeave;
+    TNotifyEvent OnClick;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+
+    // Bounds. Every change of position or size rebuilds the images, also while the control
+    // is hidden (Qt would hold its move and resize events back until it is shown).
+    void SetBounds(int left, int top, int width, int height);
+    void SetLeft(int value) { SetBounds(value, y(), width(), height()); }
+    void SetTop(int value) { SetBounds(x(), value, width(), height()); }
+    void SetWidth(int value) { SetBounds(x(), y(), value, height()); }
+    void SetHeight(int value) { SetBounds(x(), y(), width(), value); }
+
+    // The forward transition from the PicFrom image to the PicTo image, with the automatic
+    // return when AutoReverse is set; returns when everything has been drawn.
+    void Fade();
+    // Shows the PicFrom image at once: rebuilds the three images from pictures and colours.
+    void Reset();
+    void BlendBack();
+    void DissolveBack();
+    void BuildDissolveOrder();
+
+    [[nodiscard]] const QImage& FrontImage() const { return fFrontImage; }
+    [[nodiscard]] const QImage& TargetImage() const { return fTargetImage; }
+    [[nodiscard]] const QImage& StartImage() const { return fStartImage; }
+    [[nodiscard]] const std::vector<TDissolveEntry>& DissolveOrder() const {
+        return fDissolveOrder;
+    }
+    [[nodiscard]] int PixelCount() const { return fPixelCount; }
+    [[nodiscard]] bool Swapped() const { return fSwapped; }
+
+    // The clock the transitions use; nullptr restores the system clock. Not owned.
+    void SetClock(TFadeClock* clock);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void BoundsChanged();
+    void PictureChanged();
+    void ReturnPreamble();
+    void RunBlendFrames();
+    void StartPacing();
+    void PaceFrame();
+    void ShowFrame();
+    void CopyFrontToStart();
+    void CopyDissolvePixels(const std::vector<TDissolveEntry>& order, int from, int to);
+    void MouseLeft();
+    [[nodiscard]] bool HasPixels() const;
+
+    void DrawIconOnColor(const TPicture& icon, QImage& target, TColor color, int W, int H);
+    void DrawStretched(const TPicture& picture, QImage& image, TColor fill, int W, int H);
+    void DrawNatural(const TPicture& picture, QImage& image, TColor fill);
+
+    QImage fFrontImage;
+    QImage fTargetImage;
+    QImage fStartImage;
+    TPicture fPicFrom;
+    TPicture fPicTo;
+    TColor fColorFrom = clBlack;
+    TColor fColorTo = clWhite;
+    // The colours the two end images are filled with.
+    TColor fFrontFill = clBlack;
+    TColor fTargetFill = clWhite;
+    std::vector<TDissolveEntry> fDissolveOrder;
+    int fDisolvRate = 125;
+    int fBlendRate = 32;
+    int fPixelCount = 0;
+    int fMsecPerFrame = 40;
+    bool fStretchToFit = true;
+    bool fProcessMsgs = false;
+    bool fAutoReverse = false;
+    bool fSwapOnReverse = true;
+    bool fSwapped = false;
+    bool fSavedStretchToFit = true;
+    int fSwapDelay = 1;
+
+    TFadeClock* fClock;
+    double fDeadline = 0;
+    QRect fReactedBounds;
+    // Whether the pointer counts as over the control, for pairing enter and leave.
+    bool fMouseInside = false;
+    bool fLeftPressed = false;
+};
