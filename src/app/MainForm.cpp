@@ -129,8 +129,9 @@ bool TOpenDialog::Execute(QWidget* parent) {
 
 // ---- construction ---------------------------------------------------------------------------
 
-TForm1::TForm1(std::vector<std::string> args, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), Args(std::move(args)) {
+TForm1::TForm1(std::vector<std::string> args, std::string appDir, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), Args(std::move(args)),
+      AppDirOverride(std::move(appDir)) {
     Form1 = this;
     setWindowTitle(QStringLiteral("Calyxor"));
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -348,7 +349,7 @@ void TForm1::FormCreate() {
     SourceFile.clear();
     TargetFile.clear();
     Dragging = false;
-    AppDir = ExecutableDir();
+    AppDir = AppDirOverride.empty() ? ExecutableDir() : AppDirOverride;
     SkinFile = AppDir + "Skins/default/skin.ini";
     SfxModule = AppDir + "SFX/default.sfx";
     LoadSettings();

@@ -55,8 +55,10 @@ struct TOpenDialog {
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    // args: the command-line arguments after the program's own name, as bytes.
-    explicit TForm1(std::vector<std::string> args = {}, QWidget* parent = nullptr);
+    // args: the command-line arguments after the program's own name, as bytes. appDir, when
+    // given, stands in for the executable's folder (tests keep their settings apart that way).
+    explicit TForm1(std::vector<std::string> args = {}, std::string appDir = {},
+                    QWidget* parent = nullptr);
     ~TForm1() override;
 
     // ---- state ----
@@ -151,6 +153,7 @@ private:
     [[nodiscard]] TSfxOptions SfxOptions() const;
 
     std::vector<std::string> Args;
+    std::string AppDirOverride;
     bool Activated = false;
     QChar FPasswordChar = QLatin1Char('#');
     QProxyStyle* PasswordStyle = nullptr;
