@@ -17,8 +17,8 @@ using TExtended = long double;
 
 constexpr TExtended Pi = std::numbers::pi_v<long double>;
 
-// Bounds that cross are refused; the message names the nearest values still refused, one
-// inside the range that would have been accepted.
+// The range in the message stops one short of the other bound, although a value equal to
+// it is accepted; callers and users have always seen it worded so.
 [[noreturn]] void RaiseOutOfRange(int64_t low, int64_t high) {
     char text[96];
     std::snprintf(text, sizeof text, "Value must be between %lld and %lld",

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <numbers>
 #include <string>
-#include <vector>
 
 namespace {
 
