@@ -462,7 +462,8 @@ void TVeskFade::enterEvent(QEnterEvent* event) {
     if (fMouseInside)
         return;
     fMouseInside = true;
-    if (OnMouseEnter)
+    // Coming back while a button is held is not an entry the owner hears of.
+    if (fHeldButtons == Qt::NoButton && OnMouseEnter)
         OnMouseEnter(this);
 }
 
@@ -476,6 +477,7 @@ void TVeskFade::leaveEvent(QEvent* event) {
 void TVeskFade::mousePressEvent(QMouseEvent* event) {
     // A press happens over the control, whether or not an enter was delivered before it.
     fMouseInside = true;
+    fHeldButtons = event->buttons();
     if (event->button() == Qt::LeftButton)
         fLeftPressed = true;
     const QPoint at = event->position().toPoint();
@@ -491,6 +493,7 @@ void TVeskFade::mouseDoubleClickEvent(QMouseEvent* event) {
 void TVeskFade::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     const bool click = event->button() == Qt::LeftButton && fLeftPressed && rect().contains(at);
+    fHeldButtons = event->buttons();
     if (event->button() == Qt::LeftButton)
         fLeftPressed = false;
     // The click comes first, so the command runs while the pressed picture still shows.

@@ -192,4 +192,5 @@ private:
     // Whether the pointer counts as over the control, for pairing enter and leave.
     bool fMouseInside = false;
     bool fLeftPressed = false;
+    Qt::MouseButtons fHeldButtons = Qt::NoButton;
 };
