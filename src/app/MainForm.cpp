@@ -99,7 +99,10 @@ void TImage::mousePressEvent(QMouseEvent* event) {
 }
 
 void TImage::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
+    // The pointer's place relative to where the window is now, not where the X server had it
+    // when the move happened: during a drag several moves can queue up behind one window move,
+    // and their own local positions would move the window by the same step again each time.
+    const QPoint p = mapFromGlobal(event->globalPosition()).toPoint();
     if (OnMouseMove)
         OnMouseMove(event->modifiers(), p.x(), p.y());
 }
@@ -295,8 +298,11 @@ void TForm1::BindButtons() {
         btn->OnMouseDown = [this, btn, isSee](TVeskFade*, Qt::MouseButton, Qt::KeyboardModifiers,
                                               int, int) {
             Guarded([&] {
-                if (isSee)
+                if (isSee) {
                     SetPasswordChar(QChar());
+                    // The fade holds the thread; the key is readable while it plays.
+                    KeyBox->repaint();
+                }
                 btn->Fade();
             });
         };
@@ -688,8 +694,8 @@ void TForm1::BackImageMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x, i
 void TForm1::BackImageMouseMove(Qt::KeyboardModifiers, int x, int y) {
     if (!Dragging)
         return;
-    move(this->x() + x - DragX, this->y());
-    move(this->x(), this->y() + y - DragY);
+    // One move for both edges: each move is a round trip to the window system.
+    move(this->x() + x - DragX, this->y() + y - DragY);
 }
 
 void TForm1::BackImageMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
