@@ -180,6 +180,8 @@ TEST_F(VeskFadeTest, SettersClampAndRedrawOnlyOnChange) {
     fade->SetColorFrom(clRed);
     EXPECT_EQ(log.size(), 1u);
     EXPECT_TRUE(AllColour(fade->FrontImage(), Qt::red));
+    const uint8_t* bgr = fade->FrontImage().constBits(); // blue, green, red in memory
+    EXPECT_EQ((std::vector<int>{bgr[0], bgr[1], bgr[2]}), (std::vector<int>{0, 0, 255}));
 
     for (auto [set, read] : {std::pair{0, 1}, {-7, 1}, {300, 300}, {5625, 5625}, {9999, 5625}}) {
         fade->SetDisolvRate(set);

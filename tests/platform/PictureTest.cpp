@@ -180,15 +180,6 @@ TEST(PictureTest, MetafilesDrawOnATransparentBackground) {
     }
 }
 
-TEST(PictureTest, IconsAreNeverScaled) {
-    QTemporaryDir dir;
-    const TPicture icon = TPicture::FromFile(
-        Save(dir, "i.ico", Solid(16, 16, Qt::red, QImage::Format_ARGB32), "ico"));
-    const QImage canvas = Render(icon, 40, 40, true);
-    EXPECT_EQ(canvas.pixelColor(15, 15), QColor(Qt::red));
-    EXPECT_EQ(canvas.pixelColor(16, 16), QColor(Qt::blue));
-}
-
 TEST(PictureTest, FailedLoadsSayWhyAndChangeNothing) {
     QTemporaryDir dir;
     TPicture picture;
