@@ -1,0 +1,176 @@
+#include "FuzzChecks.h"
+
+#include "Errors.h"
+#include "Settings.h"
+#include "SkinValues.h"
+#include "TextFile.h"
+
+#include <charconv>
+#include <optional>
+#include <string_view>
+
+namespace {
+
+std::string_view AsText(const uint8_t* data, std::size_t size) {
+    return {reinterpret_cast<const char*>(data), size};
+}
+
+bool HasLineEnd(std::string_view s) {
+    return s.find('\r') != std::string_view::npos || s.find('\x1A') != std::string_view::npos;
+}
+
+// The number rules read a second way, with the standard library doing the digits: blanks,
+// then a sign and decimal digits, or a hexadecimal prefix and at most 32 bits of hex digits.
+std::optional<int32_t> PlainNumber(std::string_view s) {
+    const std::size_t start = s.find_first_not_of(' ');
+    s = start == std::string_view::npos ? std::string_view() : s.substr(start);
+    std::string_view digits;
+    int base = 10;
+    for (std::string_view prefix : {"0x", "0X", "$", "x", "X"}) {
+        if (s.starts_with(prefix)) {
+            digits = s.substr(prefix.size());
+            base = 16;
+            break;
+        }
+    }
+    bool negative = false;
+    if (base == 10) {
+        digits = s;
+        if (!digits.empty() && (digits[0] == '+' || digits[0] == '-')) {
+            negative = digits[0] == '-';
+            digits.remove_prefix(1);
+        }
+    }
+    // from_chars takes no sign or prefix itself: anything but digits must be refused here.
+    if (digits.empty() || digits.find_first_of("+-xX$ ") != std::string_view::npos)
+        return std::nullopt;
+    uint64_t value = 0;
+    const auto [end, ec] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+    if (ec != std::errc() || end != digits.data() + digits.size())
+        return std::nullopt;
+    if (base == 16)
+        return value > 0xFFFFFFFFu
+                   ? std::nullopt
+                   : std::optional<int32_t>(static_cast<int32_t>(static_cast<uint32_t>(value)));
+    if (value > (negative ? 2147483648u : 2147483647u))
+        return std::nullopt;
+    return static_cast<int32_t>(negative ? -static_cast<int64_t>(value)
+                                         : static_cast<int64_t>(value));
+}
+
+std::string CheckNumber(std::string_view value) {
+    std::optional<int32_t> got;
+    try {
+        got = SkinStrToInt(value);
+    } catch (const EConvertError& e) {
+        // The message is shown as a C string, so a NUL in the value ends it there, as it
+        // does in the program's home platform's message box.
+        const std::string full = "'" + std::string(value) + "' is not a valid integer value";
+        if (std::string_view(e.what()) != std::string_view(full.c_str()))
+            return "number error does not quote the value: " + std::string(e.what());
+    }
+    const auto expected = PlainNumber(value);
+    if (got != expected)
+        return "number '" + std::string(value) + "' read as " +
+               (got ? std::to_string(*got) : "invalid") + ", expected " +
+               (expected ? std::to_string(*expected) : "invalid");
+    return {};
+}
+
+std::string CheckUpper(std::string_view in) {
+    const std::string up = UpperStr(in);
+    if (up.size() != in.size())
+        return "UpperStr changed the length";
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const char c = in[i];
+        const char want = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+        if (up[i] != want)
+            return "UpperStr changed a byte it must keep, or kept one it must change";
+    }
+    return {};
+}
+
+} // namespace
+
+std::string CheckSettings(const uint8_t* data, std::size_t size) {
+    const std::string_view bytes = AsText(data, size);
+    TSettingsValues values{"default skin", "default sfx"};
+    ParseSettings(bytes, values);
+    const bool skinSet = values.SkinFile != "default skin";
+    const bool sfxSet = values.SfxModule != "default sfx";
+    // "Skin=" and "SFX=" take 5 and 4 of a line's 255 characters.
+    if (skinSet && values.SkinFile.size() > 250)
+        return "skin path longer than a line can hold";
+    if (sfxSet && values.SfxModule.size() > 251)
+        return "SFX path longer than a line can hold";
+    if (HasLineEnd(values.SkinFile) || HasLineEnd(values.SfxModule))
+        return "a value runs over a line end";
+    // What was read is written and read back unchanged.
+    TSettingsValues again{"x", "y"};
+    ParseSettings(FormatSettings(values), again);
+    if (again.SkinFile != values.SkinFile || again.SfxModule != values.SfxModule)
+        return "settings do not survive being written and read back";
+    return {};
+}
+
+std::string CheckSkin(const uint8_t* data, std::size_t size) {
+    const std::string_view bytes = AsText(data, size);
+    TTextReader reader(bytes);
+    const bool marked = reader.ReadLine() == "<CALYXOR SKIN FILE>";
+    if (marked != (bytes.starts_with("<CALYXOR SKIN FILE>") &&
+                   (size == 19 || bytes[19] == '\r' || bytes[19] == '\x1A')))
+        return "marker line recognised wrongly";
+    std::string section;
+    // Every line consumes at least one byte, so the reader must end within size + 1 lines.
+    for (std::size_t lines = 0; !reader.Eof(); ++lines) {
+        if (lines > size + 1)
+            return "the line reader does not move on";
+        const std::string line = reader.ReadLine();
+        if (HasLineEnd(line))
+            return "a line holds a line end";
+        std::string key, value;
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos) {
+            key = UpperStr(line.substr(0, eq));
+            value = line.substr(eq + 1);
+            if (auto err = CheckUpper(line.substr(0, eq)); !err.empty())
+                return err;
+        }
+        if (!line.empty() && line[0] == '[')
+            section = UpperStr(line);
+        if (value.empty())
+            continue;
+        // Any value goes through the number rules: only the key decides whether the window
+        // uses the number, not whether reading it is safe.
+        if (auto err = CheckNumber(value); !err.empty())
+            return err;
+        if (key == "BACKGROUND" || key == "PICTUREUP" || key == "PICTUREDOWN") {
+            // Pictures are named relative to the skin's folder: the value is appended as it is.
+            const std::string path = "/skins/x/" + NativeSeparators(value);
+            if (path.size() != 9 + value.size() || path.find('\\') != std::string::npos)
+                return "picture path built wrongly";
+        }
+    }
+    return {};
+}
+
+std::string CheckDecryptName(const uint8_t* data, std::size_t size) {
+    const std::string_view path = AsText(data, size);
+    const std::string dir = ExtractFilePath(path);
+    const std::string name = ExtractFileName(path);
+    const std::string ext = ExtractFileExt(path);
+    if (dir + name != path)
+        return "folder and name do not make up the path";
+    if (name.find('/') != std::string::npos || (!dir.empty() && dir.back() != '/'))
+        return "the name holds a folder separator";
+    if (!ext.empty() &&
+        (ext[0] != '.' || !name.ends_with(ext) || ext.find('.', 1) != std::string::npos))
+        return "the extension is not the name's last dotted part";
+    const std::string target = DecryptTargetName(path);
+    if (!name.starts_with(target))
+        return "the output name is not the start of the source's name";
+    if (ext.empty() ? !target.empty() : name.find(ext) != target.size())
+        return "the output name is not cut at the first occurrence of the extension";
+    return {};
+}

@@ -1,0 +1,15 @@
+// libFuzzer entry: stops on the first input that breaks a rule of CheckSkin.
+
+#include "FuzzChecks.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string broken = CheckSkin(data, size);
+    if (!broken.empty()) {
+        std::fprintf(stderr, "CheckSkin: %s\n", broken.c_str());
+        std::abort();
+    }
+    return 0;
+}
