@@ -442,10 +442,12 @@ public:
 void ReadKey(TWipedBytes& key) {
     TWipedText text;
     if (::isatty(STDIN_FILENO)) {
-        std::fputs("Key: ", stderr);
-        std::fflush(stderr);
         {
+            // Echo goes off before the prompt appears: switching it flushes pending input, and
+            // nothing typed after the prompt may be lost that way.
             TEchoOff echoOff;
+            std::fputs("Key: ", stderr);
+            std::fflush(stderr);
             ReadKeyLine(STDIN_FILENO, text.Text);
         }
         // The user's Enter was not echoed.

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -342,6 +343,8 @@ TEST_F(SfxTest, onATerminal_theKeyIsNotEchoed_andEchoComesBack) {
     const std::string typed = Key + "\r";
     ASSERT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
     readUntil("Restored");
+    if (screen.find("Restored") == std::string::npos)
+        ::kill(pid, SIGKILL); // the key never arrived: fail rather than wait forever
     int status = 0;
     ::waitpid(pid, &status, 0);
     termios after{};
