@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -190,7 +191,8 @@ void PrintHelp(const std::string& program, const std::string& startedAs) {
         "\n"
         "The restored file is written as %s in the current folder.\n"
         "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
-        "               folder)\n"
+        "               folder; straight through when PATH is a pipe or a device such as\n"
+        "               /dev/stdout)\n"
         "  -f           replace the output file if it exists; without -f an existing file is\n"
         "               never touched\n"
         "  -h, --help   show this help\n"
@@ -253,24 +255,50 @@ std::string OutputPath(const TOptions& opt, const std::string& startedAs) {
     return opt.Output;
 }
 
+// Where the restored bytes go. A file is written beside its final name and renamed into place;
+// a pipe or a character device ("-o /dev/stdout") is written straight through: there is no
+// file to replace, and renaming over it would swap the device for a file.
+struct TTarget {
+    std::string Path;
+    bool Stream = false;
+};
+
 // Refuses, before the user is asked for a key, every output that cannot or must not be written.
-void CheckOutput(const std::string& path, bool force, const struct stat& self) {
+TTarget CheckOutput(const std::string& path, bool force, const struct stat& self) {
+    TTarget target{path, false};
     struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
     // Replacing the running file with its own contents would lose the encrypted copy.
-    if (::stat(path.c_str(), &st) == 0 && st.st_dev == self.st_dev && st.st_ino == self.st_ino)
+    if (exists && st.st_dev == self.st_dev && st.st_ino == self.st_ino)
         throw TSfxError(Quoted(path) + " is this self-extracting file itself; choose another " +
                         "output with -o PATH.");
-    if (::lstat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            throw TSfxError(Quoted(path) + " is a folder; choose another output with -o PATH.");
+    if (exists && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))) {
+        target.Stream = true;
+        return target;
+    }
+    if (exists && S_ISDIR(st.st_mode))
+        throw TSfxError(Quoted(path) + " is a folder; choose another output with -o PATH.");
+    if (exists && !S_ISREG(st.st_mode))
+        throw TSfxError(Quoted(path) + " is not a regular file and was left as it is; choose " +
+                        "another output with -o PATH.");
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0) {
         if (!force)
             throw TSfxError(Quoted(path) + " already exists and was left as it is. Use -f to " +
                             "replace it, or -o PATH to write elsewhere.");
+        // -f replaces the file a link leads to, and keeps the link.
+        if (exists && S_ISLNK(link.st_mode)) {
+            if (char* real = ::realpath(path.c_str(), nullptr)) {
+                target.Path = real;
+                std::free(real);
+            }
+        }
     }
-    const std::string dir = DirName(path);
+    const std::string dir = DirName(target.Path);
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         throw TSfxError("cannot write " + Quoted(path) + ": the folder " + Quoted(dir) +
                         " does not exist.");
+    return target;
 }
 
 bool WriteAll(int fd, const uint8_t* data, std::size_t n) {
@@ -289,28 +317,34 @@ bool WriteAll(int fd, const uint8_t* data, std::size_t n) {
     return true;
 }
 
-// The restored bytes go to a temporary file beside the output, which is renamed into place only
+// A file's restored bytes go to a temporary file beside it, which is renamed into place only
 // when it is complete: a failed or interrupted run leaves nothing under the output's name.
-class TTempFile {
+class TOutputFile {
 public:
-    TTempFile(const std::string& output) : Output(output) {
-        Path = DirName(output) + "/.calyxor-sfx-XXXXXX";
+    explicit TOutputFile(const TTarget& target) : Output(target.Path), Stream(target.Stream) {
+        if (Stream) {
+            Fd = ::open(Output.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+            if (Fd < 0)
+                throw TSfxError("cannot write " + Quoted(Output) + ": " + ErrnoText(errno));
+            return;
+        }
+        Path = DirName(Output) + "/.calyxor-sfx-XXXXXX";
         Fd = ::mkostemp(Path.data(), O_CLOEXEC);
         if (Fd < 0)
-            throw TSfxError("cannot write in the folder " + Quoted(DirName(output)) + ": " +
+            throw TSfxError("cannot write in the folder " + Quoted(DirName(Output)) + ": " +
                             ErrnoText(errno));
         if (Path.size() < gTempPath.size())
             std::memcpy(gTempPath.data(), Path.c_str(), Path.size() + 1);
     }
-    ~TTempFile() {
+    ~TOutputFile() {
         if (Fd >= 0)
             ::close(Fd);
-        if (!Committed)
+        if (!Stream && !Committed)
             ::unlink(Path.c_str());
         gTempPath[0] = '\0';
     }
-    TTempFile(const TTempFile&) = delete;
-    TTempFile& operator=(const TTempFile&) = delete;
+    TOutputFile(const TOutputFile&) = delete;
+    TOutputFile& operator=(const TOutputFile&) = delete;
 
     void Write(const uint8_t* data, std::size_t n) {
         if (!WriteAll(Fd, data, n))
@@ -318,6 +352,13 @@ public:
     }
 
     void Commit(bool force) {
+        if (Stream) {
+            const int fd = Fd;
+            Fd = -1;
+            if (::close(fd) != 0)
+                throw TSfxError("cannot write " + Quoted(Output) + ": " + ErrnoText(errno));
+            return;
+        }
         // The stub does not know the source's permissions; a new file gets the usual ones.
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -364,7 +405,8 @@ private:
     }
 
     std::string Output;
-    std::string Path;
+    bool Stream;
+    std::string Path; // the temporary file
     int Fd = -1;
     bool Committed = false;
 };
@@ -479,7 +521,7 @@ struct TWipedTransform : TTransformState {
 
 // Streams the appended bytes through the decryption a block at a time: the payload can be as
 // large as any file Calyxor encrypts, and memory stays at one block.
-void Restore(const TSelfFile& self, std::span<const uint8_t> key, TTempFile& out) {
+void Restore(const TSelfFile& self, std::span<const uint8_t> key, TOutputFile& out) {
     TWipedTransform state;
     TransformInit(state, key);
     uint64_t pos = self.PayloadStart;
@@ -505,14 +547,14 @@ int Run(int argc, char** argv, const std::string& program, const std::string& st
     InstallSignalCleanup();
     TSelfFile self(startedAs);
     const std::string output = OutputPath(opt, startedAs);
-    CheckOutput(output, opt.Force, self.Stat);
-    TTempFile temp(output);
+    TOutputFile out(CheckOutput(output, opt.Force, self.Stat));
     TWipedBytes key;
     ReadKey(key);
-    Restore(self, key.Bytes, temp);
-    temp.Commit(opt.Force);
-    std::printf("Restored %s (%llu bytes).\n", output.c_str(),
-                static_cast<unsigned long long>(self.Size - self.PayloadStart));
+    Restore(self, key.Bytes, out);
+    out.Commit(opt.Force);
+    // Standard error, since standard output may be the restored file itself.
+    std::fprintf(stderr, "Restored %s (%llu bytes).\n", output.c_str(),
+                 static_cast<unsigned long long>(self.Size - self.PayloadStart));
     return ExitOk;
 }
 

@@ -18,6 +18,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -228,6 +229,15 @@ TEST_F(SfxTest, outputOption_existingFileIsKeptUnlessForced) {
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
 
+    // -f writes through a link to the file it leads to, and keeps the link.
+    fs::create_symlink(Scratch / "elsewhere.bin", Dir / "link");
+    WriteAll(Scratch / "elsewhere.bin", precious);
+    r = Run("./report.doc.exe", {"-f", "-o", "link"}, Key + "\n");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_TRUE(fs::is_symlink(Dir / "link"));
+    EXPECT_EQ(ReadAll(Scratch / "elsewhere.bin"), data);
+    fs::remove(Dir / "link");
+
     // Not even -f lets it replace itself: that would destroy the only encrypted copy.
     const auto before = ReadAll(Dir / "report.doc.exe");
     r = Run("./report.doc.exe", {"-f", "-o", "report.doc.exe"}, Key + "\n");
@@ -255,6 +265,23 @@ TEST_F(SfxTest, unwritableOrUnnamedOutput_failsWithAMessageAndNoFile) {
     r = Run("./report", {"-o", "named.doc"}, Key + "\n");
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(ReadAll(Dir / "named.doc"), data);
+}
+
+TEST_F(SfxTest, deviceOutput_isWrittenThroughNeverReplaced) {
+    MakeSfx(RandomBytes(2 * BlockSize, 14), Key);
+    auto r = Run("./report.doc.exe", {"-o", "/dev/null"}, Key + "\n");
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    // A private node of the full device: the write fails, and the node must still be there.
+    const std::string full = Scratch / "full";
+    if (::mknod(full.c_str(), S_IFCHR | 0666, ::makedev(1, 7)) != 0)
+        GTEST_SKIP() << "cannot make a device node here";
+    r = Run("./report.doc.exe", {"-f", "-o", full}, Key + "\n");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_FALSE(r.Err.empty());
+    EXPECT_TRUE(fs::is_character_file(full));
+    EXPECT_EQ(Listing(), std::vector<std::string>{"report.doc.exe"});
 }
 
 TEST_F(SfxTest, moduleThatGrewAfterItsSizeWasTaken_contributesOnlyThatSize) {
