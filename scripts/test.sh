@@ -1,6 +1,98 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test; the run ends with CTest's summary.
-set -euo pipefail
+# Installs what is missing, builds, and runs every test three ways:
+#   1. the normal build ($CALYXOR_BUILD_DIR, default build/) and its whole CTest run;
+#   2. the same sources with address and undefined-behaviour sanitizers (build-asan/), whole
+#      CTest run again;
+#   3. the libFuzzer targets built with clang (build-fuzz/), each run for $CALYXOR_FUZZ_SECONDS
+#      (default 60) from its seeds.
+# The last line is "N passed, N failed" over all three, which is what CI reads.
+set -uo pipefail
 cd "$(dirname "$0")/.."
-./scripts/build.sh
-ctest --test-dir "${CALYXOR_BUILD_DIR:-build}" --output-on-failure -j "$(nproc)" "$@"
+
+build="${CALYXOR_BUILD_DIR:-build}"
+asan="${CALYXOR_ASAN_DIR:-build-asan}"
+fuzz="${CALYXOR_FUZZ_DIR:-build-fuzz}"
+fuzz_seconds="${CALYXOR_FUZZ_SECONDS:-60}"
+jobs="$(nproc)"
+passed=0
+failed=0
+
+# Adds a CTest run's counts from its summary line "NN% tests passed, F tests failed out of T".
+count_ctest() {
+  local log="$1" status="$2" line total bad
+  line="$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)"
+  if [ -z "$line" ]; then
+    echo "no CTest summary in $log (status $status): counted as one failure"
+    failed=$((failed + 1))
+    return
+  fi
+  bad="$(sed -E 's/.* ([0-9]+) tests? failed out of.*/\1/' <<<"$line")"
+  total="$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")"
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+}
+
+log_dir="$(mktemp -d)"
+trap 'rm -rf "$log_dir"' EXIT
+
+echo "== normal build and tests ($build)"
+if ./scripts/build.sh; then
+  ctest --test-dir "$build" --output-on-failure -j "$jobs" "$@" 2>&1 | tee "$log_dir/ctest.log"
+  count_ctest "$log_dir/ctest.log" "${PIPESTATUS[0]}"
+else
+  echo "the normal build failed"
+  failed=$((failed + 1))
+fi
+
+echo "== sanitizer build and tests ($asan)"
+if [ ! -f "$asan/build.ninja" ]; then
+  cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALYXOR_SANITIZE=ON \
+    -DCALYXOR_BENCH=OFF >/dev/null
+fi
+if cmake --build "$asan" -j "$jobs"; then
+  ctest --test-dir "$asan" --output-on-failure -j "$jobs" "$@" 2>&1 | tee "$log_dir/asan.log"
+  count_ctest "$log_dir/asan.log" "${PIPESTATUS[0]}"
+else
+  echo "the sanitizer build failed"
+  failed=$((failed + 1))
+fi
+
+echo "== fuzzers ($fuzz, ${fuzz_seconds}s each)"
+if ! command -v clang++ >/dev/null; then
+  echo "clang++ is missing: the fuzzers cannot be built"
+  failed=$((failed + 1))
+else
+  if [ ! -f "$fuzz/build.ninja" ]; then
+    CC=clang CXX=clang++ cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCALYXOR_FUZZ=ON -DCALYXOR_BENCH=OFF >/dev/null
+  fi
+  if cmake --build "$fuzz" --target fuzzers -j "$jobs"; then
+    executions=0
+    for target in settings skin decrypt_name; do
+      corpus="$fuzz/fuzz-corpus/$target"
+      mkdir -p "$corpus"
+      # Inputs are kept short so that each run covers many of them; the 1 MB line is
+      # replayed whole by the parser regression test.
+      if (cd "$fuzz" && "./fuzz_$target" -max_total_time="$fuzz_seconds" -max_len=4096 \
+            -print_final_stats=1 -artifact_prefix="fuzz-crash-$target-" \
+            "fuzz-corpus/$target" "fuzz-seeds/$target") >"$log_dir/fuzz-$target.log" 2>&1; then
+        runs="$(grep -E '^stat::number_of_executed_units' "$log_dir/fuzz-$target.log" | awk '{print $2}')"
+        executions=$((executions + ${runs:-0}))
+        echo "fuzz_$target: ${runs:-0} executions, no finding"
+        passed=$((passed + 1))
+      else
+        tail -n 30 "$log_dir/fuzz-$target.log"
+        echo "fuzz_$target: FOUND A FAULT (input kept as $fuzz/fuzz-crash-$target-*);" \
+          "copy it to fuzz/regressions/$target/ once understood"
+        failed=$((failed + 1))
+      fi
+    done
+    echo "fuzzers: $executions executions in all"
+  else
+    echo "the fuzzer build failed"
+    failed=$((failed + 1))
+  fi
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
