@@ -1,0 +1,366 @@
+#!/usr/bin/env bash
+# Drives the real calyxor binary in a real X window: its own Xvfb, a temporary copy of the
+# application folder (so calyxor.ini is written there), xdotool for the pointer and the keys,
+# ImageMagick's import for screenshots.
+#
+#   window-test.sh BUILD_DIR SCENARIO        run one scenario (see the case at the end)
+#   window-test.sh BUILD_DIR screenshots DIR write default.png and graphite.png into DIR
+#
+# Screenshots of a failing run are kept in BUILD_DIR/test-artifacts/. Everything started here
+# is ended on the way out, however the run ends.
+set -euo pipefail
+
+build="$(cd "${1:?build folder}" && pwd)"
+scenario="${2:?scenario}"
+
+tmp="$(mktemp -d "${TMPDIR:-/tmp}/calyxor-window-XXXXXX")"
+app="$tmp/app"
+work="$tmp/work"
+shots="$tmp/shots"
+mkdir -p "$app" "$work" "$shots"
+xvfb_pid=""
+app_pid=""
+step=0
+
+cleanup() {
+    local status=$?
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    if [ "$status" -ne 0 ]; then
+        local keep
+        keep="$build/test-artifacts/window-$scenario-$(date +%Y%m%d-%H%M%S)-$$"
+        mkdir -p "$keep"
+        cp -r "$shots/." "$keep/" 2>/dev/null || true
+        [ -f "$tmp/app.log" ] && cp "$tmp/app.log" "$keep/"
+        echo "window-test: $scenario FAILED; screenshots in $keep" >&2
+    fi
+    rm -rf "$tmp"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+fail() {
+    echo "window-test: $scenario: $*" >&2
+    shot "failure"
+    exit 1
+}
+
+# Polls a command until it succeeds; fails the run after the timeout (seconds).
+wait_for() {
+    local timeout="$1" what="$2"
+    shift 2
+    local deadline=$((SECONDS + timeout))
+    until "$@"; do
+        [ "$SECONDS" -ge "$deadline" ] && fail "timed out waiting for $what"
+        sleep 0.05
+    done
+}
+
+shot() {
+    step=$((step + 1))
+    [ -n "${DISPLAY:-}" ] && import -window root "$shots/$(printf %02d "$step")-$1.png" 2>/dev/null || true
+}
+
+start_xvfb() {
+    # Xvfb picks a free display number itself and writes it to the descriptor it is given.
+    exec 3>"$tmp/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$tmp/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    exec 3>&-
+    local deadline=$((SECONDS + 20))
+    until [ -s "$tmp/display" ] && grep -q '^[0-9]' "$tmp/display"; do
+        kill -0 "$xvfb_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; fail "Xvfb did not start"; }
+        [ "$SECONDS" -ge "$deadline" ] && fail "Xvfb gave no display number"
+        sleep 0.05
+    done
+    export DISPLAY=":$(head -n1 "$tmp/display")"
+    wait_for 20 "the X server" xdpyinfo -display "$DISPLAY" >/dev/null
+    read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
+}
+
+# The application folder: the binary, its skins and module, settings naming them.
+lay_out_app() {
+    local skin="${1:-default}"
+    cp "$build/calyxor" "$app/"
+    cp -r "$build/Skins" "$build/SFX" "$app/"
+    printf '[Config]\r\nSkin=%s\r\nSFX=%s\r\n' "$app/Skins/$skin/skin.ini" "$app/SFX/default.sfx" \
+        >"$app/calyxor.ini"
+}
+
+# Starts calyxor with the given arguments in the given working folder; sets win.
+start_app() {
+    local cwd="$1"
+    shift
+    (cd "$cwd" && exec "$app/calyxor" "$@") >>"$tmp/app.log" 2>&1 &
+    app_pid=$!
+    win="$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" --name '^Calyxor$' |
+        head -n1)" || true
+    [ -n "$win" ] || fail "no window appeared"
+    # No window manager here: the window gets the keyboard only when told.
+    xdotool windowfocus --sync "$win"
+    shot "started"
+}
+
+app_gone() { ! kill -0 "$app_pid" 2>/dev/null; }
+
+stop_app() {
+    click 273 16 # BtnClose
+    wait_for 20 "the program to end" app_gone
+    wait "$app_pid" || fail "calyxor exited with status $?"
+    app_pid=""
+}
+
+# Window position: sets wx, wy (and ww, wh).
+read_geometry() {
+    eval "$(xdotool getwindowgeometry --shell "$win" | sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=/\1=/p')"
+    wx=$X wy=$Y ww=$WIDTH wh=$HEIGHT
+}
+at_position() {
+    read_geometry
+    [ "$wx" -eq "$1" ] && [ "$wy" -eq "$2" ]
+}
+
+# The pointer must be where the click happens before the button goes down.
+# (xdotool's own --sync waits for a move even when the pointer is already there.)
+point() {
+    read_geometry
+    local tx=$((wx + $1)) ty=$((wy + $2))
+    xdotool mousemove "$tx" "$ty"
+    wait_for 10 "the pointer at $tx,$ty" pointer_at "$tx" "$ty"
+}
+pointer_at() {
+    eval "$(xdotool getmouselocation --shell | grep '^[XY]=')"
+    [ "$X" -eq "$1" ] && [ "$Y" -eq "$2" ]
+}
+click() {
+    point "$1" "$2"
+    xdotool click "${3:-1}"
+}
+
+# Visible windows of the program other than the main window and its tool-tips: its menus.
+menus() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+        [ "$w" = "$win" ] && continue
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP && continue
+        echo "$w"
+    done
+}
+menu_open() { [ -n "$(menus)" ]; }
+no_menu() { [ -z "$(menus)" ]; }
+
+type_key() {
+    xdotool type --delay 20 "$1"
+}
+
+same_file() { [ -f "$2" ] && cmp -s "$1" "$2"; }
+file_gone() { [ ! -e "$1" ]; }
+
+# The bytes the engine writes for this key, from the program's command line without a window.
+reference_encryption() {
+    (cd "$work" && env -u DISPLAY QT_QPA_PLATFORM=offscreen "$app/calyxor" ENC "$1" "$2" "$3") \
+        >>"$tmp/app.log" 2>&1 || fail "reference encryption failed"
+}
+
+# Crops the window region (x y w h, client coordinates) out of a screenshot of the screen.
+grab() {
+    read_geometry
+    import -window root -crop "${4}x${5}+$((wx + $2))+$((wy + $3))" +repage "$1"
+}
+differs() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" != "0" ]; }
+key_box_is() { # key_box_is "masked"|"shown": compares the key box with the masked picture
+    grab "$tmp/keybox.png" 64 32 193 21
+    if [ "$1" = masked ]; then ! differs "$tmp/masked.png" "$tmp/keybox.png"; else differs "$tmp/masked.png" "$tmp/keybox.png"; fi
+}
+
+# ---- scenarios ----
+
+scenario_start() {
+    lay_out_app
+    start_app "$work"
+    read_geometry
+    [ "$ww" -eq 300 ] && [ "$wh" -eq 165 ] || fail "window is ${ww}x$wh, the skin's is 300x165"
+    [ "$wx" -eq $(((screen_w - 300) / 2)) ] && [ "$wy" -eq $(((screen_h - 165) / 2)) ] ||
+        fail "window at $wx,$wy is not centred on ${screen_w}x$screen_h"
+    # The skin is drawn: the background picture brings many colours, a blank window few.
+    grab "$tmp/window.png" 0 0 300 165
+    local colours
+    colours="$(identify -format %k "$tmp/window.png")"
+    [ "$colours" -gt 200 ] || fail "the window shows only $colours colours"
+    stop_app
+    [ -f "$app/calyxor.ini" ] || fail "settings were not written into the application folder"
+}
+
+scenario_crypt() {
+    lay_out_app
+    mkdir -p "$work/in" "$work/out"
+    head -c 300000 /dev/urandom >"$work/in/data.bin"
+    cp "$work/in/data.bin" "$work/original.bin"
+    reference_encryption "Key-42" "$work/original.bin" "$work/expected.ash"
+
+    start_app "$work/out" "$work/in/data.bin"
+    type_key "Key-42"
+    click 25 144 # BtnCrypt
+    wait_for 30 "the encrypted file" same_file "$work/expected.ash" "$work/in/data.bin.ash"
+    shot "encrypted"
+    stop_app
+
+    # Decrypt the encrypted file through the popup menu: Команды > Расшифровать. The output is
+    # named after the source without its extension, in the working folder.
+    rm "$work/in/data.bin"
+    start_app "$work/out" "$work/in/data.bin.ash"
+    type_key "Key-42"
+    click 230 70 3
+    wait_for 10 "the popup menu" menu_open
+    xdotool key Down Down Right
+    wait_for 10 "the Commands submenu" eval '[ "$(menus | wc -l)" -ge 2 ]'
+    shot "menu"
+    xdotool key Down Return
+    wait_for 30 "the decrypted file" same_file "$work/original.bin" "$work/out/data.bin"
+    wait_for 10 "the menu to close" no_menu
+
+    click 145 144 # BtnKill: wipes the selected file
+    wait_for 30 "the wiped file to go" file_gone "$work/in/data.bin.ash"
+    shot "wiped"
+    stop_app
+}
+
+scenario_sfx() {
+    lay_out_app
+    mkdir -p "$work/in" "$work/restored"
+    head -c 120000 /dev/urandom >"$work/in/photo.jpg"
+    start_app "$work" "$work/in/photo.jpg"
+    type_key "sfx key"
+    click 24 112 # CheckBoxSFX
+    click 25 144 # BtnCrypt
+    wait_for 30 "the self-extracting file" test -x "$work/in/photo.jpg.exe"
+    stop_app
+    local size=$(($(stat -c %s "$app/SFX/default.sfx") + 120000))
+    [ "$(stat -c %s "$work/in/photo.jpg.exe")" -ge "$size" ] || fail "the .exe is too short"
+    (cd "$work/restored" && printf 'sfx key\n' | timeout 60 "$work/in/photo.jpg.exe") \
+        >>"$tmp/app.log" 2>&1 || fail "the self-extracting file did not run"
+    cmp "$work/in/photo.jpg" "$work/restored/photo.jpg" || fail "the .exe restored other bytes"
+}
+
+# Drags from a client point by (dx, dy) in small steps with the given button held.
+drag() {
+    local x="$1" y="$2" dx="$3" dy="$4" button="${5:-1}" i steps=8
+    point "$x" "$y"
+    local args=(mousedown "$button")
+    for ((i = 1; i <= steps; i++)); do
+        args+=(mousemove_relative -- $((dx * i / steps - dx * (i - 1) / steps)) $((dy * i / steps - dy * (i - 1) / steps)))
+    done
+    xdotool "${args[@]}" mouseup "$button"
+}
+
+scenario_drag() {
+    lay_out_app
+    start_app "$work"
+    read_geometry
+    local x0=$wx y0=$wy
+    drag 150 70 -123 77
+    wait_for 10 "the window to follow the drag" at_position $((x0 - 123)) $((y0 + 77))
+    shot "dragged"
+
+    # A drag started on a button moves nothing. Events are handled in order, so once a later
+    # small drag on the background has landed, the earlier one has had its effect, if any.
+    drag 25 144 60 -40
+    drag 150 70 1 1
+    wait_for 10 "the small drag" at_position $((x0 - 122)) $((y0 + 78))
+
+    # Off the screen's edge: no limit.
+    drag 150 70 -300 -200
+    wait_for 10 "the window past the edge" at_position $((x0 - 422)) $((y0 - 122))
+    drag 150 70 300 200
+    wait_for 10 "the window back" at_position $((x0 - 122)) $((y0 + 78))
+
+    # With the right button the window moves too, and the release opens the menu there.
+    drag 150 70 40 -20 3
+    wait_for 10 "the right-button drag" at_position $((x0 - 82)) $((y0 + 58))
+    wait_for 10 "the popup menu after the right-button drag" menu_open
+    shot "right-drag-menu"
+    xdotool key Escape
+    wait_for 10 "the menu to close" no_menu
+    stop_app
+}
+
+scenario_eye() {
+    lay_out_app
+    start_app "$work"
+    type_key "Readable-Key"
+    # The focus moves on to the first check box, so that no blinking caret is in the pictures.
+    xdotool key Tab
+    point 150 70
+    grab "$tmp/masked.png" 64 32 193 21
+    shot "masked"
+
+    point 281 40 # BtnSee
+    xdotool mousedown 1
+    wait_for 10 "the key to show" key_box_is shown
+    shot "held"
+    point 281 100
+    wait_for 10 "the key to be masked after leaving" key_box_is masked
+    point 281 40
+    sleep 0.3 # nothing is to happen: give it the time it would take
+    key_box_is masked || fail "coming back over the eye revealed the key"
+    xdotool mouseup 1
+    shot "released"
+
+    # Held and released over it: shown, then masked.
+    xdotool mousedown 1
+    wait_for 10 "the key to show again" key_box_is shown
+    xdotool mouseup 1
+    wait_for 10 "the key to be masked on release" key_box_is masked
+    stop_app
+}
+
+scenario_popup() {
+    lay_out_app
+    start_app "$work"
+    # A right click on a button, the label or the gauge opens nothing. The background click
+    # after them is handled after them, so its menu shows that they opened none.
+    click 25 144 3  # BtnCrypt
+    click 273 16 3  # BtnClose: no command either
+    click 120 14 3  # LabelFilename
+    click 248 120 3 # ProgressBar
+    click 230 70 3  # background
+    wait_for 10 "the popup menu" menu_open
+    shot "menu"
+    [ "$(menus | wc -l)" -eq 1 ] || fail "more than one menu is open"
+    read_geometry
+    local m
+    m="$(menus)"
+    eval "$(xdotool getwindowgeometry --shell "$m" | grep '^[XY]=')"
+    [ "$X" -eq $((wx + 230)) ] && [ "$Y" -eq $((wy + 70)) ] ||
+        fail "the menu opened at $X,$Y, not at the background click"
+    xdotool key Escape
+    wait_for 10 "the menu to close" no_menu
+    kill -0 "$app_pid" || fail "the program ended"
+    stop_app
+}
+
+scenario_screenshots() {
+    local out="${1:?folder for the pictures}" skin
+    mkdir -p "$out"
+    out="$(cd "$out" && pwd)"
+    printf 'quarterly figures\n' >"$work/report.pdf"
+    for skin in default graphite; do
+        lay_out_app "$skin"
+        start_app "$work" "$work/report.pdf"
+        type_key "secret"
+        point 150 70
+        sleep 0.6 # past a caret blink
+        read_geometry
+        import -window root -crop "${ww}x$wh+$wx+$wy" +repage "$out/$skin.png"
+        stop_app
+    done
+}
+
+start_xvfb
+case "$scenario" in
+start | crypt | sfx | drag | eye | popup) "scenario_$scenario" ;;
+screenshots) scenario_screenshots "${3:-}" ;;
+*) fail "unknown scenario" ;;
+esac
+echo "window-test: $scenario passed"
