@@ -24,8 +24,16 @@ step=0
 
 cleanup() {
     local status=$?
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    # Nothing here may end the clean-up early: a killed process's status is not a failure.
+    set +e
+    if [ -n "$app_pid" ]; then
+        kill "$app_pid" 2>/dev/null
+        wait "$app_pid" 2>/dev/null
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
     if [ "$status" -ne 0 ]; then
         local keep
         keep="$build/test-artifacts/window-$scenario-$(date +%Y%m%d-%H%M%S)-$$"
@@ -105,7 +113,7 @@ start_app() {
 app_gone() { ! kill -0 "$app_pid" 2>/dev/null; }
 
 stop_app() {
-    click 273 16 # BtnClose
+    click "${close_x:-273}" "${close_y:-16}" # BtnClose
     wait_for 20 "the program to end" app_gone
     wait "$app_pid" || fail "calyxor exited with status $?"
     app_pid=""
@@ -172,6 +180,12 @@ differs() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" != "0" ]; }
 key_box_is() { # key_box_is "masked"|"shown": compares the key box with the masked picture
     grab "$tmp/keybox.png" 64 32 193 21
     if [ "$1" = masked ]; then ! differs "$tmp/masked.png" "$tmp/keybox.png"; else differs "$tmp/masked.png" "$tmp/keybox.png"; fi
+}
+
+# skin_value SKIN SECTION KEY: a number from a skin file.
+skin_value() {
+    awk -v s="[$2]" -v k="$3" -F= '{ sub(/\r$/, "") } /^\[/ { in_s = ($0 == s) } in_s && $1 == k { print $2; exit }' \
+        "$app/Skins/$1/skin.ini"
 }
 
 # ---- scenarios ----
@@ -347,6 +361,9 @@ scenario_screenshots() {
     printf 'quarterly figures\n' >"$work/report.pdf"
     for skin in default graphite; do
         lay_out_app "$skin"
+        # BtnClose where this skin puts it.
+        close_x=$(($(skin_value "$skin" BTNCLOSE LEFT) + 12))
+        close_y=$(($(skin_value "$skin" BTNCLOSE TOP) + 8))
         start_app "$work" "$work/report.pdf"
         type_key "secret"
         point 150 70
