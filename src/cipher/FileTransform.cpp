@@ -68,7 +68,7 @@ bool GuardedTransform(TBufferFn fn, TTransformState& state, const uint8_t* in, u
 
 class TMappedSource {
 public:
-    explicit TMappedSource(const std::string& path) {
+    explicit TMappedSource(const std::string& path) : Path(path) {
         struct stat st {};
         // A folder is not a file, as the existence test of the program's home platform says.
         if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
@@ -109,6 +109,20 @@ public:
         }
     }
 
+    // True when the file at the path is no longer what was mapped, or has been written since:
+    // appended bytes were never read, and a file saved anew under the name is another file.
+    // Either way the target is not a whole copy, and the source must not be wiped after it.
+    [[nodiscard]] bool ChangedSinceMapped() const {
+        struct stat now {};
+        return ::stat(Path.c_str(), &now) != 0 || now.st_dev != Stat.st_dev ||
+               now.st_ino != Stat.st_ino || now.st_size != Stat.st_size ||
+               now.st_mtim.tv_sec != Stat.st_mtim.tv_sec ||
+               now.st_mtim.tv_nsec != Stat.st_mtim.tv_nsec ||
+               now.st_ctim.tv_sec != Stat.st_ctim.tv_sec ||
+               now.st_ctim.tv_nsec != Stat.st_ctim.tv_nsec;
+    }
+
+    const std::string Path;
     const uint8_t* Data = nullptr;
     int64_t Size = 0;
     int64_t Released = 0;
@@ -198,6 +212,11 @@ void TransformMapped(TMappedSource& src, TBlockFile& writer, std::span<const uin
         progress.Position(0);
         throw Exception("The source file changed while it was being read (it became shorter); "
                         "the target is incomplete.");
+    }
+    if (src.ChangedSinceMapped()) {
+        progress.Position(0);
+        throw Exception("The source file changed while it was being read; the target may not "
+                        "match it. The source was kept: run the operation again.");
     }
     progress.Position(0);
 }

@@ -72,29 +72,29 @@ protected:
 // ---- 1. the source shrinks while it is read
 // ------------------------------------------------------
 
-// Another program cuts the source right after the first byte has gone through; the pages past
-// the new end fault when they are read.
-class TTruncateOnFirstProgress : public TProgressReceiver {
+// Another program changes the source right after the first byte has gone through.
+class TRunOnFirstProgress : public TProgressReceiver {
 public:
-    explicit TTruncateOnFirstProgress(std::string path) : Path(std::move(path)) {}
+    explicit TRunOnFirstProgress(std::vector<std::string> argv) : Argv(std::move(argv)) {}
     void SetMinValue(int32_t) override {}
     void SetMaxValue(int32_t) override {}
     void SetProgress(int32_t) override {
         if (Done)
             return;
         Done = true;
-        const auto r = RunProgram({"/usr/bin/truncate", "-s", "5000", Path});
+        const auto r = RunProgram(Argv);
         EXPECT_EQ(r.ExitCode, 0) << r.Err;
     }
-    std::string Path;
+    std::vector<std::string> Argv;
     bool Done = false;
 };
 
+// Cut short: the pages past the new end fault when they are read.
 TEST_F(FaultTest, shrinkingSource_isAnErrorNotACrash_inBothDirections) {
     const std::vector<uint8_t> key(Key.begin(), Key.end());
     for (bool encrypt : {true, false}) {
         const std::string src = MakeSource("shrinks", 1 << 20);
-        TTruncateOnFirstProgress cutter(src);
+        TRunOnFirstProgress cutter({"/usr/bin/truncate", "-s", "5000", src});
         TMessageRecorder messages;
         try {
             const bool ok = encrypt ? EncryptFileCore(src, Dir / "out", key, {}, &cutter)
@@ -104,8 +104,25 @@ TEST_F(FaultTest, shrinkingSource_isAnErrorNotACrash_inBothDirections) {
             EXPECT_NE(e.Message().find("became shorter"), std::string::npos) << e.Message();
         }
         EXPECT_TRUE(cutter.Done);
-        // What was written before the fault is the part of the source that was there.
         EXPECT_LE(fs::file_size(Dir / "out"), 1u << 20);
+    }
+}
+
+// Grown, or saved anew under its name: the target then lacks what the source now holds, so the
+// run must not count as a success after which the encrypt command would wipe the source.
+TEST_F(FaultTest, sourceChangedWhileRead_isNeverSuccess) {
+    const std::vector<uint8_t> key(Key.begin(), Key.end());
+    const std::string src = Dir / "changes";
+    const std::vector<std::vector<std::string>> changes{
+        {"/bin/sh", "-c", "printf appended >> \"$0\"", src},
+        {"/bin/sh", "-c", "printf new > \"$0.new\" && mv \"$0.new\" \"$0\"", src},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change[2]);
+        MakeSource("changes", 100000);
+        TRunOnFirstProgress changer(change);
+        EXPECT_THROW((void)EncryptFileCore(src, Dir / "out", key, {}, &changer), Exception);
+        EXPECT_TRUE(changer.Done);
     }
 }
 
