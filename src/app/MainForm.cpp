@@ -72,6 +72,15 @@ void SetFontSize(QWidget* w, int points) {
     w->setFont(font);
 }
 
+// The key's bytes, overwritten when the operation ends however it ends.
+struct TKeyBytes {
+    std::vector<uint8_t> Bytes;
+    ~TKeyBytes() {
+        if (!Bytes.empty())
+            SecureWipe(Bytes.data(), Bytes.size());
+    }
+};
+
 } // namespace
 
 bool FileExists(const std::string& path) {
@@ -591,9 +600,9 @@ TSfxOptions TForm1::SfxOptions() const {
 }
 
 bool TForm1::EncryptFile(const std::string& source, const std::string& target, const QString& key) {
-    const std::vector<uint8_t> keyBytes = EncodeCp1251(key.toStdString());
+    TKeyBytes keyBytes{EncodeCp1251(key.toStdString())};
     const TSfxOptions sfx = SfxOptions();
-    const bool ok = EncryptFileCore(source, target, keyBytes, sfx, ProgressBar);
+    const bool ok = EncryptFileCore(source, target, keyBytes.Bytes, sfx, ProgressBar);
     // A self-extracting file is a program: it gets its execute permission so that it runs.
     if (ok && sfx.Enabled && !target.empty()) {
         struct stat st {};
@@ -604,8 +613,8 @@ bool TForm1::EncryptFile(const std::string& source, const std::string& target, c
 }
 
 bool TForm1::DecryptFile(const std::string& source, const std::string& target, const QString& key) {
-    const std::vector<uint8_t> keyBytes = EncodeCp1251(key.toStdString());
-    return DecryptFileCore(source, target, keyBytes, ProgressBar);
+    TKeyBytes keyBytes{EncodeCp1251(key.toStdString())};
+    return DecryptFileCore(source, target, keyBytes.Bytes, ProgressBar);
 }
 
 bool TForm1::WipeFile(const std::string& path) {

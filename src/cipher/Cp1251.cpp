@@ -1,5 +1,6 @@
 #include "Cp1251.h"
 
+#include "Cipher.h"
 #include "Errors.h"
 
 #include <cstdio>
@@ -54,8 +55,21 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 } // namespace
 
+namespace {
+// Wipes the bytes gathered so far of a key that is being refused.
+struct TWipeOnThrow {
+    std::vector<uint8_t>& Bytes;
+    bool Done = false;
+    ~TWipeOnThrow() {
+        if (!Done && !Bytes.empty())
+            SecureWipe(Bytes.data(), Bytes.size());
+    }
+};
+} // namespace
+
 std::vector<uint8_t> EncodeCp1251(std::string_view utf8) {
     std::vector<uint8_t> out;
+    TWipeOnThrow guard{out};
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
@@ -97,6 +111,7 @@ std::vector<uint8_t> EncodeCp1251(std::string_view utf8) {
         }
         out.push_back(static_cast<uint8_t>(b));
     }
+    guard.Done = true;
     return out;
 }
 
