@@ -82,7 +82,8 @@ start_xvfb() {
         [ "$SECONDS" -ge "$deadline" ] && fail "Xvfb gave no display number"
         sleep 0.05
     done
-    export DISPLAY=":$(head -n1 "$tmp/display")"
+    DISPLAY=":$(head -n1 "$tmp/display")"
+    export DISPLAY
     wait_for 20 "the X server" xdpyinfo -display "$DISPLAY" >/dev/null
     read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
 }
@@ -162,7 +163,13 @@ type_key() {
     xdotool type --delay 20 "$1"
 }
 
-same_file() { [ -f "$2" ] && cmp -s "$1" "$2"; }
+# Files are written in order, so once one has its full size every byte is there.
+size_is() { [ -f "$1" ] && [ "$(stat -c %s "$1")" -eq "$2" ]; }
+# wait_for_copy WHAT EXPECTED ACTUAL: waits for ACTUAL to be complete, then compares.
+wait_for_copy() {
+    wait_for 30 "$1" size_is "$3" "$(stat -c %s "$2")"
+    cmp -s "$2" "$3" || fail "$1 holds other bytes than $(basename "$2")"
+}
 file_gone() { [ ! -e "$1" ]; }
 
 # The bytes the engine writes for this key, from the program's command line without a window.
@@ -216,7 +223,7 @@ scenario_crypt() {
     start_app "$work/out" "$work/in/data.bin"
     type_key "Key-42"
     click 25 144 # BtnCrypt
-    wait_for 30 "the encrypted file" same_file "$work/expected.ash" "$work/in/data.bin.ash"
+    wait_for_copy "the encrypted file" "$work/expected.ash" "$work/in/data.bin.ash"
     shot "encrypted"
     stop_app
 
@@ -231,7 +238,7 @@ scenario_crypt() {
     wait_for 10 "the Commands submenu" eval '[ "$(menus | wc -l)" -ge 2 ]'
     shot "menu"
     xdotool key Down Return
-    wait_for 30 "the decrypted file" same_file "$work/original.bin" "$work/out/data.bin"
+    wait_for_copy "the decrypted file" "$work/original.bin" "$work/out/data.bin"
     wait_for 10 "the menu to close" no_menu
 
     click 145 144 # BtnKill: wipes the selected file
