@@ -116,6 +116,11 @@ std::string CheckSettings(const uint8_t* data, std::size_t size) {
 
 std::string CheckSkin(const uint8_t* data, std::size_t size) {
     const std::string_view bytes = AsText(data, size);
+    // Short inputs are numbers too: the fuzzer finds the number rules' corners faster in a
+    // value of its own than inside a whole skin.
+    if (size <= 40)
+        if (auto err = CheckNumber(bytes); !err.empty())
+            return err;
     TTextReader reader(bytes);
     const bool marked = reader.ReadLine() == "<CALYXOR SKIN FILE>";
     if (marked != (bytes.starts_with("<CALYXOR SKIN FILE>") &&
@@ -141,11 +146,11 @@ std::string CheckSkin(const uint8_t* data, std::size_t size) {
             section = UpperStr(line);
         if (value.empty())
             continue;
-        // Any value goes through the number rules: only the key decides whether the window
-        // uses the number, not whether reading it is safe.
-        if (auto err = CheckNumber(value); !err.empty())
-            return err;
-        if (key == "BACKGROUND" || key == "PICTUREUP" || key == "PICTUREDOWN") {
+        if (key == "LEFT" || key == "TOP" || key == "WIDTH" || key == "HEIGHT" || key == "COLOR" ||
+            key == "BACKCOLOR" || key == "FONTSIZE") {
+            if (auto err = CheckNumber(value); !err.empty())
+                return err;
+        } else if (key == "BACKGROUND" || key == "PICTUREUP" || key == "PICTUREDOWN") {
             // Pictures are named relative to the skin's folder: the value is appended as it is.
             const std::string path = "/skins/x/" + NativeSeparators(value);
             if (path.size() != 9 + value.size() || path.find('\\') != std::string::npos)
