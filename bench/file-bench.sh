@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Whole-file speed and memory of `calyxor ENC`/`DEC`, beside the in-memory transform measured
+# in the same run, printed as one table.
+#
+#   bench/file-bench.sh BUILD_DIR
+#
+# Builds nothing: BUILD_DIR must hold calyxor and calyxor_bench (a Release build, e.g.
+#   cmake -S . -B build-perf -G Ninja -DCMAKE_BUILD_TYPE=Release
+#   cmake --build build-perf --target calyxor calyxor_bench).
+# Makes a 512 MiB and a 1 GiB random file in a temporary folder and removes them at the end.
+# REPEAT (default 3) sets how often each timed step runs; the table shows medians.
+# Needs about 4 GiB of free disk in TMPDIR and 2 GiB of memory for the in-memory run.
+set -euo pipefail
+
+build=${1:?usage: $0 BUILD_DIR}
+build=$(cd "$build" && pwd)
+repeat=${REPEAT:-3}
+calyxor=$build/calyxor
+bench=$build/calyxor_bench
+for f in "$calyxor" "$bench" /usr/bin/time; do
+    [[ -x $f ]] || { echo "missing: $f" >&2; exit 2; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/calyxor-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+# Runs the program headless under /usr/bin/time -v; prints "elapsed cpu maxrss_kib".
+timed_run() {
+    local verb=$1 src=$2 dst=$3 log=$work/time.log
+    rm -f "$dst"
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+        /usr/bin/time -v -o "$log" "$calyxor" "$verb" "bench key" "$src" "$dst" >/dev/null
+    awk -F': ' '
+        /Elapsed \(wall clock\)/ { n = split($2, t, ":"); e = 0; for (i = 1; i <= n; ++i) e = e * 60 + t[i] }
+        /User time/ { u = $2 } /System time/ { s = $2 } /Maximum resident/ { m = $2 }
+        END { printf "%.2f %.2f %d\n", e, u + s, m }' "$log"
+}
+
+# Runs a verb REPEAT times; prints the medians "elapsed cpu maxrss_kib".
+median_runs() {
+    local verb=$1 src=$2 dst=$3 runs=$work/runs.txt
+    : >"$runs"
+    for ((k = 0; k < repeat; ++k)); do timed_run "$verb" "$src" "$dst" >>"$runs"; done
+    echo "$(cut -d' ' -f1 "$runs" | median) $(cut -d' ' -f2 "$runs" | median)" \
+        "$(cut -d' ' -f3 "$runs" | sort -n | tail -1)"
+}
+
+field() { sed -n "s/.*[[:space:]]$1=\([0-9.]*\).*/\1/p" | head -1; }
+
+echo "machine: $(lscpu | sed -n 's/^Model name:[[:space:]]*//p'), $(nproc) cores," \
+    "$(free -g | awk '/^Mem:/ {print $2}') GiB; load: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+echo "in-memory transform, 64 MiB, $repeat repetitions ..." >&2
+small=$("$bench" --benchmark_repetitions="$repeat" --benchmark_report_aggregates_only=true |
+    grep '^summary:')
+echo "in-memory transform, 512 MiB ..." >&2
+large=$("$bench" --size_mib=512 --benchmark_filter='BM_(Encrypt|Decrypt)$' \
+    --benchmark_repetitions="$repeat" --benchmark_report_aggregates_only=true | grep '^summary:')
+
+echo "making the 512 MiB and 1 GiB files ..." >&2
+head -c 512M /dev/urandom >"$work/half.bin"
+head -c 1G /dev/urandom >"$work/one.bin"
+
+echo "whole files, $repeat runs each ..." >&2
+read -r encE encC _ < <(median_runs ENC "$work/half.bin" "$work/half.ash")
+read -r decE decC _ < <(median_runs DEC "$work/half.ash" "$work/half.out")
+cmp -s "$work/half.bin" "$work/half.out" || { echo "DEC did not give the 512 MiB file back" >&2; exit 1; }
+rm -f "$work/half.out"
+read -r _ _ rssEnc < <(timed_run ENC "$work/one.bin" "$work/one.ash")
+rm -f "$work/one.bin"
+read -r _ _ rssDec < <(timed_run DEC "$work/one.ash" "$work/one.out")
+
+enc=$(field enc <<<"$small") dec=$(field dec <<<"$small")
+rc4=$(field rc4 <<<"$small") mem=$(field memcpy <<<"$small")
+lEnc=$(field enc <<<"$large") lDec=$(field dec <<<"$large")
+lEncR=$(field enc_real <<<"$large") lDecR=$(field dec_real <<<"$large")
+
+awk -v enc="$enc" -v dec="$dec" -v rc4="$rc4" -v mem="$mem" \
+    -v lEnc="$lEnc" -v lDec="$lDec" -v lEncR="$lEncR" -v lDecR="$lDecR" \
+    -v encE="$encE" -v encC="$encC" -v decE="$decE" -v decC="$decC" \
+    -v rssEnc="$rssEnc" -v rssDec="$rssDec" -v repeat="$repeat" 'BEGIN {
+    mb = 512 * 1048576 / 1e6
+    printf "\n%-44s %12s %10s\n", "measure (medians of " repeat ")", "value", "aim"
+    printf "%-44s %12s %10s\n", "--------------------------------------------", "------------", "----------"
+    printf "%-44s %8.1f MB/s %10s\n", "encrypt, in memory, 64 MiB", enc, ""
+    printf "%-44s %8.1f MB/s %10s\n", "decrypt, in memory, 64 MiB", dec, ""
+    printf "%-44s %8.1f MB/s %10s\n", "textbook RC4, 64 MiB", rc4, ""
+    printf "%-44s %8.1f MB/s %10s\n", "memcpy, 64 MiB", mem, ""
+    printf "%-44s %12.2f %10s\n", "encrypt / RC4", enc / rc4, ">= 0.75"
+    printf "%-44s %12.2f %10s\n", "decrypt / RC4", dec / rc4, ">= 0.30"
+    printf "%-44s %10.2f s %10s\n", "encrypt, in memory, 512 MiB (CPU)", mb / lEnc, ""
+    printf "%-44s %10.2f s %10s\n", "calyxor ENC, 512 MiB file (user+sys)", encC, ""
+    printf "%-44s %10.2f s %10s\n", "calyxor ENC, 512 MiB file (elapsed)", encE, ""
+    printf "%-44s %12.2f %10s\n", "ENC file CPU / in-memory CPU", encC / (mb / lEnc), "<= 1.25"
+    printf "%-44s %12.2f %10s\n", "ENC file elapsed / in-memory real", encE / (mb / lEncR), "<= 1.25"
+    printf "%-44s %10.2f s %10s\n", "decrypt, in memory, 512 MiB (CPU)", mb / lDec, ""
+    printf "%-44s %10.2f s %10s\n", "calyxor DEC, 512 MiB file (user+sys)", decC, ""
+    printf "%-44s %12.2f %10s\n", "DEC file CPU / in-memory CPU", decC / (mb / lDec), ""
+    printf "%-44s %12.2f %10s\n", "DEC file elapsed / in-memory real", decE / (mb / lDecR), ""
+    printf "%-44s %8.1f MiB %10s\n", "peak RSS, calyxor ENC of 1 GiB", rssEnc / 1024, "< 96 MiB"
+    printf "%-44s %8.1f MiB %10s\n", "peak RSS, calyxor DEC of 1 GiB", rssDec / 1024, "< 96 MiB"
+}'
