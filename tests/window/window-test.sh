@@ -13,6 +13,9 @@ set -euo pipefail
 build="$(cd "${1:?build folder}" && pwd)"
 scenario="${2:?scenario}"
 
+# A sanitizer build of the program reports leaks at exit; the system libraries' are not its own.
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp"
+
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/calyxor-window-XXXXXX")"
 app="$tmp/app"
 work="$tmp/work"
