@@ -14,7 +14,8 @@ build="$(cd "${1:?build folder}" && pwd)"
 scenario="${2:?scenario}"
 
 # A sanitizer build of the program reports leaks at exit; the system libraries' are not its own.
-export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp"
+here="$(cd "$(dirname "$0")" && pwd)"
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$here/lsan.supp"
 
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/calyxor-window-XXXXXX")"
 app="$tmp/app"
@@ -106,7 +107,7 @@ start_app() {
     shift
     (cd "$cwd" && exec "$app/calyxor" "$@") >>"$tmp/app.log" 2>&1 &
     app_pid=$!
-    win="$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" --name '^Calyxor$' |
+    win="$(timeout 60 xdotool search --sync --onlyvisible --pid "$app_pid" --name '^Calyxor$' |
         head -n1)" || true
     [ -n "$win" ] || fail "no window appeared"
     # No window manager here: the window gets the keyboard only when told.
@@ -118,7 +119,7 @@ app_gone() { ! kill -0 "$app_pid" 2>/dev/null; }
 
 stop_app() {
     click "${close_x:-273}" "${close_y:-16}" # BtnClose
-    wait_for 20 "the program to end" app_gone
+    wait_for 60 "the program to end" app_gone
     wait "$app_pid" || fail "calyxor exited with status $?"
     app_pid=""
 }
@@ -139,7 +140,7 @@ point() {
     read_geometry
     local tx=$((wx + $1)) ty=$((wy + $2))
     xdotool mousemove "$tx" "$ty"
-    wait_for 10 "the pointer at $tx,$ty" pointer_at "$tx" "$ty"
+    wait_for 30 "the pointer at $tx,$ty" pointer_at "$tx" "$ty"
 }
 pointer_at() {
     eval "$(xdotool getmouselocation --shell | grep '^[XY]=')"
@@ -170,7 +171,7 @@ type_key() {
 size_is() { [ -f "$1" ] && [ "$(stat -c %s "$1")" -eq "$2" ]; }
 # wait_for_copy WHAT EXPECTED ACTUAL: waits for ACTUAL to be complete, then compares.
 wait_for_copy() {
-    wait_for 30 "$1" size_is "$3" "$(stat -c %s "$2")"
+    wait_for 60 "$1" size_is "$3" "$(stat -c %s "$2")"
     cmp -s "$2" "$3" || fail "$1 holds other bytes than $(basename "$2")"
 }
 file_gone() { [ ! -e "$1" ]; }
@@ -236,16 +237,16 @@ scenario_crypt() {
     start_app "$work/out" "$work/in/data.bin.ash"
     type_key "Key-42"
     click 230 70 3
-    wait_for 10 "the popup menu" menu_open
+    wait_for 30 "the popup menu" menu_open
     xdotool key Down Down Right
-    wait_for 10 "the Commands submenu" eval '[ "$(menus | wc -l)" -ge 2 ]'
+    wait_for 30 "the Commands submenu" eval '[ "$(menus | wc -l)" -ge 2 ]'
     shot "menu"
     xdotool key Down Return
     wait_for_copy "the decrypted file" "$work/original.bin" "$work/out/data.bin"
-    wait_for 10 "the menu to close" no_menu
+    wait_for 30 "the menu to close" no_menu
 
     click 145 144 # BtnKill: wipes the selected file
-    wait_for 30 "the wiped file to go" file_gone "$work/in/data.bin.ash"
+    wait_for 60 "the wiped file to go" file_gone "$work/in/data.bin.ash"
     shot "wiped"
     stop_app
 }
@@ -258,7 +259,7 @@ scenario_sfx() {
     type_key "sfx key"
     click 24 112 # CheckBoxSFX
     click 25 144 # BtnCrypt
-    wait_for 30 "the self-extracting file" test -x "$work/in/photo.jpg.exe"
+    wait_for 60 "the self-extracting file" test -x "$work/in/photo.jpg.exe"
     stop_app
     local size=$(($(stat -c %s "$app/SFX/default.sfx") + 120000))
     [ "$(stat -c %s "$work/in/photo.jpg.exe")" -ge "$size" ] || fail "the .exe is too short"
@@ -284,28 +285,28 @@ scenario_drag() {
     read_geometry
     local x0=$wx y0=$wy
     drag 150 70 -123 77
-    wait_for 10 "the window to follow the drag" at_position $((x0 - 123)) $((y0 + 77))
+    wait_for 30 "the window to follow the drag" at_position $((x0 - 123)) $((y0 + 77))
     shot "dragged"
 
     # A drag started on a button moves nothing. Events are handled in order, so once a later
     # small drag on the background has landed, the earlier one has had its effect, if any.
     drag 25 144 60 -40
     drag 150 70 1 1
-    wait_for 10 "the small drag" at_position $((x0 - 122)) $((y0 + 78))
+    wait_for 30 "the small drag" at_position $((x0 - 122)) $((y0 + 78))
 
     # Off the screen's edge: no limit.
     drag 150 70 -300 -200
-    wait_for 10 "the window past the edge" at_position $((x0 - 422)) $((y0 - 122))
+    wait_for 30 "the window past the edge" at_position $((x0 - 422)) $((y0 - 122))
     drag 150 70 300 200
-    wait_for 10 "the window back" at_position $((x0 - 122)) $((y0 + 78))
+    wait_for 30 "the window back" at_position $((x0 - 122)) $((y0 + 78))
 
     # With the right button the window moves too, and the release opens the menu there.
     drag 150 70 40 -20 3
-    wait_for 10 "the right-button drag" at_position $((x0 - 82)) $((y0 + 58))
-    wait_for 10 "the popup menu after the right-button drag" menu_open
+    wait_for 30 "the right-button drag" at_position $((x0 - 82)) $((y0 + 58))
+    wait_for 30 "the popup menu after the right-button drag" menu_open
     shot "right-drag-menu"
     xdotool key Escape
-    wait_for 10 "the menu to close" no_menu
+    wait_for 30 "the menu to close" no_menu
     stop_app
 }
 
@@ -321,10 +322,10 @@ scenario_eye() {
 
     point 281 40 # BtnSee
     xdotool mousedown 1
-    wait_for 10 "the key to show" key_box_is shown
+    wait_for 30 "the key to show" key_box_is shown
     shot "held"
     point 281 100
-    wait_for 10 "the key to be masked after leaving" key_box_is masked
+    wait_for 30 "the key to be masked after leaving" key_box_is masked
     point 281 40
     sleep 0.3 # nothing is to happen: give it the time it would take
     key_box_is masked || fail "coming back over the eye revealed the key"
@@ -333,9 +334,9 @@ scenario_eye() {
 
     # Held and released over it: shown, then masked.
     xdotool mousedown 1
-    wait_for 10 "the key to show again" key_box_is shown
+    wait_for 30 "the key to show again" key_box_is shown
     xdotool mouseup 1
-    wait_for 10 "the key to be masked on release" key_box_is masked
+    wait_for 30 "the key to be masked on release" key_box_is masked
     stop_app
 }
 
@@ -349,7 +350,7 @@ scenario_popup() {
     click 120 14 3  # LabelFilename
     click 248 120 3 # ProgressBar
     click 230 70 3  # background
-    wait_for 10 "the popup menu" menu_open
+    wait_for 30 "the popup menu" menu_open
     shot "menu"
     [ "$(menus | wc -l)" -eq 1 ] || fail "more than one menu is open"
     read_geometry
@@ -359,7 +360,7 @@ scenario_popup() {
     [ "$X" -eq $((wx + 230)) ] && [ "$Y" -eq $((wy + 70)) ] ||
         fail "the menu opened at $X,$Y, not at the background click"
     xdotool key Escape
-    wait_for 10 "the menu to close" no_menu
+    wait_for 30 "the menu to close" no_menu
     kill -0 "$app_pid" || fail "the program ended"
     stop_app
 }
