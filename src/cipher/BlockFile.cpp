@@ -90,7 +90,10 @@ bool OpenWrite(TBlockFile& rec, const std::string& name, TOpenWriteMode mode,
                               st.st_ino == notSameAs->st_ino;
             // Emptying happens only after the file is known not to be the source; devices such
             // as /dev/null have nothing to empty.
-            const bool empty = mode == TOpenWriteMode::Truncate && known && S_ISREG(st.st_mode);
+            // A file that is already empty (just created) is left alone: truncating it anyway
+            // makes some file systems write the whole file back when it is closed.
+            const bool empty =
+                mode == TOpenWriteMode::Truncate && known && S_ISREG(st.st_mode) && st.st_size > 0;
             if (same || (empty && ::ftruncate(fd, 0) != 0)) {
                 ::close(fd);
                 fd = -1;

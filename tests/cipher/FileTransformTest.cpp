@@ -54,6 +54,26 @@ TEST_F(FileTransformTest, buffers_agreeWithPlainImplementation_forEveryKeyLength
     }
 }
 
+TEST_F(FileTransformTest, buffers_bothDirectionsCarryStateAcrossUnevenInPlacePieces) {
+    const auto data = RandomBytes(50000, 21);
+    const auto key = RandomBytes(13, 22);
+    const auto cipher = ref::transform(key, data, true);
+    const std::size_t pieces[] = {0, 1, 0, 2, 255, 256, 257, 1000, 10240};
+    for (bool encrypt : {true, false}) {
+        auto buf = encrypt ? data : cipher;
+        TTransformState st;
+        TransformInit(st, key);
+        for (std::size_t pos = 0, k = 0; pos < buf.size(); ++k) {
+            const auto n = std::min(pieces[k % std::size(pieces)], buf.size() - pos);
+            (encrypt ? EncryptBuffer : DecryptBuffer)(st, buf.data() + pos, buf.data() + pos, n);
+            pos += n;
+        }
+        EXPECT_EQ(buf, encrypt ? cipher : data);
+        EXPECT_EQ(st.Feed, data.back());
+        EXPECT_EQ(st.Chain, cipher.back());
+    }
+}
+
 TEST_F(FileTransformTest, buffers_300CharacterKeyActsAsItsFirst255) {
     const auto key = RandomBytes(300, 8);
     const std::vector<uint8_t> cut(key.begin(), key.begin() + 255);
