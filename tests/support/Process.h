@@ -44,6 +44,8 @@ inline TProcessResult RunProcess(const std::vector<std::string>& argv,
     close(in[0]);
     close(out[1]);
     close(err[1]);
+    // A program may exit without reading all its input; that must not kill the test.
+    std::signal(SIGPIPE, SIG_IGN);
     // Feed the input and drain both outputs together, so that no pipe fills up and blocks.
     int inFd = in[1], outFd = out[0], errFd = err[0];
     std::size_t written = 0;
