@@ -230,9 +230,32 @@ int ProgressShift(int64_t size) {
     return shift;
 }
 
-bool EncryptFileCore(const std::string& source, const std::string& target,
-                     std::span<const uint8_t> keyBytes, const TSfxOptions& sfx,
-                     TProgressReceiver* progressReceiver) {
+namespace {
+
+// Copies the module's recorded number of leading bytes ahead of the encrypted ones. False,
+// after telling the user, when no module has been chosen.
+bool CopySfxModule(TBlockFile& writer, const TSfxOptions& sfx) {
+    if (sfx.Module.empty()) {
+        ShowMessageText(SfxNotFoundMessage);
+        return false;
+    }
+    TBlockFile reader;
+    TFileCloser closeReader(reader);
+    if (OpenRead(reader, sfx.Module)) {
+        // The module may have shrunk since its size was taken; never read past its end.
+        if (reader.Size < sfx.ModuleSize)
+            throw Exception("The SFX module " + sfx.Module +
+                            " is shorter than when it was chosen; choose it again.");
+        for (int32_t k = 0; k < sfx.ModuleSize; ++k)
+            WriteByte(writer, ReadByte(reader));
+    }
+    CloseRead(reader);
+    return true;
+}
+
+bool TransformFile(const std::string& source, const std::string& target,
+                   std::span<const uint8_t> keyBytes, bool encrypt, const TSfxOptions* sfx,
+                   TProgressReceiver* progressReceiver) {
     // A key that cannot work is refused before anything is created.
     (void)MakeCipherKey(keyBytes);
     TMappedSource src(source);
@@ -242,40 +265,25 @@ bool EncryptFileCore(const std::string& source, const std::string& target,
     TBlockFile writer;
     TFileCloser closeWriter(writer);
     (void)OpenWrite(writer, target, TOpenWriteMode::Truncate, &src.Stat);
-    if (sfx.Enabled) {
-        if (sfx.Module.empty()) {
-            ShowMessageText(SfxNotFoundMessage);
-            progress.Position(0);
-            return false; // the target stays behind, empty
-        }
-        TBlockFile reader;
-        TFileCloser closeReader(reader);
-        if (OpenRead(reader, sfx.Module)) {
-            // The module may have shrunk since its size was taken; never read past its end.
-            if (reader.Size < sfx.ModuleSize)
-                throw Exception("The SFX module " + sfx.Module +
-                                " is shorter than when it was chosen; choose it again.");
-            for (int32_t k = 0; k < sfx.ModuleSize; ++k)
-                WriteByte(writer, ReadByte(reader));
-        }
-        CloseRead(reader);
+    if (sfx && sfx->Enabled && !CopySfxModule(writer, *sfx)) {
+        progress.Position(0);
+        return false; // the target stays behind, empty
     }
-    TransformMapped(src, writer, keyBytes, true, progress);
+    TransformMapped(src, writer, keyBytes, encrypt, progress);
     CloseWrite(writer);
     return !writer.WriteFailed;
 }
 
+} // namespace
+
+bool EncryptFileCore(const std::string& source, const std::string& target,
+                     std::span<const uint8_t> keyBytes, const TSfxOptions& sfx,
+                     TProgressReceiver* progressReceiver) {
+    return TransformFile(source, target, keyBytes, true, &sfx, progressReceiver);
+}
+
 bool DecryptFileCore(const std::string& source, const std::string& target,
                      std::span<const uint8_t> keyBytes, TProgressReceiver* progressReceiver) {
-    (void)MakeCipherKey(keyBytes);
-    TMappedSource src(source);
-    TProgressWriter progress(progressReceiver, src.Size);
-    progress.Min(0);
-    progress.Max(src.Size);
-    TBlockFile writer;
-    TFileCloser closeWriter(writer);
-    (void)OpenWrite(writer, target, TOpenWriteMode::Truncate, &src.Stat);
-    TransformMapped(src, writer, keyBytes, false, progress);
-    CloseWrite(writer);
-    return !writer.WriteFailed;
+    // A self-extracting file given here is cipher bytes from its first byte on, module included.
+    return TransformFile(source, target, keyBytes, false, nullptr, progressReceiver);
 }
