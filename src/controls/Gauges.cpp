@@ -106,38 +106,23 @@ void TGauge::SetProgress(int32_t value) {
 }
 
 void TGauge::SetKind(TGaugeKind value) {
-    if (value == FKind)
-        return;
-    FKind = value;
-    RequestPaint();
+    StoreAndPaint(FKind, value);
 }
 
 void TGauge::SetShowText(bool value) {
-    if (value == FShowText)
-        return;
-    FShowText = value;
-    RequestPaint();
+    StoreAndPaint(FShowText, value);
 }
 
 void TGauge::SetBorderStyle(TBorderStyle value) {
-    if (value == FBorderStyle)
-        return;
-    FBorderStyle = value;
-    RequestPaint();
+    StoreAndPaint(FBorderStyle, value);
 }
 
 void TGauge::SetForeColor(TColor value) {
-    if (value == FForeColor)
-        return;
-    FForeColor = value;
-    RequestPaint();
+    StoreAndPaint(FForeColor, value);
 }
 
 void TGauge::SetBackColor(TColor value) {
-    if (value == FBackColor)
-        return;
-    FBackColor = value;
-    RequestPaint();
+    StoreAndPaint(FBackColor, value);
 }
 
 void TGauge::SetColor(TColor value) {

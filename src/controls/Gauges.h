@@ -82,6 +82,13 @@ protected:
 private:
     // Draws at once when the gauge can be seen; a hidden or parentless gauge stays as it is.
     void RequestPaint();
+    // The appearance properties: a changed value is stored and drawn at once.
+    template <class T> void StoreAndPaint(T& field, T value) {
+        if (value == field)
+            return;
+        field = value;
+        RequestPaint();
+    }
     [[nodiscard]] TRect FaceRect() const;
     void ClearImage(TBitmap& image) const;
     void DrawPlainFace(TBitmap& image, const TRect& face) const;
