@@ -149,6 +149,17 @@ void WriteBytes(TBlockFile& rec, std::span<const uint8_t> bytes) {
     }
 }
 
+std::span<uint8_t> WriteRoom(TBlockFile& rec) {
+    return {rec.OutBuf.data() + rec.OutCount,
+            static_cast<std::size_t>(rec.OutLimit - rec.OutCount)};
+}
+
+void WriteCommit(TBlockFile& rec, std::size_t n) {
+    rec.OutCount += static_cast<int32_t>(n);
+    if (rec.OutCount == rec.OutLimit)
+        WriteBlock(rec);
+}
+
 void CloseWrite(TBlockFile& rec) {
     WriteBlock(rec);
     const int fd = rec.OutFile;

@@ -57,6 +57,11 @@ void WriteBlock(TBlockFile& rec);
 void WriteByte(TBlockFile& rec, uint8_t b);
 // The same as calling WriteByte for each byte, blocks written at the same moments.
 void WriteBytes(TBlockFile& rec, std::span<const uint8_t> bytes);
+// For writers that produce bytes in place: the free part of the waiting block, and the
+// announcement that its first n bytes have been filled (the block goes out when full, exactly
+// as with WriteByte).
+[[nodiscard]] std::span<uint8_t> WriteRoom(TBlockFile& rec);
+void WriteCommit(TBlockFile& rec, std::size_t n);
 void CloseWrite(TBlockFile& rec);
 
 // Makes sure the bytes written to a file have reached the device. Raises EInOutError.

@@ -156,6 +156,8 @@ class TFileCloser {
 public:
     explicit TFileCloser(TBlockFile& rec) : Rec(rec) {}
     ~TFileCloser() {
+        // The last block of transformed bytes is not left behind on the stack.
+        SecureWipe(Rec.OutBuf.data(), Rec.OutBuf.size());
         if (Rec.OutFile >= 0 && !Rec.OutIsStdout)
             ::close(Rec.OutFile);
         if (Rec.InFile >= 0 && !Rec.InIsStdin)
@@ -186,28 +188,32 @@ void TransformMapped(TMappedSource& src, TBlockFile& writer, std::span<const uin
     TWipedTransform state;
     TransformInit(state, keyBytes);
     const TBufferFn fn = encrypt ? EncryptBuffer : DecryptBuffer;
-    std::array<uint8_t, BlockSize> out;
     int64_t done = 0;
     bool faulted = false;
     {
         TBusGuardScope guard;
-        while (done < src.Size) {
+        while (done < src.Size && !faulted) {
             // The first chunk is byte 0 alone, then chunks end at each multiple of the block.
             const int64_t end = done == 0 ? 1 : std::min<int64_t>(src.Size, done + BlockSize);
-            const auto n = static_cast<std::size_t>(end - done);
-            if (!GuardedTransform(fn, state, src.Data + done, out.data(), n)) {
-                faulted = true;
-                break;
+            // Transformed straight into the writer's block: no copy of every byte in between.
+            // A module ahead of the data shifts the blocks, so a chunk may span two of them.
+            while (done < end) {
+                const std::span<uint8_t> room = WriteRoom(writer);
+                const auto n =
+                    std::min<std::size_t>(room.size(), static_cast<std::size_t>(end - done));
+                if (!GuardedTransform(fn, state, src.Data + done, room.data(), n)) {
+                    faulted = true;
+                    break;
+                }
+                WriteCommit(writer, n);
+                done += static_cast<int64_t>(n);
             }
-            WriteBytes(writer, std::span<const uint8_t>(out.data(), n));
-            if ((end - 1) % BlockSize == 0)
+            if (!faulted && (end - 1) % BlockSize == 0)
                 progress.Position(end - 1);
-            done = end;
             if (done - src.Released >= ReleaseEvery)
                 src.Release(done);
         }
     }
-    SecureWipe(out.data(), out.size());
     if (faulted) {
         progress.Position(0);
         throw Exception("The source file changed while it was being read (it became shorter); "
