@@ -39,17 +39,25 @@ void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
                  qFormatLogMessage(type, context, message).toLocal8Bit().constData());
 }
 
-bool DisplayReachable() {
-    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") ||
-           std::getenv("QT_QPA_PLATFORM");
+// The platforms to try: the desktop's own, then the offscreen one, so that a display that is
+// named but cannot be reached (a stale DISPLAY over ssh, say) still lets the command line run.
+// A platform the user chose is left alone.
+void ChoosePlatform() {
+    if (std::getenv("QT_QPA_PLATFORM"))
+        return;
+    if (std::getenv("WAYLAND_DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "wayland;xcb;offscreen", 1);
+    else if (std::getenv("DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "xcb;offscreen", 1);
+    else
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     // Without a display the program still runs its command line, on Qt's offscreen platform.
-    if (!DisplayReachable())
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ChoosePlatform();
     BuildPrimeTable();
     qInstallMessageHandler(QuietMessages);
 
