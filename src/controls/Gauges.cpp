@@ -251,8 +251,9 @@ void TGauge::DrawBarFace(TBitmap& image, const TRect& face) const {
     }
 }
 
-void TGauge::DrawPieFace(TBitmap& image, const TRect& face) const {
-    TCanvas& canvas = image.Canvas();
+// The pie and the needle share their start: the face's extent (one more each way with a frame),
+// the surround in Color, and BackColor inside a ForeColor outline for what follows.
+std::pair<int, int> TGauge::PrepareRoundFace(TCanvas& canvas, const TRect& face) const {
     int w = face.Right - face.Left;
     int h = face.Bottom - face.Top;
     if (FBorderStyle == bsSingle) {
@@ -264,6 +265,12 @@ void TGauge::DrawPieFace(TBitmap& image, const TRect& face) const {
     canvas.FillRect(face);
     canvas.Brush.Color = FBackColor;
     canvas.Pen.Color = FForeColor;
+    return {w, h};
+}
+
+void TGauge::DrawPieFace(TBitmap& image, const TRect& face) const {
+    TCanvas& canvas = image.Canvas();
+    const auto [w, h] = PrepareRoundFace(canvas, face);
     canvas.Ellipse(face.Left, face.Top, w, h);
     const int32_t percent = FillPercent();
     if (percent <= 0)
@@ -280,17 +287,7 @@ void TGauge::DrawPieFace(TBitmap& image, const TRect& face) const {
 
 void TGauge::DrawNeedleFace(TBitmap& image, const TRect& face) const {
     TCanvas& canvas = image.Canvas();
-    int w = face.Right - face.Left;
-    int h = face.Bottom - face.Top;
-    if (FBorderStyle == bsSingle) {
-        ++w;
-        ++h;
-    }
-    canvas.Brush.Style = bsSolid;
-    canvas.Brush.Color = FColor;
-    canvas.FillRect(face);
-    canvas.Brush.Color = FBackColor;
-    canvas.Pen.Color = FForeColor;
+    const auto [w, h] = PrepareRoundFace(canvas, face);
     // The upper half of an ellipse twice the face's height: a dial standing on y = B - 1.
     canvas.Pie(face.Left, face.Top, w, 2 * h - 1, w + face.Left, face.Bottom - 1, face.Left,
                face.Bottom - 1);

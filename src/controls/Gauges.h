@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 class QPainter;
 
@@ -93,6 +94,7 @@ private:
     void ClearImage(TBitmap& image) const;
     void DrawPlainFace(TBitmap& image, const TRect& face) const;
     void DrawBarFace(TBitmap& image, const TRect& face) const;
+    std::pair<int, int> PrepareRoundFace(TCanvas& canvas, const TRect& face) const;
     void DrawPieFace(TBitmap& image, const TRect& face) const;
     void DrawNeedleFace(TBitmap& image, const TRect& face) const;
     void DrawPercentText(TBitmap& image, const TRect& face) const;
