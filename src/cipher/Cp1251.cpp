@@ -126,3 +126,10 @@ std::string DecodeCp1251(std::string_view bytes) {
     }
     return out;
 }
+
+TSecretBytes EncodeKeyCp1251(std::string_view utf8) {
+    std::vector<uint8_t> bytes = EncodeCp1251(utf8);
+    TSecretBytes key(bytes);
+    SecureWipe(bytes.data(), bytes.size());
+    return key;
+}

@@ -2,6 +2,8 @@
 // Keys are text, and their bytes are the text's CP1251 encoding: a key typed in Cyrillic
 // gives the same bytes on Linux as in the program's home code page, so files stay portable.
 
+#include "SecretBytes.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +16,9 @@ extern const char32_t Cp1251High[128];
 // valid UTF-8 or holds a character CP1251 cannot represent: a key must never be changed
 // silently, or the file could not be decrypted with the key the user remembers.
 [[nodiscard]] std::vector<uint8_t> EncodeCp1251(std::string_view utf8);
+
+// The key's bytes: the same encoding, held where they are wiped after use.
+[[nodiscard]] TSecretBytes EncodeKeyCp1251(std::string_view utf8);
 
 // Decodes CP1251 bytes to UTF-8 (holes become U+FFFD).
 [[nodiscard]] std::string DecodeCp1251(std::string_view bytes);

@@ -261,10 +261,23 @@ bool CopySfxModule(TBlockFile& writer, const TSfxOptions& sfx) {
 
 bool TransformFile(const std::string& source, const std::string& target,
                    std::span<const uint8_t> keyBytes, bool encrypt, const TSfxOptions* sfx,
-                   TProgressReceiver* progressReceiver) {
+                   TProgressReceiver* progressReceiver, const TOutputOptions& output,
+                   TFileIdentity* sourceRead) {
     // A key that cannot work is refused before anything is created.
     (void)MakeCipherKey(keyBytes);
     TMappedSource src(source);
+    if (sourceRead) {
+        sourceRead->Device = src.Stat.st_dev;
+        sourceRead->Inode = src.Stat.st_ino;
+        sourceRead->Size = src.Size;
+        sourceRead->ChangeTime = src.Stat.st_ctim;
+        sourceRead->ModifyTime = src.Stat.st_mtim;
+    }
+    if (!output.MayReplace && !target.empty()) {
+        struct stat existing {};
+        if (::lstat(target.c_str(), &existing) == 0)
+            throw EInOutError("'" + target + "' already exists", EEXIST);
+    }
     TProgressWriter progress(progressReceiver, src.Size);
     progress.Min(0);
     progress.Max(src.Size);
@@ -284,12 +297,16 @@ bool TransformFile(const std::string& source, const std::string& target,
 
 bool EncryptFileCore(const std::string& source, const std::string& target,
                      std::span<const uint8_t> keyBytes, const TSfxOptions& sfx,
-                     TProgressReceiver* progressReceiver) {
-    return TransformFile(source, target, keyBytes, true, &sfx, progressReceiver);
+                     TProgressReceiver* progressReceiver, const TOutputOptions& output,
+                     TFileIdentity* sourceRead) {
+    return TransformFile(source, target, keyBytes, true, &sfx, progressReceiver, output,
+                         sourceRead);
 }
 
 bool DecryptFileCore(const std::string& source, const std::string& target,
-                     std::span<const uint8_t> keyBytes, TProgressReceiver* progressReceiver) {
+                     std::span<const uint8_t> keyBytes, TProgressReceiver* progressReceiver,
+                     const TOutputOptions& output) {
     // A self-extracting file given here is cipher bytes from its first byte on, module included.
-    return TransformFile(source, target, keyBytes, false, nullptr, progressReceiver);
+    return TransformFile(source, target, keyBytes, false, nullptr, progressReceiver, output,
+                         nullptr);
 }

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <sys/types.h>
+#include <time.h>
 
 constexpr uint8_t InitialFeed = 144;
 constexpr uint8_t InitialChain = 15;
@@ -38,14 +40,33 @@ struct TSfxOptions {
 
 inline constexpr const char* SfxNotFoundMessage = "Модуль SFX не найден";
 
+// What the transform read: enough to tell later whether the file at the source's path is
+// still that very file, unchanged (a wipe that follows an encryption checks it first).
+struct TFileIdentity {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    int64_t Size = 0;
+    timespec ChangeTime{};
+    timespec ModifyTime{};
+};
+
+// How the target is put in place.
+struct TOutputOptions {
+    // False: an existing target is never touched, and the run fails with a message naming it.
+    bool MayReplace = true;
+};
+
 // True when the whole target has been written. False when a self-extracting file was asked
 // for without a module, or when a block write came out short (the user has been told).
 // Every other failure raises an error. keyBytes are the key's bytes (CP1251), at least one.
+// sourceRead, when given, receives the identity of the source as it was read.
 [[nodiscard]] bool EncryptFileCore(const std::string& source, const std::string& target,
                                    std::span<const uint8_t> keyBytes, const TSfxOptions& sfx,
-                                   TProgressReceiver* progress);
+                                   TProgressReceiver* progress, const TOutputOptions& output = {},
+                                   TFileIdentity* sourceRead = nullptr);
 [[nodiscard]] bool DecryptFileCore(const std::string& source, const std::string& target,
-                                   std::span<const uint8_t> keyBytes, TProgressReceiver* progress);
+                                   std::span<const uint8_t> keyBytes, TProgressReceiver* progress,
+                                   const TOutputOptions& output = {});
 
 // Progress values are 32-bit; larger files are reported in scaled units. The shift that makes
 // a size fit, and the value reported for a position.

@@ -84,3 +84,16 @@ bool WipeFileCore(const std::string& path, const std::string& sourceFile,
         progress->SetProgress(0);
     return true;
 }
+
+bool WipeVerifiedFile(const std::string& path, const TFileIdentity& expected,
+                      TProgressReceiver* progress) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != expected.Device ||
+        st.st_ino != expected.Inode || st.st_size != expected.Size ||
+        st.st_mtim.tv_sec != expected.ModifyTime.tv_sec ||
+        st.st_mtim.tv_nsec != expected.ModifyTime.tv_nsec) {
+        ShowIOError("The source file changed after it was encrypted; it was kept: " + path);
+        return false;
+    }
+    return WipeFileCore(path, path, progress);
+}
