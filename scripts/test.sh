@@ -47,7 +47,7 @@ fi
 echo "== sanitizer build and tests ($asan)"
 if [ ! -f "$asan/build.ninja" ]; then
   cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALYXOR_SANITIZE=ON \
-    -DCALYXOR_BENCH=OFF >/dev/null
+    -DCALYXOR_BENCH=OFF -DCALYXOR_WINDOWS_SFX=OFF >/dev/null
 fi
 if cmake --build "$asan" -j "$jobs"; then
   # The multi-gigabyte round trips prove 64-bit sizes, not memory safety; the normal run has
@@ -66,7 +66,7 @@ if ! command -v clang++ >/dev/null; then
 else
   if [ ! -f "$fuzz/build.ninja" ]; then
     CC=clang CXX=clang++ cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DCALYXOR_FUZZ=ON -DCALYXOR_BENCH=OFF >/dev/null
+      -DCALYXOR_FUZZ=ON -DCALYXOR_BENCH=OFF -DCALYXOR_WINDOWS_SFX=OFF >/dev/null
   fi
   if cmake --build "$fuzz" --target fuzzers -j "$jobs"; then
     executions=0

@@ -1,0 +1,292 @@
+// The Windows self-extracting module. Calyxor makes a self-extracting file for a Windows
+// recipient by copying this program's file and appending a file it encrypted. Double-clicked
+// in Explorer it shows a small key dialog and restores the file beside itself; started from a
+// console or a script it behaves like the Linux module: key prompt without echo (or the first
+// line of standard input), -o, -f, --help and the same exit statuses.
+
+#include "WinSfx.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int ExitOk = 0;
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+
+// Only the first 255 key bytes count, but a line is read whole so that its end is found; the
+// bound keeps a stray binary file on standard input from being read into memory.
+constexpr std::size_t MaxKeyLine = 64 * 1024;
+
+// A console shows UTF-16 as it is; a pipe or file gets UTF-8.
+void Put(DWORD which, const std::string& text) {
+    const HANDLE h = GetStdHandle(which);
+    if (h == nullptr || h == INVALID_HANDLE_VALUE)
+        return;
+    DWORD mode = 0, done = 0;
+    if (GetConsoleMode(h, &mode)) {
+        const std::wstring w = Wide(text);
+        WriteConsoleW(h, w.data(), static_cast<DWORD>(w.size()), &done, nullptr);
+    } else {
+        WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+    }
+}
+
+// The console face is used when there is somebody to talk to: a console shared with the shell
+// that started the module, standard input from a pipe or a file, or a command line. Explorer
+// gives a double-clicked console program a console of its own, which holds this process alone.
+bool StartedFromConsole(int argc) {
+    if (argc > 1)
+        return true;
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    if (in == nullptr || in == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD mode = 0;
+    if (GetConsoleMode(in, &mode)) {
+        DWORD processes[2];
+        return GetConsoleProcessList(processes, 2) > 1;
+    }
+    const DWORD type = GetFileType(in);
+    return type == FILE_TYPE_PIPE || type == FILE_TYPE_DISK;
+}
+
+struct TOptions {
+    bool Help = false;
+    bool Force = false;
+    bool HasOutput = false;
+    std::wstring Output;
+};
+
+TOptions ParseOptions(int argc, wchar_t** argv) {
+    TOptions opt;
+    for (int k = 1; k < argc; ++k) {
+        const std::wstring arg = argv[k];
+        if (arg == L"-h" || arg == L"--help" || arg == L"/?") {
+            opt.Help = true;
+        } else if (arg == L"-f" || arg == L"--force") {
+            opt.Force = true;
+        } else if (arg == L"-o" || arg == L"--output") {
+            if (k + 1 >= argc)
+                throw TUsageError(Utf8(arg) + " needs a path");
+            opt.HasOutput = true;
+            opt.Output = argv[++k];
+        } else if (arg.rfind(L"-o", 0) == 0) {
+            opt.HasOutput = true;
+            opt.Output = arg.substr(2);
+        } else if (arg.rfind(L"--output=", 0) == 0) {
+            opt.HasOutput = true;
+            opt.Output = arg.substr(9);
+        } else if (!arg.empty() && arg[0] == L'-') {
+            throw TUsageError("unknown option " + Quoted(arg));
+        } else {
+            throw TUsageError("unexpected argument " + Quoted(arg) +
+                              " (the output is given with -o PATH)");
+        }
+    }
+    if (opt.HasOutput && opt.Output.empty())
+        throw TUsageError("the output path is empty");
+    return opt;
+}
+
+void PrintHelp(const std::wstring& self) {
+    std::string restored;
+    try {
+        restored = Quoted(RestoredName(self));
+    } catch (const TSfxError&) {
+        restored = "its own name without \".exe\"";
+    }
+    const std::string program = Utf8(BaseName(self));
+    std::string text =
+        "Usage: " + program +
+        " [-o PATH] [-f]\n"
+        "Restores the file that Calyxor encrypted into this self-extracting file.\n"
+        "\n"
+        "Started from Explorer it asks for the key in a small window and restores the file\n"
+        "beside itself. Started from a console it asks for the key there, without showing it.\n"
+        "When standard input is redirected, its first line is the key (UTF-8), for scripts:\n"
+        "    type key.txt | " +
+        program +
+        "\n"
+        "\n"
+        "The restored file is written as " +
+        restored +
+        " in the current folder.\n"
+        "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
+        "               folder)\n"
+        "  -f           replace the output file if it exists; without -f an existing file is\n"
+        "               never touched\n"
+        "  -h, --help   show this help\n"
+        "\n"
+        "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
+        "module still succeeds and writes a file of the same length with other bytes. If the\n"
+        "restored file does not open, run it again with the right key and -f.\n"
+        "\n"
+        "Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command\n"
+        "line. A failed run leaves no partial file under the output's name.\n";
+    Put(STD_OUTPUT_HANDLE, text);
+}
+
+std::wstring OutputPath(const TOptions& opt, const std::wstring& self) {
+    if (!opt.HasOutput)
+        return RestoredName(self);
+    const wchar_t last = opt.Output.back();
+    if (last == L'\\' || last == L'/')
+        return opt.Output + RestoredName(self);
+    if (IsFolder(opt.Output))
+        return opt.Output + L"\\" + RestoredName(self);
+    return opt.Output;
+}
+
+// ---- the key ----------------------------------------------------------------------------------
+
+// Text that held a key is overwritten before its memory is given back.
+template <class Char> struct TWipedText {
+    std::basic_string<Char> Text;
+    TWipedText() { Text.reserve(MaxKeyLine + 1); } // no reallocation leaves a stray copy
+    ~TWipedText() {
+        Text.resize(Text.capacity());
+        SecureWipe(Text.data(), Text.size() * sizeof(Char));
+    }
+    TWipedText(const TWipedText&) = delete;
+    TWipedText& operator=(const TWipedText&) = delete;
+};
+
+[[noreturn]] void KeyLineTooLong() {
+    throw TSfxError("the key line is too long (more than 64 KiB); only its first 255 bytes "
+                    "would be used anyway.");
+}
+
+// One line of a pipe or file, a byte at a time so that nothing after it is consumed.
+void ReadRedirectedLine(HANDLE in, std::string& line) {
+    for (;;) {
+        char c = 0;
+        DWORD got = 0;
+        if (!ReadFile(in, &c, 1, &got, nullptr)) {
+            const DWORD err = GetLastError();
+            if (err == ERROR_BROKEN_PIPE || err == ERROR_HANDLE_EOF)
+                break;
+            throw TSfxError("cannot read the key: " + ErrorText(err));
+        }
+        if (got == 0 || c == '\n')
+            break;
+        if (line.size() >= MaxKeyLine)
+            KeyLineTooLong();
+        line.push_back(c);
+    }
+}
+
+// Puts the console's input mode back however the prompt ends.
+class TEchoOff {
+public:
+    explicit TEchoOff(HANDLE in) : In(in) {
+        if (GetConsoleMode(In, &Saved))
+            Changed = SetConsoleMode(In, (Saved | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) &
+                                             ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) != 0;
+    }
+    ~TEchoOff() {
+        if (Changed)
+            SetConsoleMode(In, Saved);
+    }
+    TEchoOff(const TEchoOff&) = delete;
+    TEchoOff& operator=(const TEchoOff&) = delete;
+
+private:
+    HANDLE In;
+    DWORD Saved = 0;
+    bool Changed = false;
+};
+
+void ReadConsoleLine(HANDLE in, std::wstring& line) {
+    TEchoOff echoOff(in);
+    Put(STD_ERROR_HANDLE, "Key: ");
+    wchar_t buf[64];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadConsoleW(in, buf, 64, &got, nullptr))
+            throw TSfxError("cannot read the key: " + ErrorText(GetLastError()));
+        if (gCancelled)
+            throw TSfxError("interrupted; nothing was written.");
+        if (got == 0)
+            break;
+        const std::wstring_view part(buf, got);
+        const auto end = part.find(L'\n');
+        if (line.size() + part.size() > MaxKeyLine)
+            KeyLineTooLong();
+        line.append(part.substr(0, end));
+        if (end != std::wstring_view::npos)
+            break;
+    }
+    SecureWipe(buf, sizeof buf);
+    // The user's Enter was not echoed.
+    Put(STD_ERROR_HANDLE, "\n");
+}
+
+TSecretBytes ReadKey() {
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (in != nullptr && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode)) {
+        TWipedText<wchar_t> typed;
+        ReadConsoleLine(in, typed.Text);
+        if (!typed.Text.empty() && typed.Text.back() == L'\r')
+            typed.Text.pop_back();
+        return KeyBytes(std::wstring_view(typed.Text));
+    }
+    TWipedText<char> text;
+    if (in != nullptr && in != INVALID_HANDLE_VALUE) {
+        ReadRedirectedLine(in, text.Text);
+        if (!text.Text.empty() && text.Text.back() == '\r')
+            text.Text.pop_back();
+    }
+    return KeyBytes(std::string_view(text.Text));
+}
+
+// Ctrl-C and Ctrl-Break stop the run between blocks, where it cleans up after itself. A console
+// being closed ends the process as soon as this returns, so the unfinished file is marked for
+// deletion here; it goes when the process's handle to it is closed.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    InterlockedExchange(&gCancelled, 1);
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)
+        return TRUE;
+    if (gTempPath[0] != L'\0')
+        DeleteFileW(gTempPath);
+    return FALSE;
+}
+
+int RunConsole(int argc, wchar_t** argv) {
+    const TOptions opt = ParseOptions(argc, argv);
+    if (opt.Help) {
+        PrintHelp(OwnPath());
+        return ExitOk;
+    }
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    TSelfFile self;
+    const std::wstring output = OutputPath(opt, self.Path);
+    TOutputFile out(output, opt.Force, self);
+    const TSecretBytes key = ReadKey();
+    Restore(self, key, out);
+    Put(STD_ERROR_HANDLE,
+        "Restored " + Utf8(output) + " (" + std::to_string(self.PayloadSize()) + " bytes).\n");
+    return ExitOk;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (!StartedFromConsole(argc)) {
+        // The console Explorer made for this process would only stand empty behind the dialog.
+        FreeConsole();
+        return RunDialog();
+    }
+    const std::string program = argc > 0 ? Utf8(BaseName(argv[0])) : "calyxor-sfx";
+    try {
+        return RunConsole(argc, argv);
+    } catch (const TUsageError& e) {
+        Put(STD_ERROR_HANDLE, program + ": " + e.what() + "\nTry '" + program + " --help'.\n");
+        return ExitUsage;
+    } catch (const std::exception& e) {
+        Put(STD_ERROR_HANDLE, program + ": " + e.what() + "\n");
+        return ExitFailure;
+    }
+}
