@@ -1,0 +1,251 @@
+#!/usr/bin/env bash
+# Runs the Windows self-extracting module for real under Wine. A self-extracting file is put
+# together as the program puts it: SFX/windows.sfx followed by the bytes `calyxor ENC` wrote.
+#
+#   wine-sfx-test.sh BUILD_DIR prefix              make BUILD_DIR/wineprefix afresh (once a run)
+#   wine-sfx-test.sh BUILD_DIR console             key on standard input, options, failures
+#   wine-sfx-test.sh BUILD_DIR dialog [SHOT.png]   the key dialog under Xvfb, driven by xdotool;
+#                                                  SHOT.png receives a picture of the dialog
+set -euo pipefail
+
+build="$(cd "${1:?build folder}" && pwd)"
+scenario="${2:?scenario}"
+module="$build/SFX/windows.sfx"
+
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+# No Mono or Gecko: the module needs neither, and their installers would ask.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# Keys are given to calyxor as UTF-8 arguments.
+export LC_ALL=C.UTF-8
+wine="${CALYXOR_WINE:-$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)}"
+wineserver="$(command -v wineserver || echo /usr/lib/wine/wineserver64)"
+
+tmp="$(mktemp -d "${TMPDIR:-/tmp}/calyxor-wine-XXXXXX")"
+xvfb_pid=""
+run_pid=""
+cleanup() {
+    local status=$?
+    set +e
+    [ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null && wait "$run_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    if [ "$status" -ne 0 ] && [ -d "$tmp/shots" ]; then
+        local keep="$build/test-artifacts/wine-$scenario-$(date +%Y%m%d-%H%M%S)-$$"
+        mkdir -p "$keep" && cp -r "$tmp/shots/." "$keep/" && echo "screenshots in $keep" >&2
+    fi
+    rm -rf "$tmp"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+fail() {
+    echo "wine-sfx-test: $scenario: $*" >&2
+    [ -n "${DISPLAY:-}" ] && import -window root "$tmp/shots/failure.png" 2>/dev/null
+    exit 1
+}
+
+wait_for() {
+    local timeout="$1" what="$2"
+    shift 2
+    local deadline=$((SECONDS + timeout))
+    until "$@"; do
+        [ "$SECONDS" -ge "$deadline" ] && fail "timed out waiting for $what"
+        sleep 0.1
+    done
+}
+
+# make_sfx KEY SOURCE EXE: the program's encryption of SOURCE behind the module.
+make_sfx() {
+    env -u DISPLAY QT_QPA_PLATFORM=offscreen "$build/calyxor" ENC "$1" "$2" "$tmp/payload.ash" \
+        >"$tmp/calyxor.log" 2>&1 || { cat "$tmp/calyxor.log" >&2; fail "calyxor ENC failed"; }
+    cat "$module" "$tmp/payload.ash" >"$3"
+    rm "$tmp/payload.ash"
+}
+
+# run_sfx DIR INPUT ARGS...: runs DIR/report.doc.exe in DIR with INPUT on standard input;
+# sets status and err.
+run_sfx() {
+    local dir="$1" input="$2"
+    shift 2
+    status=0
+    (cd "$dir" && printf '%s' "$input" | env -u DISPLAY "$wine" report.doc.exe "$@") \
+        >"$tmp/out" 2>"$tmp/err" || status=$?
+    err="$(cat "$tmp/err")"
+}
+expect_status() { [ "$status" -eq "$1" ] || fail "$2: exit status $status, not $1: $err"; }
+listing() { (cd "$1" && ls -A | tr '\n' ' '); }
+
+scenario_prefix() {
+    rm -rf "$WINEPREFIX"
+    env -u DISPLAY "$wine" wineboot -i >"$tmp/boot.log" 2>&1 || { cat "$tmp/boot.log" >&2; fail "wineboot failed"; }
+    # Without a window manager Wine draws the windows' frames and captions itself.
+    env -u DISPLAY "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        >>"$tmp/boot.log" 2>&1 || { cat "$tmp/boot.log" >&2; fail "the prefix's settings failed"; }
+    # The prefix is complete once its server has written everything and gone.
+    "$wineserver" -w
+    [ -f "$WINEPREFIX/system.reg" ] || fail "no prefix was made"
+}
+
+scenario_console() {
+    local d="$tmp/d" key="correct horse"
+    mkdir -p "$d" "$tmp/elsewhere"
+    # Beyond one read block of the module, and not a multiple of it.
+    head -c 200003 /dev/urandom >"$tmp/data"
+    make_sfx "$key" "$tmp/data" "$d/report.doc.exe"
+    [ "$(stat -c %s "$d/report.doc.exe")" -eq $(($(stat -c %s "$module") + 200003)) ] ||
+        fail "the self-extracting file is not module + payload long"
+
+    # A script's key with CR LF, and lines after it that are not read.
+    run_sfx "$d" "$key"$'\r\nnot the key\n'
+    expect_status 0 "the right key"
+    cmp -s "$tmp/data" "$d/report.doc" || fail "the right key restored other bytes"
+    [[ "$err" == *"Restored"*"200003 bytes"* ]] || fail "no outcome on standard error: $err"
+
+    # An existing file is kept without -f, and no temporary file is left beside it.
+    printf 'keep me' >"$d/report.doc"
+    run_sfx "$d" "$key"$'\n'
+    expect_status 1 "an existing output without -f"
+    [[ "$err" == *"already exists"* ]] || fail "no word of the existing file: $err"
+    [ "$(cat "$d/report.doc")" = "keep me" ] || fail "the existing file was changed without -f"
+    [ "$(listing "$d")" = "report.doc report.doc.exe " ] || fail "left behind: $(listing "$d")"
+
+    # A wrong key succeeds, with other bytes of the same length; -f replaces.
+    run_sfx "$d" "correct horsf" -f
+    expect_status 0 "a wrong key"
+    [ "$(stat -c %s "$d/report.doc")" -eq 200003 ] || fail "a wrong key gave another length"
+    cmp -s "$tmp/data" "$d/report.doc" && fail "a wrong key restored the source"
+
+    # -o into another folder, under the restored name.
+    run_sfx "$d" "$key" -o '..\elsewhere'
+    expect_status 0 "-o FOLDER"
+    cmp -s "$tmp/data" "$tmp/elsewhere/report.doc" || fail "-o FOLDER restored other bytes"
+
+    # Text CP1251 cannot hold, and an empty key, write nothing.
+    rm "$d/report.doc"
+    for bad in "密码"$'\n' $'\n'; do
+        run_sfx "$d" "$bad"
+        expect_status 1 "the key '$bad'"
+        [ "$(listing "$d")" = "report.doc.exe " ] || fail "a refused key left $(listing "$d")"
+    done
+
+    # A Cyrillic key gives the same CP1251 bytes as in the program.
+    make_sfx "пароль Ёжик №1" "$tmp/data" "$d/report.doc.exe"
+    run_sfx "$d" "пароль Ёжик №1"$'\n'
+    expect_status 0 "a Cyrillic key"
+    cmp -s "$tmp/data" "$d/report.doc" || fail "a Cyrillic key restored other bytes"
+    rm "$d/report.doc"
+
+    # A payload cut short restores what is there.
+    truncate -s -777 "$d/report.doc.exe"
+    run_sfx "$d" "пароль Ёжик №1"$'\n'
+    expect_status 0 "a cut payload"
+    cmp -s <(head -c $((200003 - 777)) "$tmp/data") "$d/report.doc" ||
+        fail "a cut payload did not restore its first bytes"
+
+    # The bare module, help and a wrong command line.
+    cp "$module" "$d/report.doc.exe"
+    rm "$d/report.doc"
+    run_sfx "$d" "$key"$'\n'
+    expect_status 1 "the bare module"
+    [[ "$err" == *"nothing to extract"* ]] || fail "the bare module said: $err"
+    run_sfx "$d" "" --help
+    expect_status 0 "--help"
+    grep -q -- "-o PATH" "$tmp/out" && grep -q "WRONG KEY CANNOT BE DETECTED" "$tmp/out" ||
+        fail "--help does not explain: $(cat "$tmp/out")"
+    run_sfx "$d" "" --bogus
+    expect_status 2 "an unknown option"
+    [ "$(listing "$d")" = "report.doc.exe " ] || fail "left behind: $(listing "$d")"
+}
+
+# ---- the dialog ----
+
+start_xvfb() {
+    mkdir -p "$tmp/shots"
+    exec 3>"$tmp/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$tmp/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    exec 3>&-
+    local deadline=$((SECONDS + 20))
+    until grep -q '^[0-9]' "$tmp/display" 2>/dev/null; do
+        kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start"
+        [ "$SECONDS" -ge "$deadline" ] && fail "Xvfb gave no display number"
+        sleep 0.05
+    done
+    export DISPLAY=":$(head -n1 "$tmp/display")"
+}
+
+# Visible windows of the run whose title is exactly $1.
+window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
+has_window() { [ -n "$(window_named "$1")" ]; }
+has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
+# focus TITLE: gives the keyboard to the window of that title (sets win). There is no window
+# manager here, and Wine hands the focus back to a dialog's owner while it shows a message box,
+# so the focus is given once Wine has settled, and checked.
+focus() {
+    wait_for 60 "the window \"$1\"" has_window "$1"
+    win="$(window_named "$1")"
+    local tries
+    for tries in 1 2 3 4 5; do
+        sleep 0.5
+        xdotool windowfocus --sync "$win" 2>/dev/null || true
+        sleep 0.2
+        has_focus "$win" && return 0
+    done
+    fail "the window \"$1\" does not take the keyboard"
+}
+size_is() { [ -f "$1" ] && [ "$(stat -c %s "$1")" -eq "$2" ]; }
+run_gone() { ! kill -0 "$run_pid" 2>/dev/null; }
+
+scenario_dialog() {
+    local shot="${1:-}" d="$tmp/d" key="Key-42 x"
+    mkdir -p "$d"
+    head -c 150000 /dev/urandom >"$tmp/data"
+    make_sfx "$key" "$tmp/data" "$d/report.doc.exe"
+    printf 'keep me' >"$d/report.doc"
+    start_xvfb
+    # Started as Explorer starts it: no arguments and nobody on standard input.
+    (cd "$d" && exec "$wine" report.doc.exe </dev/null >"$tmp/run.log" 2>&1) &
+    run_pid=$!
+
+    focus "Calyxor: report.doc"
+    xdotool type --delay 30 "$key"
+    sleep 0.3
+    import -window root "$tmp/shots/typed.png"
+    if [ -n "$shot" ]; then
+        eval "$(xdotool getwindowgeometry --shell "$win" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+        import -window root -crop "${WIDTH}x$HEIGHT+$X+$Y" +repage "$shot"
+    fi
+    xdotool key Return
+
+    # The existing file: the question's default answer keeps it, and the key is asked again.
+    focus "Calyxor"
+    import -window root "$tmp/shots/question.png"
+    xdotool key Return
+    focus "Calyxor: report.doc"
+    [ "$(cat "$d/report.doc")" = "keep me" ] || fail "the existing file was replaced unasked"
+    xdotool type --delay 30 "$key"
+    xdotool key Return
+    focus "Calyxor"
+    xdotool key y
+
+    wait_for 60 "the restored file" size_is "$d/report.doc" 150000
+    cmp -s "$tmp/data" "$d/report.doc" || fail "the dialog restored other bytes"
+    focus "Calyxor"
+    import -window root "$tmp/shots/outcome.png"
+    xdotool key Return
+    wait_for 60 "the module to end" run_gone
+    local status=0
+    wait "$run_pid" || status=$?
+    run_pid=""
+    [ "$status" -eq 0 ] || fail "the module ended with status $status"
+    [ "$(cd "$d" && ls -A | tr '\n' ' ')" = "report.doc report.doc.exe " ] ||
+        fail "left behind: $(cd "$d" && ls -A)"
+}
+
+case "$scenario" in
+prefix) scenario_prefix ;;
+console) scenario_console ;;
+dialog) scenario_dialog "${3:-}" ;;
+*) fail "unknown scenario" ;;
+esac
+echo "wine-sfx-test: $scenario passed"
