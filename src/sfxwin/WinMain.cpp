@@ -35,21 +35,25 @@ void Put(DWORD which, const std::string& text) {
 }
 
 // The console face is used when there is somebody to talk to: a console shared with the shell
-// that started the module, standard input from a pipe or a file, or a command line. Explorer
-// gives a double-clicked console program a console of its own, which holds this process alone.
+// that started the module, or standard input from a pipe or a file. Explorer gives a
+// double-clicked console program a console of its own, which holds this process alone; a file
+// dropped on the module's icon arrives as an argument then and is not a command line.
 bool StartedFromConsole(int argc) {
-    if (argc > 1)
-        return true;
     const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-    if (in == nullptr || in == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD mode = 0;
-    if (GetConsoleMode(in, &mode)) {
-        DWORD processes[2];
-        return GetConsoleProcessList(processes, 2) > 1;
+    if (in != nullptr && in != INVALID_HANDLE_VALUE) {
+        DWORD mode = 0;
+        if (GetConsoleMode(in, &mode)) {
+            DWORD processes[2];
+            return GetConsoleProcessList(processes, 2) > 1;
+        }
+        const DWORD type = GetFileType(in);
+        if (type == FILE_TYPE_PIPE || type == FILE_TYPE_DISK)
+            return true;
     }
-    const DWORD type = GetFileType(in);
-    return type == FILE_TYPE_PIPE || type == FILE_TYPE_DISK;
+    // No console and nothing on standard input: a command line still means a program started
+    // it (help, or -o with the key refused for want of input), and its messages go to
+    // whatever standard error leads to.
+    return argc > 1;
 }
 
 struct TOptions {
