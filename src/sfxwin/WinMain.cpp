@@ -34,6 +34,13 @@ void Put(DWORD which, const std::string& text) {
     }
 }
 
+// Wine gives a program started from a Unix terminal a console of its own, as Explorer does on
+// Windows; there the terminal is somebody to talk to.
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 // The console face is used when there is somebody to talk to: a console shared with the shell
 // that started the module, or standard input from a pipe or a file. Explorer gives a
 // double-clicked console program a console of its own, which holds this process alone; a file
@@ -44,7 +51,7 @@ bool StartedFromConsole(int argc) {
         DWORD mode = 0;
         if (GetConsoleMode(in, &mode)) {
             DWORD processes[2];
-            return GetConsoleProcessList(processes, 2) > 1;
+            return GetConsoleProcessList(processes, 2) > 1 || UnderWine();
         }
         const DWORD type = GetFileType(in);
         if (type == FILE_TYPE_PIPE || type == FILE_TYPE_DISK)

@@ -115,6 +115,23 @@ scenario_console() {
     [ "$(stat -c %s "$d/report.doc")" -eq 200003 ] || fail "a wrong key gave another length"
     cmp -s "$tmp/data" "$d/report.doc" && fail "a wrong key restored the source"
 
+    # On a terminal: a prompt, the key not echoed as it is typed, and -f replacing the file the
+    # wrong key wrote. Wine makes the terminal the program's console.
+    mkfifo "$tmp/typed"
+    (cd "$d" && exec script -qfc "env -u DISPLAY '$wine' report.doc.exe -f; echo status=\$?" \
+        /dev/null <"$tmp/typed" >"$tmp/screen" 2>&1) &
+    run_pid=$!
+    exec 4>"$tmp/typed"
+    wait_for 60 "the key prompt" grep -q "Key:" "$tmp/screen"
+    printf '%s\r' "$key" >&4
+    wait_for 60 "the run on the terminal" grep -q "status=" "$tmp/screen"
+    exec 4>&-
+    wait "$run_pid" || true
+    run_pid=""
+    grep -q "status=0" "$tmp/screen" || fail "the run on a terminal failed: $(cat "$tmp/screen")"
+    grep -q "$key" "$tmp/screen" && fail "the key was shown as it was typed: $(cat "$tmp/screen")"
+    cmp -s "$tmp/data" "$d/report.doc" || fail "the key typed on a terminal restored other bytes"
+
     # -o into another folder, under the restored name.
     run_sfx "$d" "$key" -o '..\elsewhere'
     expect_status 0 "-o FOLDER"
