@@ -249,6 +249,9 @@ TSecretBytes ReadKey() {
         ReadRedirectedLine(in, text.Text);
         if (!text.Text.empty() && text.Text.back() == '\r')
             text.Text.pop_back();
+        // Notepad starts a UTF-8 file with a byte order mark; it is not part of the key.
+        if (text.Text.rfind("\xEF\xBB\xBF", 0) == 0)
+            text.Text.erase(0, 3);
     }
     return KeyBytes(std::string_view(text.Text));
 }

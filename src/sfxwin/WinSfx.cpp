@@ -212,7 +212,7 @@ TOutputFile::TOutputFile(const std::wstring& path, bool force, const TSelfFile& 
     Temp = temp.data();
     // Shared for deletion, so that a console being closed can still take the file away.
     Handle = CreateFileW(Temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
-                         FILE_ATTRIBUTE_HIDDEN, nullptr);
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (Handle == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
         DeleteFileW(Temp.c_str());
@@ -247,8 +247,6 @@ void TOutputFile::Commit() {
     Handle = INVALID_HANDLE_VALUE;
     if (!flushed)
         throw TSfxError("cannot write " + Quoted(Output) + ": " + ErrorText(flushErr));
-    // The hidden mark kept the unfinished file out of sight; the restored file has none.
-    SetFileAttributesW(Temp.c_str(), FILE_ATTRIBUTE_NORMAL);
     // Without -f the move itself refuses a file that appeared while the module worked.
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (Force ? MOVEFILE_REPLACE_EXISTING : 0);
     if (!MoveFileExW(Temp.c_str(), Output.c_str(), flags)) {

@@ -145,9 +145,10 @@ scenario_console() {
         [ "$(listing "$d")" = "report.doc.exe " ] || fail "a refused key left $(listing "$d")"
     done
 
-    # A Cyrillic key gives the same CP1251 bytes as in the program.
+    # A Cyrillic key gives the same CP1251 bytes as in the program, also from a file that
+    # Notepad saved with a byte order mark.
     make_sfx "пароль Ёжик №1" "$tmp/data" "$d/report.doc.exe"
-    run_sfx "$d" "пароль Ёжик №1"$'\n'
+    run_sfx "$d" $'\xEF\xBB\xBF'"пароль Ёжик №1"$'\r\n'
     expect_status 0 "a Cyrillic key"
     cmp -s "$tmp/data" "$d/report.doc" || fail "a Cyrillic key restored other bytes"
     rm "$d/report.doc"
