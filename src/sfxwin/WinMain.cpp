@@ -6,9 +6,7 @@
 
 #include "WinSfx.h"
 
-#include <cstdio>
 #include <string>
-#include <vector>
 
 namespace {
 
