@@ -3,7 +3,7 @@
 #
 #   Skins/make-skins.sh        (from anywhere; writes next to itself)
 #
-# Needs ImageMagick 6 (convert), fonts-dejavu-core and fonts-liberation. The output depends on
+# Needs ImageMagick 6 (convert) and fonts-dejavu-core. The output depends on
 # nothing but this script, the fonts and ImageMagick's version, so a re-run rewrites the same
 # bytes and git shows no change.
 #
@@ -16,12 +16,9 @@ cd "$(dirname "$0")"
 command -v convert >/dev/null || { echo "make-skins.sh: ImageMagick's convert is missing" >&2; exit 1; }
 
 DEJAVU=/usr/share/fonts/truetype/dejavu
-LIBERATION=/usr/share/fonts/truetype/liberation
-SANS=$DEJAVU/DejaVuSans.ttf
 SANS_BOLD=$DEJAVU/DejaVuSans-Bold.ttf
 SANS_COND_BOLD=$DEJAVU/DejaVuSansCondensed-Bold.ttf
-ARIAL_TWIN=$LIBERATION/LiberationSans-Regular.ttf
-for f in "$SANS" "$SANS_BOLD" "$SANS_COND_BOLD" "$ARIAL_TWIN"; do
+for f in "$SANS_BOLD" "$SANS_COND_BOLD"; do
     [ -r "$f" ] || { echo "make-skins.sh: font $f is missing" >&2; exit 1; }
 done
 
@@ -84,6 +81,30 @@ glyph() {
     *) echo "make-skins.sh: no glyph $name" >&2; exit 1 ;;
     esac
     convert -size 68x68 xc:none -draw "$mvg" -filter Box -resize 17x17 "PNG32:$out"
+}
+
+# symbol NAME INK OUT - the small pictures that name a field of the window without words, so
+# that one skin serves every language: drawn four times too large and box-filtered down like
+# the glyphs. "key" (32 x 16) stands before the key box, "file" (13 x 16) before the file name.
+symbol() {
+    local name=$1 ink=$2 out=$3 mvg size
+    local pen="stroke '$ink' stroke-linecap round stroke-linejoin round fill none"
+    case $name in
+    key)
+        # a ring bow, a long shaft and two bits
+        size=128x64
+        mvg="$pen stroke-width 7 circle 22,32 22,46 line 37,32 118,32
+             line 106,32 106,51 line 92,32 92,46" ;;
+    file)
+        # a page with its corner folded over and three lines of text
+        size=52x64
+        mvg="$pen stroke-width 5 path 'M 6,4 L 32,4 L 46,18 L 46,60 L 6,60 Z'
+             path 'M 32,4 L 32,18 L 46,18' stroke-width 4 line 14,31 38,31 line 14,41 38,41
+             line 14,51 30,51" ;;
+    *) echo "make-skins.sh: no symbol $name" >&2; exit 1 ;;
+    esac
+    local w=${size%x*} h=${size#*x}
+    convert -size "$size" xc:none -draw "$mvg" -filter Box -resize "$((w / 4))x$((h / 4))" "PNG32:$out"
 }
 
 # button BACKGROUND X Y W H STATE GLYPH OUT FORMAT STYLE...
@@ -176,6 +197,7 @@ make_default() {
         sunken $((key[0] - 2)) $((key[1] - 2)) $((key[0] + key[2] + 1)) $((key[1] + key[3] + 1)) "$field" "$dark" "$light"
         sunken $((gauge[0] - 2)) $((gauge[1] - 2)) $((gauge[0] + gauge[2] + 1)) $((gauge[1] + gauge[3] + 1)) "$field" "$dark" "$light"
     )
+    symbol key "$caption" "$TMP/key.png"
 
     convert -respect-parentheses -size 300x165 "gradient:$bg_top-$bg_bottom" \
         `# a soft brass glow behind the title, the one warm spot of the window` \
@@ -189,9 +211,8 @@ make_default() {
         `# title and a small calyx: three petals cupping a seed` \
         -fill "$brass" -stroke none -draw "$(calyx 14 21 0.45)" \
         -fill "$text" -font "$SANS_COND_BOLD" -pointsize 14 -annotate +25+20 'Calyxor' \
-        -fill "$caption" -font "$SANS" -pointsize 11 -gravity NorthEast -annotate +244+36 'Ключ' \
-        -gravity NorthWest \
-        -fill "$caption" -font "$SANS" -pointsize 8 -annotate +216+98 'Прогресс' \
+        `# the key before the key box; the gauge speaks for itself` \
+        "$TMP/key.png" -geometry +24+35 -composite \
         `# a faint outline of the calyx, the window's watermark` \
         -fill none -stroke '#284448' -strokewidth 1.5 -draw "$(calyx 250 94 1.3)" +stroke \
         `# a hairline rim, since the window has no frame of its own` \
@@ -300,6 +321,9 @@ make_graphite() {
         sunken $((gauge[0] - 2)) $((gauge[1] - 2)) $((gauge[0] + gauge[2] + 1)) $((gauge[1] + gauge[3] + 1)) "$field" "$dark" "$light"
     )
 
+    symbol file "$caption" "$TMP/file.png"
+    symbol key "$caption" "$TMP/key.png"
+
     # Brushed metal: seeded noise smeared sideways. The blur leaves the streaks at about 2%
     # around mid-grey; 4 g - 1.5 spreads them to 8% and keeps mid-grey, which overlay leaves
     # alone, so the light gradient moves by a few levels either way. The fixed seed makes the grain the same on
@@ -320,9 +344,8 @@ make_graphite() {
         "${f[@]}" \
         -fill "$orange" -stroke none -draw "$(calyx 17 24 0.55)" \
         -fill "$ink" -font "$SANS_BOLD" -pointsize 15 -annotate +31+22 'Calyxor' \
-        -fill "$caption" -font "$ARIAL_TWIN" -pointsize 11 -gravity NorthEast \
-        -annotate +$((320 - 56))+40 'Файл' -annotate +$((320 - 56))+65 'Ключ' \
-        -gravity NorthWest -pointsize 10 -annotate +226+98 'Прогресс' \
+        `# a page before the file name, a key before the key box` \
+        "$TMP/file.png" -geometry +41+40 -composite "$TMP/key.png" -geometry +22+65 -composite \
         `# a thin dark rim: the window has no frame of its own` \
         -fill none -stroke '#5d646c' -draw "rectangle 0,0 319,179" +stroke \
         "$TMP/graphite-back.png"

@@ -12,6 +12,7 @@ packages=(
   fonts-liberation fonts-dejavu-core fontconfig
   clang libclang-rt-14-dev strace util-linux time
   g++-mingw-w64-x86-64-posix wine64
+  dpkg-dev lintian desktop-file-utils appstream file librsvg2-bin shared-mime-info passwd
 )
 
 missing=()

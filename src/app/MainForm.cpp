@@ -4,6 +4,7 @@
 #include "Cp1251.h"
 #include "Dialogs.h"
 #include "Errors.h"
+#include "Locations.h"
 #include "Settings.h"
 #include "SkinValues.h"
 #include "TextFile.h"
@@ -365,8 +366,9 @@ void TForm1::FormCreate() {
     TargetFile.clear();
     Dragging = false;
     AppDir = AppDirOverride.empty() ? ExecutableDir() : AppDirOverride;
-    SkinFile = AppDir + "Skins/default/skin.ini";
-    SfxModule = AppDir + "SFX/default.sfx";
+    const std::string dataDir = FindLocations(AppDir).DataDir;
+    SkinFile = dataDir + "Skins/default/skin.ini";
+    SfxModule = dataDir + "SFX/default.sfx";
     LoadSettings();
     ReadSfxModuleSize();
     (void)LoadSkin();
@@ -453,13 +455,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::LoadSettings() {
     TSettingsValues values{SkinFile, SfxModule};
-    ParseSettings(ReadTextFileBytes(AppDir + "calyxor.ini"), values);
+    ParseSettings(ReadSettingsBytes(FindLocations(AppDir)), values);
     SkinFile = values.SkinFile;
     SfxModule = values.SfxModule;
 }
 
 void TForm1::SaveSettings() {
-    const std::string path = AppDir + "calyxor.ini";
+    const std::string path = SettingsPathForSaving(FindLocations(AppDir));
     const std::string text = FormatSettings({SkinFile, SfxModule});
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)

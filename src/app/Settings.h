@@ -1,5 +1,5 @@
 #pragma once
-// The two paths the program remembers between runs, in "calyxor.ini" beside the executable.
+// The two paths the program remembers between runs, in "calyxor.ini" (Locations.h says where).
 
 #include <string>
 #include <string_view>

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QScreen>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +64,9 @@ int main(int argc, char** argv) {
 
     TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Calyxor"));
+    // The desktop pairs the window with its entry, and so with the icon and name it shows.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.calyxor.Calyxor"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/io.github.calyxor.Calyxor.png")));
     const QString platform = QGuiApplication::platformName();
     Dialogs::SetHeadless(platform == "offscreen" || platform == "minimal");
     // The window's fonts on Linux: Liberation Sans is the metric twin of the fonts it names.
