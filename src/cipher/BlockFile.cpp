@@ -15,23 +15,37 @@ void ShowIOError(const std::string& msg) {
 
 bool OpenRead(TBlockFile& rec, const std::string& name) {
     rec.InIsStdin = name.empty();
-    int fd = 0;
-    if (!rec.InIsStdin) {
-        // The reader asks for write access too, as the wipe needs it; a file that may only be
-        // read (an installed module, say) is still readable through a read-only open.
-        fd = ::open(name.c_str(), O_RDWR | O_CLOEXEC);
-        if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM || errno == ETXTBSY))
-            fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    }
     rec.InPos = 0;
-    if (fd < 0) {
-        rec.InFile = -1;
+    TUniqueFd fd;
+    if (rec.InIsStdin) {
+        fd.Reset(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    } else {
+        // The reader asks for write access too, as the wipe needs it; a file that may only be
+        // read (an installed module, say) is still readable through a read-only open. The open
+        // never waits: a FIFO would block it until a writer came, and is refused below anyway.
+        constexpr int common = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+        fd.Reset(::open(name.c_str(), O_RDWR | common));
+        if (!fd && (errno == EACCES || errno == EROFS || errno == EPERM || errno == ETXTBSY))
+            fd.Reset(::open(name.c_str(), O_RDONLY | common));
+        // Only a regular file has an end to read up to: a FIFO, a terminal or a device could
+        // keep the reader waiting or reading for ever.
+        struct stat st {};
+        if (fd && (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)))
+            fd.Reset();
+        if (fd) {
+            const int flags = ::fcntl(fd.Get(), F_GETFL);
+            if (flags >= 0)
+                (void)::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
+        }
+    }
+    if (!fd) {
+        rec.InFile.Reset();
         ShowIOError(CantOpenMessage + name);
         return false;
     }
-    rec.InFile = fd;
+    rec.InFile = std::move(fd);
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
+    if (::fstat(rec.InFile.Get(), &st) != 0)
         RaiseIOError(errno);
     rec.Size = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
     ReadBlock(rec);
@@ -40,11 +54,11 @@ bool OpenRead(TBlockFile& rec, const std::string& name) {
 
 void ReadBlock(TBlockFile& rec) {
     rec.InPos = 0;
-    if (rec.InFile < 0)
+    if (!rec.InFile)
         RaiseIOError(EBADF);
     int32_t got = 0;
     while (got < BlockSize) {
-        const ssize_t n = ::read(rec.InFile, rec.InBuf.data() + got, BlockSize - got);
+        const ssize_t n = ::read(rec.InFile.Get(), rec.InBuf.data() + got, BlockSize - got);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -67,11 +81,9 @@ uint8_t ReadByte(TBlockFile& rec) {
 }
 
 void CloseRead(TBlockFile& rec) {
-    if (rec.InFile < 0)
+    if (!rec.InFile)
         RaiseIOError(EBADF);
-    const int fd = rec.InFile;
-    rec.InFile = -1;
-    if (!rec.InIsStdin && ::close(fd) != 0)
+    if (!rec.InFile.Close() && !rec.InIsStdin)
         RaiseIOError(errno);
 }
 

@@ -4,6 +4,8 @@
 // Opening problems are told to the user through the message handler and reported as false;
 // failures the system reports on a read, write or close raise EInOutError.
 
+#include "UniqueFd.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -20,7 +22,8 @@ struct TBlockFile {
     // Size of the file opened for reading. 64 bits, so that files of 2 GiB and more are
     // measured correctly.
     int64_t Size = 0;
-    int InFile = -1;
+    // Standard input is read through a duplicate, so that closing the reader never closes it.
+    TUniqueFd InFile;
     int OutFile = -1;
     // The buffers are 1-based in the counters' terms: InBuf[InPos - 1] is the byte last taken.
     std::array<uint8_t, BlockSize> InBuf;

@@ -77,12 +77,12 @@ void BuildPrimeTable() {
     }
 }
 
-std::array<uint8_t, 256> MakeCipherKey(std::span<const uint8_t> keyBytes) {
+TSecretBytes MakeCipherKey(std::span<const uint8_t> keyBytes) {
     if (keyBytes.empty())
         throw Exception("The key is empty: type a key first.");
-    std::array<uint8_t, 256> key{};
+    TSecretBytes key(MaxKeyLength + 1);
     const std::size_t len = std::min(keyBytes.size(), MaxKeyLength);
-    key[0] = static_cast<uint8_t>(len);
-    std::copy_n(keyBytes.begin(), len, key.begin() + 1);
+    key.data()[0] = static_cast<uint8_t>(len);
+    std::copy_n(keyBytes.begin(), len, key.data() + 1);
     return key;
 }

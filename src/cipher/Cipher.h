@@ -3,6 +3,8 @@
 // moved by a feed byte from the caller, so the stream depends on the data as well as the key.
 // Files written with it cannot be read by a standard RC4, which is why it is written out here.
 
+#include "SecretBytes.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -45,9 +47,7 @@ void SwapBytes(uint8_t& a, uint8_t& b);
 [[nodiscard]] uint8_t ByteGcd(uint8_t a, uint8_t b);
 void BuildPrimeTable();
 
-// Builds the length-prefixed key from key bytes: the first 255 bytes are used.
-// Raises Exception for an empty key: the generator has no meaning without one.
-[[nodiscard]] std::array<uint8_t, 256> MakeCipherKey(std::span<const uint8_t> keyBytes);
-
-// Overwrites a buffer with 255s through a volatile pointer, so the wipe survives optimisation.
-void SecureWipe(void* data, std::size_t size);
+// Builds the length-prefixed key from key bytes: the first 255 bytes are used (key[0] is the
+// length, 256 bytes in all). Raises Exception for an empty key: the generator has no meaning
+// without one.
+[[nodiscard]] TSecretBytes MakeCipherKey(std::span<const uint8_t> keyBytes);

@@ -56,21 +56,11 @@ void AppendUtf8(std::string& out, char32_t cp) {
 } // namespace
 
 namespace {
-// Wipes the bytes gathered so far of a key that is being refused.
-struct TWipeOnThrow {
-    std::vector<uint8_t>& Bytes;
-    bool Done = false;
-    ~TWipeOnThrow() {
-        if (!Done && !Bytes.empty())
-            SecureWipe(Bytes.data(), Bytes.size());
-    }
-};
-} // namespace
 
-std::vector<uint8_t> EncodeCp1251(std::string_view utf8) {
-    std::vector<uint8_t> out;
-    TWipeOnThrow guard{out};
-    out.reserve(utf8.size());
+// Encodes into out, which has room for utf8.size() bytes: every CP1251 byte comes from at least
+// one UTF-8 byte. Returns the number of bytes written.
+std::size_t EncodeInto(std::string_view utf8, uint8_t* out) {
+    std::size_t written = 0;
     std::size_t i = 0;
     while (i < utf8.size()) {
         const auto lead = static_cast<uint8_t>(utf8[i]);
@@ -109,10 +99,23 @@ std::vector<uint8_t> EncodeCp1251(std::string_view utf8) {
                             "), which cannot be used in a key: use Latin or Cyrillic letters, "
                             "digits and common signs.");
         }
-        out.push_back(static_cast<uint8_t>(b));
+        out[written++] = static_cast<uint8_t>(b);
     }
-    guard.Done = true;
-    return out;
+    return written;
+}
+
+} // namespace
+
+std::vector<uint8_t> EncodeCp1251(std::string_view utf8) {
+    const TSecretBytes bytes = EncodeKeyCp1251(utf8);
+    return {bytes.data(), bytes.data() + bytes.size()};
+}
+
+TSecretBytes EncodeKeyCp1251(std::string_view utf8) {
+    // Encoded straight into the buffer that is wiped when it goes, on a refused key too.
+    TSecretBytes key(utf8.size());
+    key.Shrink(EncodeInto(utf8, key.data()));
+    return key;
 }
 
 std::string DecodeCp1251(std::string_view bytes) {
@@ -125,11 +128,4 @@ std::string DecodeCp1251(std::string_view bytes) {
             AppendUtf8(out, Cp1251High[b - 0x80] ? Cp1251High[b - 0x80] : 0xFFFD);
     }
     return out;
-}
-
-TSecretBytes EncodeKeyCp1251(std::string_view utf8) {
-    std::vector<uint8_t> bytes = EncodeCp1251(utf8);
-    TSecretBytes key(bytes);
-    SecureWipe(bytes.data(), bytes.size());
-    return key;
 }

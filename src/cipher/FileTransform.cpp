@@ -2,132 +2,16 @@
 
 #include "BlockFile.h"
 #include "Errors.h"
+#include "MappedSource.h"
 
 #include <array>
 #include <cerrno>
 #include <climits>
-#include <csetjmp>
-#include <csignal>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-// ---- reading the mapped source safely ---------------------------------------------------
-// A source that another program truncates while it is read makes the mapping fault
-// (SIGBUS). The transform of each block runs under a guard that turns that fault into an
-// error instead of a crash.
-
-thread_local sigjmp_buf* tBusGuard = nullptr;
-
-void BusHandler(int sig, siginfo_t*, void*) {
-    if (tBusGuard)
-        siglongjmp(*tBusGuard, 1);
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
-}
-
-class TBusGuardScope {
-public:
-    TBusGuardScope() {
-        struct sigaction sa {};
-        sa.sa_sigaction = BusHandler;
-        sa.sa_flags = SA_SIGINFO | SA_NODEFER;
-        sigemptyset(&sa.sa_mask);
-        ::sigaction(SIGBUS, &sa, &Old);
-    }
-    ~TBusGuardScope() { ::sigaction(SIGBUS, &Old, nullptr); }
-    TBusGuardScope(const TBusGuardScope&) = delete;
-    TBusGuardScope& operator=(const TBusGuardScope&) = delete;
-
-private:
-    struct sigaction Old {};
-};
-
-using TBufferFn = void (*)(TTransformState&, const uint8_t*, uint8_t*, std::size_t);
-
-// No object with a destructor lives in this frame, so leaving it through siglongjmp is sound.
-bool GuardedTransform(TBufferFn fn, TTransformState& state, const uint8_t* in, uint8_t* out,
-                      std::size_t n) {
-    sigjmp_buf env;
-    // The handler runs with SA_NODEFER, so no signal mask needs restoring: saving it would
-    // cost a system call for every block.
-    if (sigsetjmp(env, 0) != 0) {
-        tBusGuard = nullptr;
-        return false;
-    }
-    tBusGuard = &env;
-    fn(state, in, out, n);
-    tBusGuard = nullptr;
-    return true;
-}
-
-// ---- the mapped source ---------------------------------------------------------------------
-
-class TMappedSource {
-public:
-    explicit TMappedSource(const std::string& path) : Path(path) {
-        struct stat st {};
-        // A folder is not a file, as the existence test of the program's home platform says.
-        if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-            throw Exception("File does not exist.");
-        if (!S_ISREG(st.st_mode))
-            throw Exception("'" + path + "' is not a regular file: only ordinary files can be " +
-                            "encrypted or decrypted.");
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat fst {};
-        if (fd < 0 || ::fstat(fd, &fst) != 0 || fst.st_size <= 0 || !S_ISREG(fst.st_mode)) {
-            if (fd >= 0)
-                ::close(fd);
-            // An empty file cannot be mapped, nor can one that cannot be opened.
-            throw Exception("Failed to create file mapping.");
-        }
-        Stat = fst;
-        Size = fst.st_size;
-        void* view = ::mmap(nullptr, static_cast<size_t>(Size), PROT_READ, MAP_SHARED, fd, 0);
-        ::close(fd); // the mapping keeps the file open
-        if (view == MAP_FAILED)
-            throw Exception("Failed to map view of file.");
-        Data = static_cast<const uint8_t*>(view);
-        // The source is read once, in order: the kernel may read ahead and drop behind.
-        ::madvise(view, static_cast<size_t>(Size), MADV_SEQUENTIAL);
-    }
-    ~TMappedSource() { ::munmap(const_cast<uint8_t*>(Data), static_cast<size_t>(Size)); }
-    TMappedSource(const TMappedSource&) = delete;
-    TMappedSource& operator=(const TMappedSource&) = delete;
-
-    // Lets go of the pages before offset, so that memory stays flat however large the file.
-    void Release(int64_t offset) {
-        const int64_t page = ::sysconf(_SC_PAGESIZE);
-        const int64_t end = offset / page * page;
-        if (end > Released) {
-            ::madvise(const_cast<uint8_t*>(Data) + Released, static_cast<size_t>(end - Released),
-                      MADV_DONTNEED);
-            Released = end;
-        }
-    }
-
-    // True when the file at the path is no longer what was mapped, or has been written since:
-    // appended bytes were never read, and a file saved anew under the name is another file.
-    // Either way the target is not a whole copy, and the source must not be wiped after it.
-    [[nodiscard]] bool ChangedSinceMapped() const {
-        struct stat now {};
-        return ::stat(Path.c_str(), &now) != 0 || now.st_dev != Stat.st_dev ||
-               now.st_ino != Stat.st_ino || now.st_size != Stat.st_size ||
-               now.st_mtim.tv_sec != Stat.st_mtim.tv_sec ||
-               now.st_mtim.tv_nsec != Stat.st_mtim.tv_nsec ||
-               now.st_ctim.tv_sec != Stat.st_ctim.tv_sec ||
-               now.st_ctim.tv_nsec != Stat.st_ctim.tv_nsec;
-    }
-
-    const std::string Path;
-    const uint8_t* Data = nullptr;
-    int64_t Size = 0;
-    int64_t Released = 0;
-    struct stat Stat {};
-};
 
 class TProgressWriter {
 public:
@@ -160,22 +44,12 @@ public:
         SecureWipe(Rec.OutBuf.data(), Rec.OutBuf.size());
         if (Rec.OutFile >= 0 && !Rec.OutIsStdout)
             ::close(Rec.OutFile);
-        if (Rec.InFile >= 0 && !Rec.InIsStdin)
-            ::close(Rec.InFile);
     }
     TFileCloser(const TFileCloser&) = delete;
     TFileCloser& operator=(const TFileCloser&) = delete;
 
 private:
     TBlockFile& Rec;
-};
-
-// The generator state is overwritten however the run ends.
-struct TWipedTransform : TTransformState {
-    TWipedTransform() = default;
-    TWipedTransform(const TWipedTransform&) = delete;
-    TWipedTransform& operator=(const TWipedTransform&) = delete;
-    ~TWipedTransform() { CipherWipe(Cipher); }
 };
 
 // How often the consumed part of the mapping is given back.
@@ -185,34 +59,31 @@ constexpr int64_t ReleaseEvery = 8 << 20;
 // the results, with a progress write after byte 0, 10240, 20480, ...
 void TransformMapped(TMappedSource& src, TBlockFile& writer, std::span<const uint8_t> keyBytes,
                      bool encrypt, TProgressWriter& progress) {
-    TWipedTransform state;
+    // The generator state is overwritten however the run ends.
+    TTransformState state;
     TransformInit(state, keyBytes);
     const TBufferFn fn = encrypt ? EncryptBuffer : DecryptBuffer;
     int64_t done = 0;
     bool faulted = false;
-    {
-        TBusGuardScope guard;
-        while (done < src.Size && !faulted) {
-            // The first chunk is byte 0 alone, then chunks end at each multiple of the block.
-            const int64_t end = done == 0 ? 1 : std::min<int64_t>(src.Size, done + BlockSize);
-            // Transformed straight into the writer's block: no copy of every byte in between.
-            // A module ahead of the data shifts the blocks, so a chunk may span two of them.
-            while (done < end) {
-                const std::span<uint8_t> room = WriteRoom(writer);
-                const auto n =
-                    std::min<std::size_t>(room.size(), static_cast<std::size_t>(end - done));
-                if (!GuardedTransform(fn, state, src.Data + done, room.data(), n)) {
-                    faulted = true;
-                    break;
-                }
-                WriteCommit(writer, n);
-                done += static_cast<int64_t>(n);
+    while (done < src.Size && !faulted) {
+        // The first chunk is byte 0 alone, then chunks end at each multiple of the block.
+        const int64_t end = done == 0 ? 1 : std::min<int64_t>(src.Size, done + BlockSize);
+        // Transformed straight into the writer's block: no copy of every byte in between.
+        // A module ahead of the data shifts the blocks, so a chunk may span two of them.
+        while (done < end) {
+            const std::span<uint8_t> room = WriteRoom(writer);
+            const auto n = std::min<std::size_t>(room.size(), static_cast<std::size_t>(end - done));
+            if (!GuardedTransform(src, fn, state, done, room.data(), n)) {
+                faulted = true;
+                break;
             }
-            if (!faulted && (end - 1) % BlockSize == 0)
-                progress.Position(end - 1);
-            if (done - src.Released >= ReleaseEvery)
-                src.Release(done);
+            WriteCommit(writer, n);
+            done += static_cast<int64_t>(n);
         }
+        if (!faulted && (end - 1) % BlockSize == 0)
+            progress.Position(end - 1);
+        if (done - src.Released >= ReleaseEvery)
+            src.Release(done);
     }
     if (faulted) {
         progress.Position(0);
@@ -245,8 +116,14 @@ bool CopySfxModule(TBlockFile& writer, const TSfxOptions& sfx) {
         ShowMessageText(SfxNotFoundMessage);
         return false;
     }
+    // A folder, a FIFO or a device is no module: reading one could block for ever or never
+    // end. The reader refuses them too, should one be swapped in after this look.
+    struct stat st {};
+    if (::stat(sfx.Module.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw Exception("The SFX module " + sfx.Module +
+                        " is not a regular file (a folder, a FIFO or a device); choose a module "
+                        "file.");
     TBlockFile reader;
-    TFileCloser closeReader(reader);
     if (OpenRead(reader, sfx.Module)) {
         // The module may have shrunk since its size was taken; never read past its end.
         if (reader.Size < sfx.ModuleSize)

@@ -18,10 +18,19 @@ constexpr uint8_t InitialChain = 15;
 
 // The running state of one file's transform: the generator, the feed byte (always the plain
 // byte just processed) and the chain byte (always the encrypted byte just processed).
+// The state is key material: it is overwritten when it goes, however the run ends.
 struct TTransformState {
     TCipherState Cipher;
     uint8_t Feed = InitialFeed;
     uint8_t Chain = InitialChain;
+    // Decryption's working copy of the permutation, kept here rather than on the stack of the
+    // loop, so that it is wiped with the state even when a fault leaves the loop by a jump.
+    TSecretBytes Scratch;
+
+    TTransformState() = default;
+    TTransformState(const TTransformState&) = delete;
+    TTransformState& operator=(const TTransformState&) = delete;
+    ~TTransformState() { CipherWipe(Cipher); }
 };
 
 // Sets the generator up from the key bytes (first 255 used) and the feed and chain bytes to

@@ -1,5 +1,6 @@
 #include "FileTransform.h"
 
+#include <cstdint>
 #include <cstring>
 
 // The hot loops of the file transform. Each step's walking index is moved by the data, so the
@@ -84,21 +85,27 @@ inline unsigned MaskedByte(unsigned flag, unsigned withChain, unsigned tableByte
 }
 
 // The permutation twice over, so that Perm[(x + y) mod 256] is Twice[x + y] for any two
-// bytes: the wrap costs no instruction on the chain, only two more stores per exchange.
-struct alignas(64) TDoubledPerm {
-    uint8_t Twice[512];
-    explicit TDoubledPerm(const std::array<uint8_t, 256>& perm) {
-        std::memcpy(Twice, perm.data(), 256);
-        std::memcpy(Twice + 256, perm.data(), 256);
-    }
-};
+// bytes: the wrap costs no instruction on the chain, only two more stores per exchange. It
+// lives in the state's wiped scratch, aligned to a cache line.
+constexpr std::size_t TwiceSize = 512;
+constexpr std::uintptr_t LineSize = 64;
+
+uint8_t* DoubledPerm(TTransformState& state) {
+    if (state.Scratch.size() < TwiceSize + LineSize)
+        state.Scratch = TSecretBytes(TwiceSize + LineSize);
+    const auto at = reinterpret_cast<std::uintptr_t>(state.Scratch.data());
+    auto* twice = reinterpret_cast<uint8_t*>((at + LineSize - 1) & ~(LineSize - 1));
+    std::memcpy(twice, state.Cipher.Perm.data(), 256);
+    std::memcpy(twice + 256, state.Cipher.Perm.data(), 256);
+    return twice;
+}
 
 } // namespace
 
 void TransformInit(TTransformState& state, std::span<const uint8_t> keyBytes) {
-    auto key = MakeCipherKey(keyBytes);
-    CipherInit(state.Cipher, key);
-    SecureWipe(key.data(), key.size());
+    CipherInit(state.Cipher, MakeCipherKey(keyBytes));
+    if (state.Scratch.size() < TwiceSize + LineSize)
+        state.Scratch = TSecretBytes(TwiceSize + LineSize);
     state.Feed = InitialFeed;
     state.Chain = InitialChain;
     (void)MaskTables();
@@ -148,8 +155,7 @@ void DecryptBuffer(TTransformState& state, const uint8_t* in, uint8_t* out, std:
     const uint16_t* flagRow = tables.FlagRow;
     CALYXOR_IN_REGISTER(gcdPlus);
     CALYXOR_IN_REGISTER(flags);
-    TDoubledPerm doubled(state.Cipher.Perm);
-    uint8_t* twice = doubled.Twice;
+    uint8_t* twice = DoubledPerm(state);
     CALYXOR_IN_REGISTER(twice);
     // Pointers to Perm[i] and Perm[j]: the next load is base + byte, nothing to add first.
     uint8_t* atI = twice + state.Cipher.IndexI;
@@ -191,7 +197,6 @@ void DecryptBuffer(TTransformState& state, const uint8_t* in, uint8_t* out, std:
         lastSum = a + b;
     }
     std::memcpy(state.Cipher.Perm.data(), twice, 256);
-    SecureWipe(doubled.Twice, sizeof doubled.Twice);
     state.Cipher.IndexI = static_cast<uint8_t>(atI - twice);
     state.Cipher.IndexJ = static_cast<uint8_t>(atJ - twice);
     state.Cipher.OutIndex = static_cast<uint8_t>(lastSum);

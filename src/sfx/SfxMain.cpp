@@ -6,6 +6,7 @@
 
 #include "BlockFile.h"
 #include "Cipher.h"
+#include "CoreDumps.h"
 #include "Cp1251.h"
 #include "ElfImage.h"
 #include "FileTransform.h"
@@ -20,7 +21,6 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,8 +36,6 @@ constexpr int ExitUsage = 2;
 // Only the first 255 key bytes count, but a line is read whole so that its end is found; the
 // bound keeps a stray binary file on standard input from being read into memory.
 constexpr std::size_t MaxKeyLine = 64 * 1024;
-
-constexpr const char* SelfPath = "/proc/self/exe";
 
 // A failure that ends the run: its text goes to standard error after the program's name.
 class TSfxError : public std::runtime_error {
@@ -205,42 +203,6 @@ void PrintHelp(const std::string& program, const std::string& startedAs) {
         "line. A failed run leaves no partial file under the output's name.\n",
         program.c_str(), program.c_str(), restored.c_str());
 }
-
-// ---- its own file -----------------------------------------------------------------------------
-
-class TSelfFile {
-public:
-    explicit TSelfFile(const std::string& startedAs) {
-        Fd = ::open(SelfPath, O_RDONLY | O_CLOEXEC);
-        // Without /proc (some containers) the name it was started under may still lead to it.
-        if (Fd < 0 && startedAs.find('/') != std::string::npos)
-            Fd = ::open(startedAs.c_str(), O_RDONLY | O_CLOEXEC);
-        if (Fd < 0)
-            throw TSfxError(std::string("cannot open its own file ") + SelfPath + ": " +
-                            ErrnoText(errno));
-        if (::fstat(Fd, &Stat) != 0)
-            throw TSfxError(std::string("cannot measure its own file: ") + ErrnoText(errno));
-        Size = static_cast<uint64_t>(Stat.st_size);
-        std::string why;
-        if (!ElfImageEnd(Fd, Size, PayloadStart, why))
-            throw TSfxError("its own file is not usable: " + why);
-        if (PayloadStart >= Size)
-            throw TSfxError("nothing to extract: no encrypted file follows this program. It is "
-                            "the bare self-extracting module; run a self-extracting file that "
-                            "Calyxor made (\"NAME.exe\") instead.");
-    }
-    ~TSelfFile() {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    TSelfFile(const TSelfFile&) = delete;
-    TSelfFile& operator=(const TSelfFile&) = delete;
-
-    int Fd = -1;
-    struct stat Stat {};
-    uint64_t Size = 0;
-    uint64_t PayloadStart = 0;
-};
 
 // ---- the output -------------------------------------------------------------------------------
 
@@ -413,51 +375,35 @@ private:
 
 // ---- the key ----------------------------------------------------------------------------------
 
-// Key text and bytes are overwritten when they go out of scope.
-struct TWipedText {
-    std::string Text;
-    TWipedText() { Text.reserve(MaxKeyLine + 1); } // no reallocation leaves a stray copy
-    ~TWipedText() {
-        // The whole reserved buffer, so that a line end dropped from the text goes too.
-        Text.resize(Text.capacity());
-        SecureWipe(Text.data(), Text.size());
-    }
-    TWipedText(const TWipedText&) = delete;
-    TWipedText& operator=(const TWipedText&) = delete;
-};
-
-struct TWipedBytes {
-    std::vector<uint8_t> Bytes;
-    TWipedBytes() = default;
-    ~TWipedBytes() { SecureWipe(Bytes.data(), Bytes.size()); }
-    TWipedBytes(const TWipedBytes&) = delete;
-    TWipedBytes& operator=(const TWipedBytes&) = delete;
-};
-
-// One line from fd, without its line end ("\n" or "\r\n"). Read a byte at a time so that no
-// buffer keeps a copy of the key and nothing after the line is consumed.
-void ReadKeyLine(int fd, std::string& line) {
+// One line from fd, without its line end ("\n" or "\r\n"), read straight into storage that
+// is wiped after use. Read a byte at a time so that no buffer keeps a copy of the key and
+// nothing after the line is consumed.
+TSecretBytes ReadKeyLine(int fd) {
+    // One byte more than a line may hold: the place where its line end is read.
+    TSecretBytes line(MaxKeyLine + 1);
+    std::size_t size = 0;
     bool ended = false;
     for (;;) {
-        char c = 0;
-        const ssize_t got = ::read(fd, &c, 1);
+        const ssize_t got = ::read(fd, line.data() + size, 1);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
             throw TSfxError("cannot read the key: " + ErrnoText(errno));
         if (got == 0)
             break;
-        if (c == '\n') {
+        if (line.data()[size] == '\n') {
             ended = true;
             break;
         }
-        if (line.size() >= MaxKeyLine)
+        if (size >= MaxKeyLine)
             throw TSfxError("the key line is too long (more than 64 KiB); only its first 255 "
                             "bytes would be used anyway.");
-        line.push_back(c);
+        ++size;
     }
-    if (ended && !line.empty() && line.back() == '\r')
-        line.pop_back();
+    if (ended && size > 0 && line.data()[size - 1] == '\r')
+        --size;
+    line.Shrink(size);
+    return line;
 }
 
 // Puts the terminal back however the prompt ends.
@@ -481,8 +427,8 @@ public:
     TEchoOff& operator=(const TEchoOff&) = delete;
 };
 
-void ReadKey(TWipedBytes& key) {
-    TWipedText text;
+TSecretBytes ReadKey() {
+    TSecretBytes text;
     if (::isatty(STDIN_FILENO)) {
         {
             // Echo goes off before the prompt appears: switching it flushes pending input, and
@@ -490,17 +436,18 @@ void ReadKey(TWipedBytes& key) {
             TEchoOff echoOff;
             std::fputs("Key: ", stderr);
             std::fflush(stderr);
-            ReadKeyLine(STDIN_FILENO, text.Text);
+            text = ReadKeyLine(STDIN_FILENO);
         }
         // The user's Enter was not echoed.
         std::fputs("\n", stderr);
     } else {
-        ReadKeyLine(STDIN_FILENO, text.Text);
+        text = ReadKeyLine(STDIN_FILENO);
     }
-    if (text.Text.empty())
+    if (text.empty())
         throw TSfxError("no key was given; an empty key cannot be used. Nothing was written.");
     try {
-        key.Bytes = EncodeCp1251(text.Text);
+        return EncodeKeyCp1251(
+            std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
     } catch (const std::exception& e) {
         throw TSfxError(std::string(e.what()) + " Nothing was written.");
     }
@@ -508,32 +455,22 @@ void ReadKey(TWipedBytes& key) {
 
 // ---- the work ---------------------------------------------------------------------------------
 
-struct TWipedTransform : TTransformState {
-    std::array<uint8_t, BlockSize> Buffer;
-    TWipedTransform() = default;
-    ~TWipedTransform() {
-        CipherWipe(Cipher);
-        SecureWipe(Buffer.data(), Buffer.size());
-    }
-    TWipedTransform(const TWipedTransform&) = delete;
-    TWipedTransform& operator=(const TWipedTransform&) = delete;
-};
-
 // Streams the appended bytes through the decryption a block at a time: the payload can be as
 // large as any file Calyxor encrypts, and memory stays at one block.
 void Restore(const TSelfFile& self, std::span<const uint8_t> key, TOutputFile& out) {
-    TWipedTransform state;
+    TTransformState state;
     TransformInit(state, key);
+    // The restored bytes are wiped from memory when the run ends, however it ends.
+    TSecretBytes buffer(BlockSize);
     uint64_t pos = self.PayloadStart;
     while (pos < self.Size) {
-        const auto n =
-            static_cast<std::size_t>(std::min<uint64_t>(state.Buffer.size(), self.Size - pos));
+        const auto n = static_cast<std::size_t>(std::min<uint64_t>(buffer.size(), self.Size - pos));
         errno = 0;
-        if (!elf_image_detail::ReadAt(self.Fd, state.Buffer.data(), n, pos))
+        if (!elf_image_detail::ReadAt(self.Fd.Get(), buffer.data(), n, pos))
             throw TSfxError("cannot read the encrypted data from its own file: " +
                             std::string(errno != 0 ? ErrnoText(errno) : "the file got shorter"));
-        DecryptBuffer(state, state.Buffer.data(), state.Buffer.data(), n);
-        out.Write(state.Buffer.data(), n);
+        DecryptBuffer(state, buffer.data(), buffer.data(), n);
+        out.Write(buffer.data(), n);
         pos += n;
     }
 }
@@ -548,9 +485,8 @@ int Run(int argc, char** argv, const std::string& program, const std::string& st
     TSelfFile self(startedAs);
     const std::string output = OutputPath(opt, startedAs);
     TOutputFile out(CheckOutput(output, opt.Force, self.Stat));
-    TWipedBytes key;
-    ReadKey(key);
-    Restore(self, key.Bytes, out);
+    const TSecretBytes key = ReadKey();
+    Restore(self, key, out);
     out.Commit(opt.Force);
     // Standard error, since standard output may be the restored file itself.
     std::fprintf(stderr, "Restored %s (%llu bytes).\n", output.c_str(),
@@ -561,6 +497,8 @@ int Run(int argc, char** argv, const std::string& program, const std::string& st
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything else, as the key will be in this process's memory.
+    ForbidCoreDumps();
     const std::string startedAs = StartedAs(argc, argv);
     const std::string program = BaseName(startedAs);
     try {

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -66,6 +68,21 @@ TEST_F(BlockFileTest, read_missingFileIsToldAndKeepsSize) {
     } catch (const EInOutError& e) {
         EXPECT_EQ(e.Message(), "File not open");
     }
+}
+
+// A FIFO would block the open until a writer came, and then the reads for ever; a folder or a
+// device has no end to read up to. A watchdog ends the test program should an open block.
+TEST_F(BlockFileTest, read_whatIsNotARegularFileIsRefusedWithoutBlocking) {
+    ASSERT_EQ(::mkfifo((Dir / "fifo").c_str(), 0600), 0);
+    fs::create_directory(Dir / "folder");
+    ::alarm(60);
+    for (const std::string& path : {Dir / "fifo", Dir / "folder", std::string("/dev/zero")}) {
+        Recorder.Messages.clear();
+        TBlockFile rec;
+        EXPECT_FALSE(OpenRead(rec, path)) << path;
+        EXPECT_EQ(Recorder.Messages, std::vector<std::string>{"! Can't open input file " + path});
+    }
+    ::alarm(0);
 }
 
 TEST_F(BlockFileTest, write_blockGoesOutOnItsLastByte) {

@@ -8,8 +8,9 @@
 
 namespace {
 
-std::array<uint8_t, 256> Key(const std::vector<uint8_t>& bytes) {
-    return MakeCipherKey(bytes);
+std::vector<uint8_t> Key(const std::vector<uint8_t>& bytes) {
+    const TSecretBytes key = MakeCipherKey(bytes);
+    return {key.data(), key.data() + key.size()};
 }
 
 class CipherTest : public ::testing::Test {
@@ -122,6 +123,7 @@ TEST_F(CipherTest, key_emptyIsRefused_longIsCutTo255) {
     EXPECT_THROW((void)MakeCipherKey({}), Exception);
     const auto text = RandomBytes(300, 1);
     const auto k = Key(text);
+    ASSERT_EQ(k.size(), 256u);
     EXPECT_EQ(k[0], 255);
     EXPECT_EQ(Key(std::vector<uint8_t>(text.begin(), text.begin() + 255)), k);
 }

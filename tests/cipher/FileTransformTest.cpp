@@ -189,6 +189,26 @@ TEST_F(FileTransformTest, sfx_unreadableModuleIsToldThenRaises) {
     EXPECT_EQ(fs::file_size(Dir / "s.exe"), 0u);
 }
 
+// A FIFO chosen as the module used to block the encryption for ever. A watchdog ends the test
+// program should it block again.
+TEST_F(FileTransformTest, sfx_moduleThatIsNotAFileIsRefusedWithoutBlocking) {
+    WriteAll(Dir / "s", RandomBytes(100, 39));
+    ASSERT_EQ(::mkfifo((Dir / "fifo.sfx").c_str(), 0600), 0);
+    fs::create_directory(Dir / "folder.sfx");
+    ::alarm(60);
+    for (const std::string& module :
+         {Dir / "fifo.sfx", Dir / "folder.sfx", std::string("/dev/zero")}) {
+        try {
+            (void)Encrypt(Dir / "s", Dir / "s.exe", {true, module, 10});
+            ADD_FAILURE() << module << " was taken as a module";
+        } catch (const Exception& e) {
+            EXPECT_NE(e.Message().find("not a regular file"), std::string::npos) << e.Message();
+        }
+        EXPECT_EQ(fs::file_size(Dir / "s.exe"), 0u) << module;
+    }
+    ::alarm(0);
+}
+
 TEST_F(FileTransformTest, errors_missingOrEmptySourceCreateNoTarget) {
     auto expectMessage = [&](const std::string& src, const std::string& message) {
         try {

@@ -2,8 +2,14 @@
 #include "MessageRecorder.h"
 #include "TempDir.h"
 
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -58,6 +64,80 @@ TEST_F(WipeTest, readOnlyFileIsMadeWritableAndWiped) {
     fs::permissions(Dir / "ro", fs::perms::owner_read);
     EXPECT_TRUE(WipeFileCore(Dir / "ro", Dir / "ro", nullptr));
     EXPECT_FALSE(fs::exists(Dir / "ro"));
+}
+
+// The wipe after an encryption wipes the file the encryption read, or nothing. Whatever
+// happened to the name between the two, the user's bytes under it are kept and the user told.
+TEST_F(WipeTest, afterEncryption_onlyTheVeryFileThatWasReadIsWiped) {
+    const auto original = RandomBytes(30000, 60);
+    const auto other = RandomBytes(30000, 61);
+    const std::string src = Dir / "src";
+    struct TCase {
+        const char* Name;
+        std::function<void()> Change;
+        bool Wiped;
+    };
+    const TCase cases[] = {
+        {"unchanged", [] {}, true},
+        {"rewritten at the same size", [&] { WriteAll(src, other); }, false},
+        {"rewritten, its modification time put back",
+         [&] {
+             struct stat st {};
+             ::stat(src.c_str(), &st);
+             WriteAll(src, other);
+             const timespec times[2] = {st.st_atim, st.st_mtim};
+             ::utimensat(AT_FDCWD, src.c_str(), times, 0);
+         },
+         false},
+        {"made read-only", [&] { fs::permissions(src, fs::perms::owner_read); }, false},
+        {"replaced by another file",
+         [&] {
+             fs::rename(src, Dir / "moved");
+             WriteAll(src, other);
+         },
+         false},
+        {"replaced by a link to itself",
+         [&] {
+             fs::rename(src, Dir / "moved");
+             fs::create_symlink(Dir / "moved", src);
+         },
+         false},
+        {"deleted", [&] { fs::remove(src); }, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        fs::remove(src);
+        fs::remove(Dir / "moved");
+        fs::remove(Dir / "witness");
+        Recorder.Messages.clear();
+        WriteAll(src, original);
+        // Made before the encryption: a new link changes the file's change time.
+        fs::create_hard_link(src, Dir / "witness");
+        TFileIdentity read;
+        ASSERT_TRUE(
+            EncryptFileCore(src, Dir / "enc", std::vector<uint8_t>{'k'}, {}, nullptr, {}, &read));
+        // File times advance with the kernel's clock tick, not with every nanosecond: a change
+        // within the same tick as the write before it could not be told apart by them.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        c.Change();
+        const bool existed = fs::exists(fs::symlink_status(src));
+        const auto before = existed ? ReadAll(src) : std::vector<uint8_t>{};
+        EXPECT_EQ(WipeVerifiedFile(src, read, nullptr), c.Wiped);
+        if (c.Wiped) {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(src)));
+            EXPECT_EQ(ReadAll(Dir / "witness"), std::vector<uint8_t>(30000, 0x0F));
+            EXPECT_TRUE(Recorder.Messages.empty());
+        } else {
+            EXPECT_EQ(fs::exists(fs::symlink_status(src)), existed);
+            if (existed) {
+                EXPECT_EQ(ReadAll(src), before);
+            }
+            EXPECT_NE(ReadAll(Dir / "witness"), std::vector<uint8_t>(30000, 0x0F));
+            EXPECT_EQ(Recorder.Messages,
+                      std::vector<std::string>{
+                          "The source file changed after it was encrypted; it was kept: " + src});
+        }
+    }
 }
 
 } // namespace

@@ -11,21 +11,28 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr uid_t NobodyUser = 65534;
+constexpr gid_t NobodyGroup = 65534;
 
 const std::string StubPath = CALYXOR_BUILD_DIR "/calyxor-sfx";
 const std::string ModulePath = CALYXOR_BUILD_DIR "/SFX/default.sfx";
@@ -337,6 +344,82 @@ TEST_F(SfxTest, keyText_isTakenAsTheEngineTakesIt) {
     r = Run("./report.doc.exe", {}, longKey + "\n");
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
+}
+
+// The soft core-file limit of a process, from /proc; -1 when it cannot be read.
+long long CoreLimit(pid_t pid) {
+    std::ifstream limits("/proc/" + std::to_string(pid) + "/limits");
+    for (std::string line; std::getline(limits, line);) {
+        if (line.rfind("Max core file size", 0) != 0)
+            continue;
+        const std::string soft = line.substr(26, line.find_first_of(' ', 26) - 26);
+        return soft == "unlimited" ? LLONG_MAX : std::stoll(soft);
+    }
+    return -1;
+}
+
+// While the stub waits for the key, and then holds it, no core file may take the key along,
+// and no other process of the same user may read its memory (a process that is not dumpable
+// has its /proc entries owned by root, which bars them).
+TEST_F(SfxTest, whileItHoldsTheKey_noCoreDumpAndNoOtherProcessOfTheUserReadsIt) {
+    rlimit core{};
+    ::getrlimit(RLIMIT_CORE, &core);
+    const bool root = ::geteuid() == 0;
+    if (!root && core.rlim_max == 0)
+        GTEST_SKIP() << "core files are already off for every process here";
+    const std::string exe = MakeSfx(RandomBytes(1000, 13), Key);
+    if (root) {
+        fs::permissions(Dir.Path,
+                        fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+        ::chmod(exe.c_str(), 0755);
+    }
+    int in[2];
+    ASSERT_EQ(::pipe(in), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(in[0], 0);
+        ::close(in[0]);
+        ::close(in[1]);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        // A limit the stub must lower itself, as a user's shell may have raised it.
+        const rlimit most{root ? RLIM_INFINITY : core.rlim_max,
+                          root ? RLIM_INFINITY : core.rlim_max};
+        ::setrlimit(RLIMIT_CORE, &most);
+        if (root && (::setgid(NobodyGroup) != 0 || ::setuid(NobodyUser) != 0))
+            ::_exit(125);
+        ::execl(exe.c_str(), exe.c_str(), "-o", "/dev/null", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    // Looked at once it is the stub, waiting on the pipe for the key: before that, the child is
+    // still this test's copy with the limit and owner it was started with.
+    const std::string proc = "/proc/" + std::to_string(pid);
+    bool waiting = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!waiting && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::error_code ec;
+        const bool isStub = fs::read_symlink(proc + "/exe", ec) == fs::path(exe);
+        std::ifstream stat(proc + "/stat");
+        std::string statLine;
+        std::getline(stat, statLine);
+        const auto close = statLine.rfind(')');
+        waiting = isStub && close != std::string::npos && statLine.substr(close + 2, 1) == "S";
+    }
+    EXPECT_TRUE(waiting) << "the stub never waited for its key";
+    const bool limited = CoreLimit(pid) == 0;
+    struct stat st {};
+    const bool hidden = !root || (::stat((proc + "/status").c_str(), &st) == 0 && st.st_uid == 0);
+    const std::string key = Key + "\n";
+    EXPECT_EQ(::write(in[1], key.data(), key.size()), static_cast<ssize_t>(key.size()));
+    ::close(in[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(limited) << "core files were not turned off";
+    EXPECT_TRUE(hidden) << "the process stayed dumpable";
 }
 
 TEST_F(SfxTest, onATerminal_theKeyIsNotEchoed_andEchoComesBack) {
