@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool x11-utils imagemagick
   fonts-liberation fonts-dejavu-core fontconfig
   clang libclang-rt-14-dev strace util-linux time
+  scdoc
 )
 
 missing=()
