@@ -62,10 +62,7 @@ void TConsole::Message(const std::string& file, const std::string& text) {
     const std::string line =
         "calyxor-cli: " + (file.empty() ? std::string() : file + ": ") + Shown(text) + "\n";
     std::lock_guard guard(Lock);
-    ClearLive();
-    std::fputs(line.c_str(), stderr);
-    DrawLive();
-    std::fflush(stderr);
+    Write(ClearLive() + line + DrawLive());
 }
 
 TConsole::TLine* TConsole::Begin(const std::string& label, int64_t bytes) {
@@ -73,9 +70,7 @@ TConsole::TLine* TConsole::Begin(const std::string& label, int64_t bytes) {
         return nullptr;
     std::lock_guard guard(Lock);
     Live.push_back(std::unique_ptr<TLine>(new TLine(*this, label, bytes)));
-    ClearLive();
-    DrawLive();
-    std::fflush(stderr);
+    Write(ClearLive() + DrawLive());
     return Live.back().get();
 }
 
@@ -83,12 +78,11 @@ void TConsole::End(TLine* line, bool ok, const std::string& outcome) {
     if (!line)
         return;
     std::lock_guard guard(Lock);
-    ClearLive();
+    std::string text = ClearLive();
     if (ok)
-        std::fputs((Render(*line, true) + "  " + outcome + "\n").c_str(), stderr);
+        text += Render(*line, true, outcome) + "\n";
     std::erase_if(Live, [line](const auto& l) { return l.get() == line; });
-    DrawLive();
-    std::fflush(stderr);
+    Write(text + DrawLive());
 }
 
 void TConsole::Changed() {
@@ -97,45 +91,54 @@ void TConsole::Changed() {
     if (now - last < RedrawEveryNs || !LastDraw.compare_exchange_strong(last, now))
         return;
     std::lock_guard guard(Lock);
-    ClearLive();
-    DrawLive();
-    std::fflush(stderr);
+    Write(ClearLive() + DrawLive());
 }
 
-void TConsole::ClearLive() {
+// One write for a whole redraw: standard error is unbuffered, and a redraw in pieces flickers.
+void TConsole::Write(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+std::string TConsole::ClearLive() {
     if (DrawnLines == 0)
-        return;
-    std::fprintf(stderr, "\033[%zuA\r\033[J", DrawnLines);
+        return {};
+    // Up to the first live line, then clear from there to the end of the screen.
+    std::string text = "\033[" + std::to_string(DrawnLines) + "A\r\033[J";
     DrawnLines = 0;
+    return text;
 }
 
-void TConsole::DrawLive() {
+std::string TConsole::DrawLive() {
+    std::string text;
     for (const auto& line : Live)
-        std::fputs((Render(*line, false) + "\n").c_str(), stderr);
+        text += Render(*line, false, line->Label) + "\n";
     DrawnLines = Live.size();
+    return text;
 }
 
-std::string TConsole::Render(const TLine& line, bool done) const {
+std::string TConsole::Render(const TLine& line, bool done, std::string label) const {
     const int32_t max = line.Max.load();
     const int32_t pos = done ? max : line.Position.load();
     const double fraction = done ? 1.0 : max > 0 ? static_cast<double>(pos) / max : 0.0;
-    const double seconds = static_cast<double>(NowNs() - line.Started.load()) / 1e9;
-    const double done_bytes = fraction * static_cast<double>(line.Bytes);
+    // The last line gives the whole run's speed, a wipe after an encryption included.
+    const double seconds =
+        static_cast<double>(NowNs() - (done ? line.Begun : line.Started.load())) / 1e9;
+    const double doneBytes = fraction * static_cast<double>(line.Bytes);
     char head[64];
     std::snprintf(head, sizeof head, "%3d%%  %7.1f MB/s  ", static_cast<int>(fraction * 100),
-                  seconds > 0 ? done_bytes / seconds / 1e6 : 0.0);
-    std::string label = line.Label;
+                  seconds > 0 ? doneBytes / seconds / 1e6 : 0.0);
     if (!done && line.Wiping.load())
         label += " (wiping)";
-    const std::size_t room = static_cast<std::size_t>(TerminalWidth()) - 1 - Columns(head);
-    return head + FitLeft(label, room);
+    const std::size_t width = static_cast<std::size_t>(TerminalWidth());
+    const std::size_t used = Columns(head) + 1; // the last column would wrap on some terminals
+    return head + FitLeft(label, width > used + 8 ? width - used : 8);
 }
 
 // ---- one file's line
 // -----------------------------------------------------------------------------
 
 TConsole::TLine::TLine(TConsole& owner, std::string label, int64_t bytes)
-    : Owner(owner), Label(std::move(label)), Bytes(bytes), Started(NowNs()) {}
+    : Owner(owner), Label(std::move(label)), Bytes(bytes), Begun(NowNs()), Started(Begun) {}
 
 void TConsole::TLine::SetMinValue(int32_t) {
     MinJustSet = true;
@@ -147,6 +150,7 @@ void TConsole::TLine::SetMaxValue(int32_t value) {
         // The wipe that follows an encryption: its speed is its own.
         Wiping = true;
         Started = NowNs();
+        Position = 0;
     }
     MinJustSet = false;
     Max = value;
@@ -154,6 +158,9 @@ void TConsole::TLine::SetMaxValue(int32_t value) {
 }
 
 void TConsole::TLine::SetProgress(int32_t value) {
+    // The engine rests the gauge at 0 when it has finished; the line keeps what was done.
+    if (value == 0 && Position > 0)
+        return;
     Position = value;
     Owner.Changed();
 }

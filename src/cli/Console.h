@@ -38,6 +38,7 @@ public:
         const int64_t Bytes; // the file's size, to tell MB/s from the gauge's fraction
         std::atomic<int32_t> Max{0};
         std::atomic<int32_t> Position{0};
+        const int64_t Begun;          // steady clock, nanoseconds
         std::atomic<int64_t> Started; // steady clock, nanoseconds; restarted for a wipe
         // A gauge maximum that does not follow a minimum starts the wipe after an encryption.
         bool MinJustSet = false;
@@ -51,10 +52,12 @@ public:
 
 private:
     void Changed();
-    // These need Lock held.
-    void ClearLive();
-    void DrawLive();
-    [[nodiscard]] std::string Render(const TLine& line, bool done) const;
+    // These need Lock held. The live lines are the progress lines of the files at work, at
+    // the bottom; what is printed for good goes above them.
+    static void Write(const std::string& text);
+    [[nodiscard]] std::string ClearLive();
+    [[nodiscard]] std::string DrawLive();
+    [[nodiscard]] std::string Render(const TLine& line, bool done, std::string label) const;
 
     const bool Progress;
     std::mutex Lock;
