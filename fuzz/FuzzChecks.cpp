@@ -1,6 +1,7 @@
 #include "FuzzChecks.h"
 
 #include "Errors.h"
+#include "Naming.h"
 #include "Settings.h"
 #include "SkinValues.h"
 #include "TextFile.h"
@@ -121,43 +122,38 @@ std::string CheckSkin(const uint8_t* data, std::size_t size) {
     if (size <= 40)
         if (auto err = CheckNumber(bytes); !err.empty())
             return err;
-    TTextReader reader(bytes);
-    const bool marked = reader.ReadLine() == "<CALYXOR SKIN FILE>";
+    if (auto err = CheckUpper(bytes); !err.empty())
+        return err;
+    std::string err;
+    std::size_t lines = 0;
+    // The loader's own reading of the lines; what it hands on must hold these rules.
+    const bool marked = ReadSkinSettings(
+        bytes, [&](const std::string& section, const std::string& key, const std::string& value) {
+            if (!err.empty())
+                return;
+            // Every line consumes at least one byte, so no more lines can come than bytes.
+            if (++lines > size + 1)
+                err = "the line reader does not move on";
+            else if (HasLineEnd(section) || HasLineEnd(key) || HasLineEnd(value))
+                err = "a line holds a line end";
+            else if (value.empty() || (!section.empty() && section[0] != '['))
+                err = "an empty value or a section that is not a section line was handed on";
+            else if (key == "LEFT" || key == "TOP" || key == "WIDTH" || key == "HEIGHT" ||
+                     key == "COLOR" || key == "BACKCOLOR" || key == "FONTSIZE")
+                err = CheckNumber(value);
+            else if (key == "BACKGROUND" || key == "PICTUREUP" || key == "PICTUREDOWN") {
+                // Pictures are named relative to the skin's folder: the value is appended as it is.
+                const std::string path = "/skins/x/" + NativeSeparators(value);
+                if (path.size() != 9 + value.size() || path.find('\\') != std::string::npos)
+                    err = "picture path built wrongly";
+            }
+        });
     if (marked != (bytes.starts_with("<CALYXOR SKIN FILE>") &&
                    (size == 19 || bytes[19] == '\r' || bytes[19] == '\x1A')))
         return "marker line recognised wrongly";
-    std::string section;
-    // Every line consumes at least one byte, so the reader must end within size + 1 lines.
-    for (std::size_t lines = 0; !reader.Eof(); ++lines) {
-        if (lines > size + 1)
-            return "the line reader does not move on";
-        const std::string line = reader.ReadLine();
-        if (HasLineEnd(line))
-            return "a line holds a line end";
-        std::string key, value;
-        const std::size_t eq = line.find('=');
-        if (eq != std::string::npos) {
-            key = UpperStr(line.substr(0, eq));
-            value = line.substr(eq + 1);
-            if (auto err = CheckUpper(line.substr(0, eq)); !err.empty())
-                return err;
-        }
-        if (!line.empty() && line[0] == '[')
-            section = UpperStr(line);
-        if (value.empty())
-            continue;
-        if (key == "LEFT" || key == "TOP" || key == "WIDTH" || key == "HEIGHT" || key == "COLOR" ||
-            key == "BACKCOLOR" || key == "FONTSIZE") {
-            if (auto err = CheckNumber(value); !err.empty())
-                return err;
-        } else if (key == "BACKGROUND" || key == "PICTUREUP" || key == "PICTUREDOWN") {
-            // Pictures are named relative to the skin's folder: the value is appended as it is.
-            const std::string path = "/skins/x/" + NativeSeparators(value);
-            if (path.size() != 9 + value.size() || path.find('\\') != std::string::npos)
-                return "picture path built wrongly";
-        }
-    }
-    return {};
+    if (!marked && lines > 0)
+        return "lines of a file without the marker were applied";
+    return err;
 }
 
 std::string CheckDecryptName(const uint8_t* data, std::size_t size) {

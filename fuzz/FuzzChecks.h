@@ -11,9 +11,9 @@
 // the values back and reading them again gives the same values.
 [[nodiscard]] std::string CheckSettings(const uint8_t* data, std::size_t size);
 
-// The skin loader's line handling, as LoadSkin does it: the marker line, sections, key=value
-// splitting and number conversion. Numbers are checked against a second, plain reading of
-// the same rules.
+// The skin loader's line handling, through the loader's own line reader: the marker line,
+// sections, key=value splitting and number conversion. Numbers are checked against a second, plain
+// reading of the same rules.
 [[nodiscard]] std::string CheckSkin(const uint8_t* data, std::size_t size);
 
 // The decrypt command's output name and the path helpers it is built from.

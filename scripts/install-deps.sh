@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev strace util-linux time
   g++-mingw-w64-x86-64-posix wine64
   dpkg-dev lintian desktop-file-utils appstream file librsvg2-bin shared-mime-info passwd
+  scdoc
 )
 
 missing=()

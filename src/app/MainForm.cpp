@@ -1,14 +1,13 @@
 #include "MainForm.h"
 
-#include "BlockFile.h"
-#include "Cp1251.h"
 #include "Dialogs.h"
 #include "Errors.h"
 #include "Locations.h"
+#include "Naming.h"
+#include "Operations.h"
 #include "Settings.h"
 #include "SkinValues.h"
 #include "TextFile.h"
-#include "Wipe.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -53,14 +52,6 @@ QFont PixelFont(const QString& family, int pixels) {
     return font;
 }
 
-std::string ExecutableDir() {
-    char buf[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
-        return "./";
-    return ExtractFilePath(std::string(buf, static_cast<size_t>(n)));
-}
-
 void SetTextColor(QWidget* w, QPalette::ColorRole role, TColor color) {
     QPalette pal = w->palette();
     pal.setColor(role, ToQColor(color));
@@ -73,14 +64,16 @@ void SetFontSize(QWidget* w, int points) {
     w->setFont(font);
 }
 
-// The key's bytes, overwritten when the operation ends however it ends.
-struct TKeyBytes {
-    std::vector<uint8_t> Bytes;
-    ~TKeyBytes() {
-        if (!Bytes.empty())
-            SecureWipe(Bytes.data(), Bytes.size());
-    }
-};
+// The key box's text as key bytes. The UTF-8 copy made on the way is overwritten as well,
+// however the conversion ends.
+TSecretBytes KeyOf(const QString& key) {
+    QByteArray utf8 = key.toUtf8();
+    struct TWipe {
+        QByteArray& Text;
+        ~TWipe() { SecureWipe(Text.data(), static_cast<std::size_t>(Text.size())); }
+    } wipe{utf8};
+    return ops::KeyBytes(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+}
 
 } // namespace
 
@@ -365,7 +358,7 @@ void TForm1::FormCreate() {
     SourceFile.clear();
     TargetFile.clear();
     Dragging = false;
-    AppDir = AppDirOverride.empty() ? ExecutableDir() : AppDirOverride;
+    AppDir = AppDirOverride.empty() ? ops::ExecutableDir() : AppDirOverride;
     const std::string dataDir = FindLocations(AppDir).DataDir;
     SkinFile = dataDir + "Skins/default/skin.ini";
     SfxModule = dataDir + "SFX/default.sfx";
@@ -375,9 +368,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::ReadSfxModuleSize() {
-    struct stat st {};
-    if (!SfxModule.empty() && ::stat(SfxModule.c_str(), &st) == 0)
-        SfxModuleSize = static_cast<int32_t>(static_cast<uint32_t>(st.st_size & 0xFFFFFFFF));
+    (void)ops::ReadSfxModuleSize(SfxModule, SfxModuleSize);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -479,26 +470,11 @@ void TForm1::SaveSettings() {
 
 bool TForm1::LoadSkin() {
     const std::string skinDir = ExtractFilePath(SkinFile);
-    const std::string bytes = ReadTextFileBytes(SkinFile);
-    TTextReader reader(bytes);
-    if (reader.ReadLine() != "<CALYXOR SKIN FILE>")
-        return false;
-    std::string section;
-    while (!reader.Eof()) {
-        const std::string line = reader.ReadLine();
-        std::string key, value;
-        const std::size_t eq = line.find('=');
-        if (eq != std::string::npos) {
-            key = UpperStr(line.substr(0, eq));
-            value = line.substr(eq + 1);
-        }
-        if (!line.empty() && line[0] == '[')
-            section = UpperStr(line);
-        if (value.empty())
-            continue;
-        ApplySkinSetting(section, key, value, skinDir);
-    }
-    return true;
+    return ReadSkinSettings(
+        ReadTextFileBytes(SkinFile),
+        [&](const std::string& section, const std::string& key, const std::string& value) {
+            ApplySkinSetting(section, key, value, skinDir);
+        });
 }
 
 void TForm1::ApplySkinSetting(const std::string& section, const std::string& key,
@@ -602,25 +578,15 @@ TSfxOptions TForm1::SfxOptions() const {
 }
 
 bool TForm1::EncryptFile(const std::string& source, const std::string& target, const QString& key) {
-    TKeyBytes keyBytes{EncodeCp1251(key.toStdString())};
-    const TSfxOptions sfx = SfxOptions();
-    const bool ok = EncryptFileCore(source, target, keyBytes.Bytes, sfx, ProgressBar);
-    // A self-extracting file is a program: it gets its execute permission so that it runs.
-    if (ok && sfx.Enabled && !target.empty()) {
-        struct stat st {};
-        if (::stat(target.c_str(), &st) == 0)
-            (void)::chmod(target.c_str(), (st.st_mode & 07777) | ((st.st_mode & 0444) >> 2));
-    }
-    return ok;
+    return ops::EncryptFile(source, target, KeyOf(key), SfxOptions(), ProgressBar);
 }
 
 bool TForm1::DecryptFile(const std::string& source, const std::string& target, const QString& key) {
-    TKeyBytes keyBytes{EncodeCp1251(key.toStdString())};
-    return DecryptFileCore(source, target, keyBytes.Bytes, ProgressBar);
+    return ops::DecryptFile(source, target, KeyOf(key), ProgressBar);
 }
 
 bool TForm1::WipeFile(const std::string& path) {
-    return WipeFileCore(path, SourceFile, ProgressBar);
+    return ops::WipeFile(path, SourceFile, ProgressBar);
 }
 
 // ---- commands -----------------------------------------------------------------------------------
@@ -636,23 +602,13 @@ void TForm1::BtnOpenClick() {
 void TForm1::BtnCryptClick() {
     if (KeyBox->text().isEmpty())
         return;
-    TargetFile = SourceFile + (CheckBoxSFX->isChecked() ? ".exe" : ".ash");
+    TargetFile = EncryptTargetName(SourceFile, CheckBoxSFX->isChecked());
     if (!FileExists(SourceFile))
         return;
-    if (!EncryptFile(SourceFile, TargetFile, KeyBox->text()) || !CheckBoxKill->isChecked())
-        return;
-    // The source goes only when its encrypted copy is on the device.
-    try {
-        FlushToDevice(TargetFile);
-    } catch (const std::exception& e) {
-        Dialogs::ShowError(
-            QStringLiteral("The encrypted file could not be written to the disk (%1); "
-                           "the source file was kept.")
-                .arg(QString::fromUtf8(e.what())));
-        return;
-    }
-    if (!WipeFile(SourceFile))
-        Dialogs::ShowError(QStringLiteral("Не могу удалить файл") + QChar('\r') + Q(SourceFile));
+    // With «Удалить исходный файл» the source goes only once its encrypted copy is complete and
+    // on the device; what goes wrong on the way is told there.
+    (void)ops::EncryptAndWipe(SourceFile, TargetFile, KeyOf(KeyBox->text()), SfxOptions(),
+                              CheckBoxKill->isChecked(), ProgressBar);
 }
 
 void TForm1::BtnDeCryptClick() {

@@ -1,6 +1,7 @@
 #include "SkinValues.h"
 
 #include "Errors.h"
+#include "TextFile.h"
 
 namespace {
 
@@ -83,19 +84,33 @@ std::string ExtractFileExt(std::string_view path) {
     return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
-std::string DecryptTargetName(std::string_view sourceFile) {
-    const std::string name = ExtractFileName(sourceFile);
-    const std::string ext = ExtractFileExt(sourceFile);
-    if (ext.empty())
-        return {};
-    const std::size_t at = name.find(ext);
-    return name.substr(0, at);
-}
-
 std::string NativeSeparators(std::string_view path) {
     std::string out(path);
     for (char& c : out)
         if (c == '\\')
             c = '/';
     return out;
+}
+
+bool ReadSkinSettings(std::string_view bytes, const TSkinSettingFn& apply) {
+    TTextReader reader(bytes);
+    if (reader.ReadLine() != SkinMarker)
+        return false;
+    std::string section;
+    while (!reader.Eof()) {
+        const std::string line = reader.ReadLine();
+        std::string key, value;
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos) {
+            key = UpperStr(line.substr(0, eq));
+            value = line.substr(eq + 1);
+        }
+        // A section line may hold a "=" too: it names the section and is applied in it.
+        if (!line.empty() && line[0] == '[')
+            section = UpperStr(line);
+        if (value.empty())
+            continue;
+        apply(section, key, value);
+    }
+    return true;
 }

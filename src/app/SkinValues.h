@@ -1,8 +1,9 @@
 #pragma once
-// Value and name rules of the skin files and of the decrypt command, kept apart from the
-// window so they can be tested and fuzzed on their own.
+// Value and path rules of the skin files, and the loader's reading of a skin's lines, kept apart
+// from the window so they can be tested and fuzzed on their own.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,10 +19,18 @@
 // The extension of the file-name part, from its last "." on; empty without a dot.
 [[nodiscard]] std::string ExtractFileExt(std::string_view path);
 
-// The name the decrypt command gives its output: the source's file name cut before the first
-// occurrence of its own extension (so x.ash.y.ash gives x, and a name without an extension, or
-// one that starts with it, gives an empty name).
-[[nodiscard]] std::string DecryptTargetName(std::string_view sourceFile);
-
 // Skins written on the program's home platform use "\" between folders; on Linux it is "/".
 [[nodiscard]] std::string NativeSeparators(std::string_view path);
+
+inline constexpr const char* SkinMarker = "<CALYXOR SKIN FILE>";
+
+using TSkinSettingFn = std::function<void(const std::string& section, const std::string& key,
+                                          const std::string& value)>;
+
+// Reads a skin file's bytes line by line as the loader does. False, with nothing applied, when
+// the first line is not the marker "<CALYXOR SKIN FILE>". Otherwise, for each later line: one
+// that starts with "[" is the current section from then on (the whole line, upper-cased); one
+// with a "=" is split at its first "=" into the upper-cased key and the value; apply receives
+// every line whose value is not empty, with the section it stands in. What apply raises ends
+// the reading.
+[[nodiscard]] bool ReadSkinSettings(std::string_view bytes, const TSkinSettingFn& apply);

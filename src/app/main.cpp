@@ -1,6 +1,7 @@
 // Calyxor: encrypts, decrypts and wipes single files with a password.
 
 #include "Cipher.h"
+#include "CommandLineHelp.h"
 #include "Dialogs.h"
 #include "MainForm.h"
 #include "Progress.h"
@@ -57,6 +58,8 @@ void ChoosePlatform() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && PrintCommandLineHelp(argv[1], CALYXOR_VERSION))
+        return 0;
     // Without a display the program still runs its command line, on Qt's offscreen platform.
     ChoosePlatform();
     BuildPrimeTable();

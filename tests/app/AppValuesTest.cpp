@@ -88,15 +88,6 @@ TEST(SkinNumberTest, invalidFormsRaiseTheConversionError) {
     }
 }
 
-TEST(DecryptNamingTest, cutAtTheFirstOccurrenceOfTheExtension) {
-    EXPECT_EQ(DecryptTargetName("/a/report.doc.ash"), "report.doc");
-    EXPECT_EQ(DecryptTargetName("/a/x.ash.y.ash"), "x");
-    EXPECT_EQ(DecryptTargetName("/a/readme"), "");
-    EXPECT_EQ(DecryptTargetName("/a/.ash"), "");
-    EXPECT_EQ(DecryptTargetName("/a.b/readme"), "");
-    EXPECT_EQ(DecryptTargetName("/a/file.exe"), "file");
-}
-
 TEST(PathPartsTest, directoryNameAndExtension) {
     EXPECT_EQ(ExtractFilePath("/x/y/skin.ini"), "/x/y/");
     EXPECT_EQ(ExtractFilePath("skin.ini"), "");

@@ -1,47 +1,33 @@
-// A small program that runs the engine's file operations the way the window's commands chain
-// them, so that strace can fail any one system call of that chain without a display or Qt in
-// the way. Messages go to standard error, as the command line shows them.
+// A small program that runs the window's operations through the very code its commands call,
+// so that strace can fail any one system call of that chain without a display or Qt in the
+// way. Messages go to standard error, as the command line shows them.
 //
-//   calyxor-faultdrv enc-kill KEY SOURCE TARGET   encrypt; only when that succeeded, put the
-//                                                 target on the device and wipe the source
-//   calyxor-faultdrv wipe PATH                     wipe one file
+//   calyxor-faultdrv enc-kill KEY SOURCE TARGET   encrypt as the encrypt command does with
+//                                                 «Удалить исходный файл» ticked: only when
+//                                                 that succeeded, put the target on the device
+//                                                 and wipe the source
+//   calyxor-faultdrv wipe PATH                     wipe one file, as the wipe command does
 //
 // Exit status: 0 when every step succeeded, 1 when one failed or raised.
 
-#include "BlockFile.h"
 #include "Cipher.h"
-#include "FileTransform.h"
-#include "Wipe.h"
+#include "Operations.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
-
-namespace {
-
-bool EncryptThenWipe(const std::string& key, const std::string& source, const std::string& target) {
-    const std::vector<uint8_t> keyBytes(key.begin(), key.end());
-    if (!EncryptFileCore(source, target, keyBytes, TSfxOptions{}, nullptr))
-        return false;
-    // The source may go only once its encrypted copy is on the device.
-    FlushToDevice(target);
-    if (!WipeFileCore(source, source, nullptr)) {
-        std::fprintf(stderr, "cannot wipe %s\n", source.c_str());
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     BuildPrimeTable();
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
         if (args.size() == 4 && args[0] == "enc-kill")
-            return EncryptThenWipe(args[1], args[2], args[3]) ? 0 : 1;
+            return ops::EncryptAndWipe(args[2], args[3], ops::KeyBytes(args[1]), TSfxOptions{},
+                                       true, nullptr)
+                       ? 0
+                       : 1;
         if (args.size() == 2 && args[0] == "wipe")
-            return WipeFileCore(args[1], args[1], nullptr) ? 0 : 1;
+            return ops::WipeFile(args[1], args[1], nullptr) ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

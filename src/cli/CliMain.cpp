@@ -1,0 +1,267 @@
+// calyxor-cli: the command line of Calyxor for scripts and terminals. It writes the same bytes
+// as the window through the same operations, never takes the key as an argument, and works
+// on several files at once.
+
+#include "CliOptions.h"
+#include "Console.h"
+#include "KeyInput.h"
+#include "Naming.h"
+#include "Operations.h"
+#include "SkinValues.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sched.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr int ExitOk = 0;
+constexpr int ExitFailed = 1;
+constexpr int ExitUsage = 2;
+
+// The engine tells its problems through one process-wide handler; the file each thread works
+// on names them, and the count tells whether a failed file has already been explained.
+thread_local std::string tCurrentFile;
+thread_local int tMessages = 0;
+
+struct TJob {
+    std::string Source;
+    std::string Target;  // empty with "-o -": standard output
+    std::string Problem; // why the job cannot run, found before any job starts
+};
+
+std::string PathKey(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::weakly_canonical(path, ec);
+    if (ec)
+        p = std::filesystem::absolute(path, ec).lexically_normal();
+    return p.string();
+}
+
+std::string Quoted(const std::string& s) {
+    return "'" + s + "'";
+}
+
+std::vector<TJob> PlanJobs(const TCliOptions& o) {
+    std::vector<TJob> jobs;
+    for (const std::string& file : o.Files) {
+        TJob job{file, {}, {}};
+        if (o.Output) {
+            job.Target = *o.Output == "-" ? std::string() : *o.Output;
+        } else if (o.Command == TCliCommand::Encrypt) {
+            job.Target = EncryptTargetName(file, o.Sfx);
+        } else if (o.Command == TCliCommand::Decrypt) {
+            const std::string name = DecryptTargetName(file);
+            if (name.empty())
+                job.Problem = "cannot name the decrypted file: " + Quoted(ExtractFileName(file)) +
+                              " has no extension to remove; give the output with -o PATH";
+            else
+                job.Target = ExtractFilePath(file) + name;
+        }
+        jobs.push_back(std::move(job));
+    }
+    // Jobs run at once: two that wrote one file, or one that wrote what another reads, would
+    // spoil each other's bytes. The later one is refused before anything starts.
+    std::map<std::string, std::string> sources, targets;
+    for (TJob& job : jobs) {
+        const std::string key = PathKey(job.Source);
+        if (o.Command == TCliCommand::Wipe && sources.count(key))
+            job.Problem = "given twice; it is wiped once";
+        sources.emplace(key, job.Source);
+    }
+    for (TJob& job : jobs) {
+        if (!job.Problem.empty() || job.Target.empty() || o.Command == TCliCommand::Wipe)
+            continue;
+        const std::string key = PathKey(job.Target);
+        if (const auto w = targets.find(key); w != targets.end())
+            job.Problem = Quoted(job.Target) + " is already the output of " + w->second +
+                          "; not written twice";
+        else if (const auto r = sources.find(key); r != sources.end() && key != PathKey(job.Source))
+            job.Problem = Quoted(job.Target) + " is one of the files given; it was not replaced";
+        else
+            targets.emplace(key, job.Source);
+    }
+    return jobs;
+}
+
+class TRunner {
+public:
+    TRunner(const TCliOptions& options, const TSecretBytes& key, const TSfxOptions& sfx,
+            TConsole& console)
+        : O(options), Key(key), Sfx(sfx), Console(console) {}
+
+    bool Run(const TJob& job) {
+        tCurrentFile = job.Source;
+        tMessages = 0;
+        if (!job.Problem.empty()) {
+            Tell(job.Problem);
+            return false;
+        }
+        const bool writes = O.Command != TCliCommand::Wipe;
+        // Without -f an existing output is never touched; the engine refuses it too, this is
+        // the plainer message.
+        struct stat st {};
+        if (writes && !O.Force && !job.Target.empty() && ::lstat(job.Target.c_str(), &st) == 0) {
+            Tell(Quoted(job.Target) + " already exists and was left as it is (-f replaces it)");
+            return false;
+        }
+        const int64_t bytes = ::stat(job.Source.c_str(), &st) == 0 ? st.st_size : 0;
+        TConsole::TLine* line = Console.Begin(job.Source, bytes);
+        bool ok = false;
+        try {
+            ok = Work(job, line);
+        } catch (const std::exception& e) {
+            Tell(e.what());
+        }
+        if (!ok && tMessages == 0)
+            Tell(O.Command == TCliCommand::Wipe ? "not wiped" : "not written");
+        Console.End(line, ok, Outcome(job));
+        return ok;
+    }
+
+private:
+    void Tell(const std::string& text) {
+        ++tMessages;
+        Console.Message(tCurrentFile, text);
+    }
+
+    bool Work(const TJob& job, TProgressReceiver* progress) {
+        const TOutputOptions output{O.Force};
+        switch (O.Command) {
+        case TCliCommand::Encrypt:
+            return ops::EncryptAndWipe(job.Source, job.Target, Key, Sfx, O.Wipe, progress, output);
+        case TCliCommand::Decrypt:
+            return ops::DecryptFile(job.Source, job.Target, Key, progress, output);
+        case TCliCommand::Wipe:
+            return Wipe(job.Source, progress);
+        case TCliCommand::None:
+            break;
+        }
+        return false;
+    }
+
+    bool Wipe(const std::string& path, TProgressReceiver* progress) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            Tell(IOErrorText(errno));
+            return false;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            Tell("is a folder; only files are wiped");
+            return false;
+        }
+        return ops::WipeFile(path, path, progress);
+    }
+
+    std::string Outcome(const TJob& job) const {
+        const std::string into = job.Target.empty() ? "standard output" : job.Target;
+        switch (O.Command) {
+        case TCliCommand::Encrypt:
+            return job.Source + " encrypted into " + into + (O.Wipe ? ", source wiped" : "");
+        case TCliCommand::Decrypt:
+            return job.Source + " decrypted into " + into;
+        default:
+            return job.Source + " wiped";
+        }
+    }
+
+    const TCliOptions& O;
+    const TSecretBytes& Key;
+    const TSfxOptions& Sfx;
+    TConsole& Console;
+};
+
+unsigned CoreCount() {
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0)
+        return static_cast<unsigned>(std::max(1, CPU_COUNT(&set)));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// The module and its size, taken now as the window takes them when a module is chosen.
+TSfxOptions ChooseModule(const TCliOptions& o) {
+    TSfxOptions sfx;
+    if (!o.Sfx)
+        return sfx;
+    sfx.Enabled = true;
+    sfx.Module = o.SfxModule.empty() ? ops::DefaultSfxModule(ops::ExecutableDir()) : o.SfxModule;
+    if (sfx.Module.empty())
+        throw TStartError("no SFX module is chosen (SFX= is empty in the settings); give one "
+                          "with --sfx=PATH. Nothing was written.");
+    struct stat st {};
+    if (::stat(sfx.Module.c_str(), &st) != 0)
+        throw TStartError("the SFX module " + sfx.Module +
+                          " cannot be used: " + IOErrorText(errno) + ". Nothing was written.");
+    if (!S_ISREG(st.st_mode))
+        throw TStartError("the SFX module " + sfx.Module + " is not a file. Nothing was written.");
+    (void)ops::ReadSfxModuleSize(sfx.Module, sfx.ModuleSize);
+    return sfx;
+}
+
+int Run(const TCliOptions& o) {
+    if (o.Output == "-" && ::isatty(STDOUT_FILENO))
+        throw TUsageError("-o - would write the file's bytes to the terminal; redirect standard "
+                          "output or give a path");
+    BuildPrimeTable();
+    const TSfxOptions sfx = ChooseModule(o);
+    TSecretBytes key;
+    if (o.Command != TCliCommand::Wipe)
+        key = ReadCliKey(o, o.Command == TCliCommand::Encrypt);
+    const std::vector<TJob> jobs = PlanJobs(o);
+
+    TConsole console(!o.Quiet && ::isatty(STDERR_FILENO));
+    SetMessageHandler([&console](const std::string& text) {
+        ++tMessages;
+        console.Message(tCurrentFile, text);
+    });
+    TRunner runner(o, key, sfx, console);
+    std::vector<char> ok(jobs.size(), 0);
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < jobs.size(); i = next++)
+            ok[i] = runner.Run(jobs[i]);
+    };
+    const std::size_t threads = std::min<std::size_t>(o.Jobs ? o.Jobs : CoreCount(), jobs.size());
+    if (threads <= 1) {
+        work();
+    } else {
+        std::vector<std::jthread> pool;
+        for (std::size_t t = 0; t < threads; ++t)
+            pool.emplace_back(work);
+    }
+    SetMessageHandler(nullptr);
+    return std::all_of(ok.begin(), ok.end(), [](char c) { return c != 0; }) ? ExitOk : ExitFailed;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    TCliOptions options;
+    try {
+        options = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+        if (options.Help) {
+            std::fputs(CliUsageText(), stdout);
+            return ExitOk;
+        }
+        if (options.Version) {
+            std::printf("calyxor-cli %s\n", CALYXOR_VERSION);
+            return ExitOk;
+        }
+        return Run(options);
+    } catch (const TUsageError& e) {
+        std::fprintf(stderr, "calyxor-cli: %s\nTry 'calyxor-cli --help'.\n", e.what());
+        return ExitUsage;
+    } catch (const TStartError& e) {
+        std::fprintf(stderr, "calyxor-cli: %s\n", e.what());
+        return ExitUsage;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "calyxor-cli: %s\n", e.what());
+        return ExitFailed;
+    }
+}

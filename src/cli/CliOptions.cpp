@@ -1,0 +1,209 @@
+#include "CliOptions.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace {
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+template <typename T> T Number(const std::string& option, const std::string& text, T least) {
+    T value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < least)
+        throw TUsageError(option + " needs a number" + (least > 0 ? " of at least 1" : "") +
+                          ", not '" + text + "'");
+    return value;
+}
+
+class TArgReader {
+public:
+    explicit TArgReader(const std::vector<std::string>& args) : Args(args) {}
+    [[nodiscard]] bool Done() const { return Pos >= Args.size(); }
+    const std::string& Next() { return Args[Pos++]; }
+    // The value of an option given as "--name VALUE" or "-x VALUE".
+    const std::string& Value(const std::string& option) {
+        if (Done())
+            throw TUsageError(option + " needs a value");
+        return Next();
+    }
+
+private:
+    const std::vector<std::string>& Args;
+    std::size_t Pos = 0;
+};
+
+void SetCommand(TCliOptions& o, const std::string& word) {
+    if (word == "encrypt")
+        o.Command = TCliCommand::Encrypt;
+    else if (word == "decrypt")
+        o.Command = TCliCommand::Decrypt;
+    else if (word == "wipe")
+        o.Command = TCliCommand::Wipe;
+    else
+        throw TUsageError("unknown command '" + word +
+                          "' (the commands are encrypt, decrypt "
+                          "and wipe)");
+}
+
+// Options of the "--name" and "--name=value" forms.
+void LongOption(TCliOptions& o, const std::string& arg, TArgReader& in) {
+    const std::size_t eq = arg.find('=');
+    const std::string name = arg.substr(0, eq);
+    const std::optional<std::string> inlineValue =
+        eq == std::string::npos ? std::nullopt : std::optional(arg.substr(eq + 1));
+    auto value = [&]() -> std::string { return inlineValue ? *inlineValue : in.Value(name); };
+    auto flag = [&](bool& field) {
+        if (inlineValue)
+            throw TUsageError(name + " takes no value");
+        field = true;
+    };
+    if (name == "--help")
+        flag(o.Help);
+    else if (name == "--version")
+        flag(o.Version);
+    else if (name == "--force")
+        flag(o.Force);
+    else if (name == "--wipe")
+        flag(o.Wipe);
+    else if (name == "--quiet")
+        flag(o.Quiet);
+    else if (name == "--sfx") {
+        // The module is optional, so it can only be given after "=".
+        o.Sfx = true;
+        if (inlineValue) {
+            if (inlineValue->empty())
+                throw TUsageError("--sfx= needs the path of a module");
+            o.SfxModule = *inlineValue;
+        }
+    } else if (name == "--output")
+        o.Output = value();
+    else if (name == "--key-file")
+        o.KeyFile = value();
+    else if (name == "--key-fd")
+        o.KeyFd = Number<int>(name, value(), 0);
+    else if (name == "--jobs")
+        o.Jobs = Number<unsigned>(name, value(), 1);
+    else
+        throw TUsageError("unknown option '" + name + "'");
+}
+
+// Short options, which may be grouped ("-fq"); -o and -j take the rest of the word or the
+// next argument as their value.
+void ShortOptions(TCliOptions& o, const std::string& arg, TArgReader& in) {
+    for (std::size_t i = 1; i < arg.size(); ++i) {
+        const char c = arg[i];
+        const std::string option = std::string("-") + c;
+        if (c == 'o' || c == 'j') {
+            const std::string v = i + 1 < arg.size() ? arg.substr(i + 1) : in.Value(option);
+            if (c == 'o')
+                o.Output = v;
+            else
+                o.Jobs = Number<unsigned>(option, v, 1);
+            return;
+        }
+        if (c == 'f')
+            o.Force = true;
+        else if (c == 'q')
+            o.Quiet = true;
+        else if (c == 'h')
+            o.Help = true;
+        else
+            throw TUsageError("unknown option '" + option + "'");
+    }
+}
+
+void Check(const TCliOptions& o) {
+    if (o.Command == TCliCommand::None)
+        throw TUsageError("no command given (encrypt, decrypt or wipe)");
+    const bool wipe = o.Command == TCliCommand::Wipe;
+    const bool encrypt = o.Command == TCliCommand::Encrypt;
+    if (o.Files.empty())
+        throw TUsageError("no FILE given");
+    if (o.Output && o.Files.size() > 1)
+        throw TUsageError("-o names one output, but " + std::to_string(o.Files.size()) +
+                          " files were given");
+    if (o.Output && o.Output->empty())
+        throw TUsageError("-o needs a path (or - for standard output)");
+    if (!encrypt && (o.Sfx || o.Wipe))
+        throw TUsageError(std::string(o.Sfx ? "--sfx" : "--wipe") + " belongs to encrypt only");
+    if (wipe && (o.Output || o.Force || o.KeyFile || o.KeyFd))
+        throw TUsageError("wipe takes no output, -f or key");
+    if (o.KeyFile && o.KeyFd)
+        throw TUsageError("give the key one way: --key-file or --key-fd");
+    if (o.Wipe && o.Output == "-")
+        throw TUsageError("--wipe needs the encrypted copy in a file: it cannot go with -o -");
+}
+
+} // namespace
+
+TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
+    TCliOptions o;
+    TArgReader in(args);
+    bool optionsEnded = false;
+    while (!in.Done()) {
+        const std::string& arg = in.Next();
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && StartsWith(arg, "--")) {
+            LongOption(o, arg, in);
+        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            ShortOptions(o, arg, in);
+        } else if (o.Command == TCliCommand::None) {
+            SetCommand(o, arg);
+        } else {
+            o.Files.push_back(arg);
+        }
+        // Help and version need nothing else to be right.
+        if (o.Help || o.Version)
+            return o;
+    }
+    Check(o);
+    return o;
+}
+
+const char* CliUsageText() {
+    return "Usage: calyxor-cli encrypt [-o PATH] [-f] [--sfx[=MODULE]] [--wipe] FILE...\n"
+           "       calyxor-cli decrypt [-o PATH] [-f] FILE...\n"
+           "       calyxor-cli wipe FILE...\n"
+           "Encrypts, decrypts and wipes files with a password, writing the same bytes as\n"
+           "the Calyxor window.\n"
+           "\n"
+           "Commands:\n"
+           "  encrypt   write FILE.ash beside each FILE (FILE.exe with --sfx)\n"
+           "  decrypt   write each result beside its FILE, named as the window names it:\n"
+           "            cut before the extension (report.doc.ash gives report.doc)\n"
+           "  wipe      overwrite each FILE with 0x0F, flush it to the disk, delete it\n"
+           "\n"
+           "Options:\n"
+           "  -o, --output PATH  the output (one FILE only); - is standard output, which\n"
+           "                     must not be a terminal\n"
+           "  -f, --force        replace existing outputs; without it an existing file is\n"
+           "                     never touched and that FILE fails\n"
+           "  --sfx[=MODULE]     make a self-extracting program (FILE.exe) with the module\n"
+           "                     the window uses, or with MODULE\n"
+           "  --wipe             wipe each FILE once its encrypted copy is complete and on\n"
+           "                     the disk\n"
+           "  -j, --jobs N       work on N files at once (default: one per core)\n"
+           "  -q, --quiet        no progress on the terminal\n"
+           "  -h, --help         show this help and exit\n"
+           "  --version          show the version and exit\n"
+           "\n"
+           "The key is never an argument. On a terminal it is asked for without being shown\n"
+           "(twice for encrypt); otherwise give it with\n"
+           "  --key-file PATH    the first line of PATH (- is standard input)\n"
+           "  --key-fd N         the first line read from descriptor N\n"
+           "There is no key check: a wrong key decrypts into other bytes without an error.\n"
+           "\n"
+           "Examples:\n"
+           "  calyxor-cli encrypt report.doc           # asks for the key twice\n"
+           "  calyxor-cli encrypt --sfx --wipe *.doc   # self-extracting copies, then wipe\n"
+           "  calyxor-cli decrypt --key-file ~/.key report.doc.ash\n"
+           "  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3<key.txt | less\n"
+           "  calyxor-cli wipe old.doc\n"
+           "\n"
+           "Exit status: 0 when every FILE succeeded, 1 when any failed, 2 for a wrong\n"
+           "command line or no usable key (nothing is written then).\n";
+}

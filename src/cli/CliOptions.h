@@ -1,0 +1,45 @@
+#pragma once
+// The command line of calyxor-cli: what it was asked to do, read from argv.
+
+#include "Errors.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class TCliCommand { None, Encrypt, Decrypt, Wipe };
+
+struct TCliOptions {
+    TCliCommand Command = TCliCommand::None;
+    std::vector<std::string> Files;
+    std::optional<std::string> Output; // "-" is standard output
+    bool Force = false;
+    bool Sfx = false;
+    std::string SfxModule; // empty: the module the window would use
+    bool Wipe = false;
+    std::optional<std::string> KeyFile; // "-" is standard input
+    std::optional<int> KeyFd;
+    unsigned Jobs = 0; // 0: one per core
+    bool Quiet = false;
+    bool Help = false;
+    bool Version = false;
+};
+
+// A command line that cannot be carried out as written: exit status 2.
+class TUsageError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Something the command needs before it can start is missing or unusable (the key, the module):
+// exit status 2, and nothing has been written.
+class TStartError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Reads the arguments after the program's name. Raises TUsageError naming the problem.
+[[nodiscard]] TCliOptions ParseCliOptions(const std::vector<std::string>& args);
+
+// The text --help prints.
+[[nodiscard]] const char* CliUsageText();

@@ -1,0 +1,16 @@
+#include "Naming.h"
+
+#include "SkinValues.h"
+
+std::string EncryptTargetName(std::string_view sourceFile, bool selfExtracting) {
+    return std::string(sourceFile) + (selfExtracting ? SelfExtractingSuffix : EncryptedSuffix);
+}
+
+std::string DecryptTargetName(std::string_view sourceFile) {
+    const std::string name = ExtractFileName(sourceFile);
+    const std::string ext = ExtractFileExt(sourceFile);
+    if (ext.empty())
+        return {};
+    const std::size_t at = name.find(ext);
+    return name.substr(0, at);
+}

@@ -1,0 +1,390 @@
+// calyxor-cli as scripts and people at a terminal run it: the built program, its outputs
+// checked against the reference cipher and against `calyxor ENC` and `DEC`.
+
+#include "Process.h"
+#include "Pty.h"
+#include "ReferenceCipher.h"
+#include "TempDir.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string BuildDir = CALYXOR_BUILD_DIR;
+const std::string Key = "ключ 1";
+// The key's CP1251 bytes, as the window makes them.
+const std::vector<uint8_t> KeyBytes = {0xEA, 0xEB, 0xFE, 0xF7, ' ', '1'};
+
+std::vector<uint8_t> Bytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
+std::string Text(const std::vector<uint8_t>& v) {
+    return {v.begin(), v.end()};
+}
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    // The programs are copied into a folder of their own with the shipped module and settings
+    // beside them, as they are found when installed by hand: the module is looked up there.
+    static void SetUpTestSuite() {
+        App = new TTempDir;
+        for (const char* program : {"calyxor-cli", "calyxor"})
+            fs::copy_file(BuildDir + "/" + program, *App / program);
+        fs::create_directory_symlink(BuildDir + "/SFX", *App / "SFX");
+        fs::create_directory_symlink(BuildDir + "/Skins", *App / "Skins");
+        WriteAll(*App / "calyxor.ini",
+                 Bytes("[Config]\r\nSkin=" + (*App / "Skins/default/skin.ini") +
+                       "\r\nSFX=" + (*App / "SFX/default.sfx") + "\r\n"));
+    }
+    static void TearDownTestSuite() { delete App; }
+
+    void SetUp() override { WriteAll(Dir / "key.txt", Bytes(Key + "\n")); }
+
+    TRunResult Cli(std::vector<std::string> args, TRunOptions options = {}) {
+        args.insert(args.begin(), Cli());
+        if (options.Cwd.empty())
+            options.Cwd = Dir.Path;
+        return RunProgram(args, options);
+    }
+    TPtyResult CliOnPty(std::vector<std::string> args, const std::vector<std::string>& typed) {
+        args.insert(args.begin(), Cli());
+        return RunOnPty(args, Dir.Path, typed);
+    }
+    static std::string Cli() { return *App / "calyxor-cli"; }
+    std::vector<uint8_t> MakeFile(const std::string& name, std::size_t n, uint32_t seed = 1) {
+        auto data = RandomBytes(n, seed);
+        WriteAll(Dir / name, data);
+        return data;
+    }
+    static std::vector<uint8_t> Encrypted(const std::vector<uint8_t>& plain) {
+        return ref::transform(KeyBytes, plain, true);
+    }
+
+    static TTempDir* App;
+    TTempDir Dir;
+};
+TTempDir* CliTest::App = nullptr;
+
+// ---- the key ------------------------------------------------------------------------------------
+
+TEST_F(CliTest, everyKeySource_givesTheWindowsBytes) {
+    const auto data = MakeFile("a.doc", 25000);
+
+    // At a terminal: asked twice, never shown.
+    auto tty = CliOnPty({"encrypt", "a.doc"}, {Key, Key});
+    EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "Key:")) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "Key again:")) << tty.Output;
+    EXPECT_FALSE(Has(tty.Output, "ключ")) << "the key was echoed: " << tty.Output;
+    EXPECT_EQ(ReadAll(Dir / "a.doc.ash"), Encrypted(data));
+
+    // From a file, standard input (a CR LF line end is no part of the key) and a descriptor.
+    const int fd = ::open((Dir / "key.txt").c_str(), O_RDONLY); // inherited by the program
+    ASSERT_GE(fd, 0);
+    TRunOptions crlf;
+    crlf.Stdin = Key + "\r\nnot the key\n";
+    const std::pair<std::vector<std::string>, TRunOptions> sources[] = {
+        {{"--key-file", "key.txt"}, {}},
+        {{"--key-file=-"}, crlf},
+        {{"--key-fd", std::to_string(fd)}, {}},
+    };
+    for (const auto& [keyOption, options] : sources) {
+        SCOPED_TRACE(keyOption[0]);
+        std::vector<std::string> args{"encrypt", "-f", "a.doc"};
+        args.insert(args.end(), keyOption.begin(), keyOption.end());
+        const auto r = Cli(args, options);
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_EQ(r.Err, ""); // nothing but errors when standard error is no terminal
+        EXPECT_EQ(ReadAll(Dir / "a.doc.ash"), Encrypted(data));
+    }
+    ::close(fd);
+
+    // Decryption asks once.
+    fs::rename(Dir / "a.doc", Dir / "orig.doc");
+    tty = CliOnPty({"decrypt", "a.doc.ash"}, {Key});
+    EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
+    EXPECT_FALSE(Has(tty.Output, "Key again:"));
+    EXPECT_EQ(ReadAll(Dir / "a.doc"), data);
+}
+
+TEST_F(CliTest, withoutAUsableKey_status2AndNothingWritten) {
+    MakeFile("a.doc", 100);
+    WriteAll(Dir / "empty.txt", {});
+    WriteAll(Dir / "han.txt", Bytes("日本\n"));
+    const std::vector<std::string> cases[] = {
+        {"encrypt", "a.doc"}, // no terminal, no key option
+        {"encrypt", "--key-file", "empty.txt", "a.doc"},
+        {"encrypt", "--key-file", "han.txt", "a.doc"}, // CP1251 cannot hold it: refused
+        {"encrypt", "--key-file", "missing.txt", "a.doc"},
+        {"encrypt", "--key-fd", "9", "a.doc"}, // not open
+    };
+    for (const auto& args : cases) {
+        SCOPED_TRACE(args[args.size() - 2]);
+        const auto r = Cli(args);
+        EXPECT_EQ(r.ExitCode, 2) << r.Err;
+        EXPECT_TRUE(r.Err.starts_with("calyxor-cli: ")) << r.Err;
+        EXPECT_FALSE(PathExists(Dir / "a.doc.ash"));
+    }
+    // Two typed keys that differ.
+    const auto tty = CliOnPty({"encrypt", "a.doc"}, {"one", "two"});
+    EXPECT_EQ(tty.ExitCode, 2) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "differ")) << tty.Output;
+    EXPECT_FALSE(PathExists(Dir / "a.doc.ash"));
+}
+
+// ---- outputs ------------------------------------------------------------------------------------
+
+TEST_F(CliTest, sameBytesAsTheWindowsCommandLine_bothWays) {
+    const auto data = MakeFile("a.doc", 40000, 3);
+    const std::string calyxor = *App / "calyxor";
+    TRunOptions noDisplay;
+    noDisplay.Cwd = Dir.Path;
+    noDisplay.Unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    auto r = RunProgram({calyxor, "ENC", Key, "a.doc", "by-window.ash"}, noDisplay);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    r = Cli({"encrypt", "--key-file", "key.txt", "a.doc"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "a.doc.ash"), ReadAll(Dir / "by-window.ash"));
+    EXPECT_EQ(ReadAll(Dir / "a.doc.ash"), Encrypted(data));
+
+    r = RunProgram({calyxor, "DEC", Key, "a.doc.ash", "by-window.doc"}, noDisplay);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    r = Cli({"decrypt", "--key-file", "key.txt", "-o", "by-cli.doc", "a.doc.ash"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "by-cli.doc"), ReadAll(Dir / "by-window.doc"));
+    EXPECT_EQ(ReadAll(Dir / "by-cli.doc"), data);
+}
+
+TEST_F(CliTest, outputNamesAndStandardOutput) {
+    fs::create_directory(Dir / "in");
+    const auto data = MakeFile("in/x.ash.y.ash", 3000);
+    // Decrypted beside its source, under the window's name: cut at the first ".ash".
+    auto r = Cli({"decrypt", "--key-file", "key.txt", "in/x.ash.y.ash"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "in/x"), ref::transform(KeyBytes, data, false));
+
+    r = Cli({"encrypt", "--key-file", "key.txt", "-o", "-", "in/x"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(Bytes(r.Out), Encrypted(ReadAll(Dir / "in/x")));
+
+    // A name without an extension cannot be cut: that file fails, the others go on.
+    MakeFile("in/readme", 10);
+    r = Cli({"decrypt", "--key-file", "key.txt", "-f", "in/readme", "in/x.ash.y.ash"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(Has(r.Err, "calyxor-cli: in/readme: ")) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "in/x"), ref::transform(KeyBytes, data, false));
+
+    // Standard output is refused when it is the terminal.
+    const auto tty = CliOnPty({"encrypt", "--key-file", "key.txt", "-o", "-", "in/x"}, {});
+    EXPECT_EQ(tty.ExitCode, 2) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "terminal")) << tty.Output;
+}
+
+TEST_F(CliTest, anExistingOutputIsNeverTouchedWithoutForce) {
+    const auto data = MakeFile("a.doc", 20000);
+    const auto before = RandomBytes(777, 9);
+    for (const std::string command : {"encrypt", "decrypt"}) {
+        SCOPED_TRACE(command);
+        const std::string out = command == "encrypt" ? "a.doc.ash" : "a";
+        WriteAll(Dir / out, before);
+        auto r = Cli({command, "--key-file", "key.txt", "a.doc", "-o", out});
+        EXPECT_EQ(r.ExitCode, 1);
+        EXPECT_TRUE(Has(r.Err, "calyxor-cli: a.doc: ") && Has(r.Err, out)) << r.Err;
+        EXPECT_EQ(ReadAll(Dir / out), before);
+
+        r = Cli({command, "--key-file", "key.txt", "--force", "a.doc", "-o", out});
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_EQ(ReadAll(Dir / out), ref::transform(KeyBytes, data, command == "encrypt"));
+    }
+}
+
+TEST_F(CliTest, severalJobs_eachFileReported_oneFailureStopsNoOther) {
+    std::vector<std::vector<uint8_t>> data;
+    std::vector<std::string> args{"encrypt", "-j", "3", "--key-file", "key.txt"};
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        if (i == 2)
+            WriteAll(Dir / "f2.ash", Bytes("keep me")); // its output exists: that file fails
+        data.push_back(MakeFile(name, 30000 + 5000 * i, i));
+        args.push_back(name);
+    }
+    args.push_back("missing");
+    const auto r = Cli(args);
+    EXPECT_EQ(r.ExitCode, 1);
+    for (int i = 0; i < 6; ++i) {
+        if (i != 2) {
+            EXPECT_EQ(ReadAll(Dir / ("f" + std::to_string(i) + ".ash")), Encrypted(data[i])) << i;
+        }
+    }
+    EXPECT_EQ(ReadAll(Dir / "f2.ash"), Bytes("keep me"));
+    EXPECT_TRUE(Has(r.Err, "calyxor-cli: f2: ")) << r.Err;
+    EXPECT_TRUE(Has(r.Err, "calyxor-cli: missing: File does not exist.")) << r.Err;
+    // The same output twice in one run is written once.
+    const auto twice = Cli({"encrypt", "-f", "--key-file", "key.txt", "f0", "./f0"});
+    EXPECT_EQ(twice.ExitCode, 1);
+    EXPECT_EQ(ReadAll(Dir / "f0.ash"), Encrypted(data[0]));
+}
+
+// ---- self-extracting files and wiping
+// -------------------------------------------------------------
+
+TEST_F(CliTest, sfx_makesAProgramThatRestoresTheFile) {
+    const auto data = MakeFile("report.doc", 15000, 4);
+    auto r = Cli({"encrypt", "--sfx", "--key-file", "key.txt", "report.doc"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    const auto module = ReadAll(BuildDir + "/SFX/default.sfx");
+    auto exe = ReadAll(Dir / "report.doc.exe");
+    ASSERT_EQ(exe.size(), module.size() + data.size());
+    EXPECT_TRUE(std::equal(module.begin(), module.end(), exe.begin()));
+    EXPECT_EQ(std::vector<uint8_t>(exe.begin() + static_cast<long>(module.size()), exe.end()),
+              Encrypted(data));
+
+    TRunOptions keyIn;
+    keyIn.Cwd = Dir.Path;
+    keyIn.Stdin = Key + "\n";
+    r = RunProgram({Dir / "report.doc.exe", "-o", "restored.doc"}, keyIn);
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "restored.doc"), data);
+
+    // Another module, by path; a module that is not there stops everything before it starts.
+    const auto other = RandomBytes(500, 5);
+    WriteAll(Dir / "other.sfx", other);
+    r = Cli({"encrypt", "-f", "--sfx=other.sfx", "--key-file", "key.txt", "report.doc"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    exe = ReadAll(Dir / "report.doc.exe");
+    EXPECT_TRUE(std::equal(other.begin(), other.end(), exe.begin()));
+    EXPECT_EQ(exe.size(), other.size() + data.size());
+    r = Cli({"encrypt", "--sfx=nowhere.sfx", "--key-file", "key.txt", "report.doc", "-o", "n"});
+    EXPECT_EQ(r.ExitCode, 2) << r.Err;
+    EXPECT_FALSE(PathExists(Dir / "n"));
+}
+
+TEST_F(CliTest, wipe_onlyAfterACompleteTarget) {
+    auto data = MakeFile("a.doc", 30000);
+    // The target cannot take the bytes: the source stays, byte for byte.
+    auto r = Cli({"encrypt", "--wipe", "-f", "--key-file", "key.txt", "a.doc", "-o", "/dev/full"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(Has(r.Err, "Disk full")) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "a.doc"), data);
+    // The target exists and may not be replaced: nothing is written, nothing wiped.
+    WriteAll(Dir / "a.doc.ash", Bytes("old"));
+    r = Cli({"encrypt", "--wipe", "--key-file", "key.txt", "a.doc"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(ReadAll(Dir / "a.doc"), data);
+    // Complete: the source goes.
+    r = Cli({"encrypt", "--wipe", "-f", "--key-file", "key.txt", "a.doc"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_FALSE(PathExists(Dir / "a.doc"));
+    EXPECT_EQ(ReadAll(Dir / "a.doc.ash"), Encrypted(data));
+
+    // The wipe command: files gone, a missing one reported, the others still wiped.
+    MakeFile("w1", 12000);
+    MakeFile("w2", 0);
+    r = Cli({"wipe", "w1", "nothing", "w2"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(Has(r.Err, "calyxor-cli: nothing: ")) << r.Err;
+    EXPECT_FALSE(PathExists(Dir / "w1"));
+    EXPECT_FALSE(PathExists(Dir / "w2"));
+}
+
+// ---- the command line itself --------------------------------------------------------------------
+
+TEST_F(CliTest, wrongCommandLines_status2AndNothingWritten) {
+    MakeFile("a", 10);
+    MakeFile("b", 10);
+    const std::vector<std::string> cases[] = {
+        {},
+        {"encrypt"},
+        {"scramble", "a"},
+        {"encrypt", "--bogus", "a"},
+        {"encrypt", "-x", "a"},
+        {"encrypt", "-o", "out", "a", "b"},
+        {"encrypt", "-j", "0", "a"},
+        {"encrypt", "--jobs=many", "a"},
+        {"decrypt", "--sfx", "a"},
+        {"wipe", "-o", "out", "a"},
+        {"encrypt", "--wipe", "-o", "-", "a"},
+        {"encrypt", "--key-file", "key.txt", "--key-fd", "0", "a"},
+        {"encrypt", "--key-file"},
+    };
+    for (const auto& args : cases) {
+        std::string shown;
+        for (const auto& a : args)
+            shown += a + " ";
+        SCOPED_TRACE(shown);
+        const auto r = Cli(args);
+        EXPECT_EQ(r.ExitCode, 2) << r.Err;
+        EXPECT_TRUE(r.Err.starts_with("calyxor-cli: ")) << r.Err;
+        EXPECT_EQ(r.Out, "");
+        EXPECT_FALSE(PathExists(Dir / "a.ash") || PathExists(Dir / "out"));
+        EXPECT_TRUE(PathExists(Dir / "a"));
+    }
+}
+
+TEST_F(CliTest, helpAndVersion_ofBothPrograms) {
+    auto r = Cli({"--help"});
+    EXPECT_EQ(r.ExitCode, 0);
+    for (const char* example : {"calyxor-cli encrypt ", "calyxor-cli decrypt ", "calyxor-cli wipe ",
+                                "--key-file", "--key-fd", "Exit status"})
+        EXPECT_TRUE(Has(r.Out, example)) << example;
+    r = Cli({"--version"});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_TRUE(r.Out.starts_with("calyxor-cli ")) << r.Out;
+
+    // The window's program answers both before it looks for a display.
+    TRunOptions noDisplay;
+    noDisplay.Unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    r = RunProgram({*App / "calyxor", "--help"}, noDisplay);
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_TRUE(Has(r.Out, "calyxor ENC") && Has(r.Out, "calyxor-cli")) << r.Out;
+    EXPECT_EQ(r.Err, "");
+    r = RunProgram({*App / "calyxor", "--version"}, noDisplay);
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_TRUE(r.Out.starts_with("calyxor ")) << r.Out;
+
+    // The manual page and the completion know every long option the help shows.
+    std::string man = Text(ReadAll(BuildDir + "/man/calyxor-cli.1"));
+    std::erase(man, '\\');
+    for (const char* option : {"--output", "--force", "--sfx", "--wipe", "--key-file", "--key-fd",
+                               "--jobs", "--quiet", "--help", "--version"}) {
+        EXPECT_TRUE(Has(man, option)) << "manual page lacks " << option;
+    }
+}
+
+TEST_F(CliTest, progressOnATerminal_quietWithQ) {
+    MakeFile("big.doc", 3 << 20);
+    auto tty = CliOnPty({"encrypt", "--key-file", "key.txt", "big.doc"}, {});
+    EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "100%") && Has(tty.Output, "MB/s") && Has(tty.Output, "big.doc"))
+        << tty.Output;
+    tty = CliOnPty({"decrypt", "-q", "-o", "plain", "--key-file", "key.txt", "big.doc.ash"}, {});
+    EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
+    EXPECT_EQ(tty.Output, "");
+}
+
+TEST_F(CliTest, bashCompletion_offersCommandsAndOptions) {
+    const std::string script = std::string(CALYXOR_SOURCE_DIR) + "/data/completion/calyxor-cli";
+    auto complete = [&](const std::string& words, int current) {
+        return RunProgram({"/bin/bash", "-c",
+                           "source \"$0\"; COMP_WORDS=(" + words +
+                               "); COMP_CWORD=" + std::to_string(current) +
+                               "; _calyxor_cli; printf '%s\\n' \"${COMPREPLY[@]}\"",
+                           script})
+            .Out;
+    };
+    EXPECT_EQ(complete("calyxor-cli en", 1), "encrypt\n");
+    const std::string key = complete("calyxor-cli decrypt --key-f", 2);
+    EXPECT_TRUE(Has(key, "--key-fd\n") && Has(key, "--key-file\n") && key.size() == 20) << key;
+    EXPECT_FALSE(Has(complete("calyxor-cli decrypt --", 2), "--wipe"));
+    EXPECT_TRUE(Has(complete("calyxor-cli encrypt --", 2), "--wipe"));
+}
+
+} // namespace
