@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "MainForm.h"
 #include "Progress.h"
+#include "SafeOutput.h"
 
 #include <QApplication>
 #include <QFont>
@@ -56,6 +57,7 @@ void ChoosePlatform() {
 } // namespace
 
 int main(int argc, char** argv) {
+    OpenMissingStandardDescriptors();
     // Without a display the program still runs its command line, on Qt's offscreen platform.
     ChoosePlatform();
     BuildPrimeTable();
