@@ -2,6 +2,7 @@
 // them, so that strace can fail any one system call of that chain without a display or Qt in
 // the way. Messages go to standard error, as the command line shows them.
 //
+//   calyxor-faultdrv enc KEY SOURCE TARGET        encrypt, as "calyxor ENC" does
 //   calyxor-faultdrv enc-kill KEY SOURCE TARGET   encrypt; only when that succeeded, put the
 //                                                 target on the device and wipe the source
 //   calyxor-faultdrv wipe PATH                     wipe one file
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
     BuildPrimeTable();
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
+        if (args.size() == 4 && args[0] == "enc") {
+            const std::vector<uint8_t> keyBytes(args[1].begin(), args[1].end());
+            return EncryptFileCore(args[2], args[3], keyBytes, TSfxOptions{}, nullptr) ? 0 : 1;
+        }
         if (args.size() == 4 && args[0] == "enc-kill")
             return EncryptThenWipe(args[1], args[2], args[3]) ? 0 : 1;
         if (args.size() == 2 && args[0] == "wipe")
@@ -46,6 +51,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
-    std::fprintf(stderr, "usage: calyxor-faultdrv enc-kill KEY SOURCE TARGET | wipe PATH\n");
+    std::fprintf(stderr, "usage: calyxor-faultdrv enc|enc-kill KEY SOURCE TARGET | wipe PATH\n");
     return 2;
 }
