@@ -123,6 +123,8 @@ TEST_F(EdgeTest, killedMidRun_leavesTheOldTargetOrNone_neverAPartialFile) {
         const std::string dst = Dir / "big.ash";
         if (targetExisted)
             WriteAll(dst, old);
+        else
+            fs::remove(dst);
         const pid_t pid = Start({Calyxor, "ENC", Key, src, dst}, [] {});
         bool caught = false;
         for (int k = 0; k < 6000 && !caught; ++k) {

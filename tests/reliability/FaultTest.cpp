@@ -104,7 +104,7 @@ TEST_F(FaultTest, shrinkingSource_isAnErrorNotACrash_inBothDirections) {
             EXPECT_NE(e.Message().find("became shorter"), std::string::npos) << e.Message();
         }
         EXPECT_TRUE(cutter.Done);
-        EXPECT_LE(fs::file_size(Dir / "out"), 1u << 20);
+        EXPECT_FALSE(fs::exists(Dir / "out")) << "a cut target was put in place";
     }
 }
 
@@ -186,6 +186,9 @@ int InjectEveryCall(const std::string& syscall, const std::string& error,
         const auto r = RunProgram(argv, opt);
         ++runs;
         const bool injected = r.Err.find("(INJECTED)") != std::string::npos;
+        // A close failed in the loader, before the program ran: nothing of it to check.
+        if (r.Err.find("error while loading shared libraries") != std::string::npos)
+            continue;
         check(n, r, injected);
         if (!injected)
             break;
