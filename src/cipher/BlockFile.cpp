@@ -118,7 +118,7 @@ bool OpenWrite(TBlockFile& rec, const std::string& name, TOpenWriteMode mode,
         if (rec.Output.Error() == EEXIST && !rules.MayReplace)
             throw EInOutError("'" + name + "' already exists and was left as it is", EEXIST);
         const std::string& why = rec.Output.Problem();
-        ShowIOError(CantOpenMessage + ShownName(name) + (why.empty() ? "" : " (" + why + ")"));
+        ShowIOError(CantOpenMessage + ShownName(name) + (why.empty() ? "" : ": " + why));
         return false;
     }
     rec.OutIsStdout = rec.Output.Kind() == TOutputKind::Descriptor;
