@@ -17,6 +17,12 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -61,6 +67,30 @@ void Redirect(const std::string& path, int fd, int flags) {
     if (got < 0 || ::dup2(got, fd) < 0)
         ::_exit(126);
     ::close(got);
+}
+
+// Makes this process's file system look like one without O_TMPFILE (as some network and FUSE
+// file systems are): every open that asks for an unnamed file fails with EOPNOTSUPP.
+bool RefuseUnnamedFiles() {
+#if defined(__x86_64__)
+    constexpr uint32_t Unnamed = O_TMPFILE & ~O_DIRECTORY;
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, Unnamed, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+#else
+    return false;
+#endif
 }
 
 class EdgeTest : public ::testing::Test {
@@ -143,6 +173,55 @@ TEST_F(EdgeTest, killedMidRun_leavesTheOldTargetOrNone_neverAPartialFile) {
                                                       ? std::vector<std::string>{"big", "big.ash"}
                                                       : std::vector<std::string>{"big"};
         EXPECT_EQ(Listing(), expected) << "nothing may be left beside the target";
+    }
+}
+
+// Where no unnamed file can be made, the temporary file has a hidden name: it must go on a
+// failure and on SIGINT, SIGTERM and SIGHUP, and the old target must stay.
+TEST_F(EdgeTest, withoutUnnamedFiles_theHiddenTemporaryGoesOnFailuresAndSignals) {
+    // Tried in a child: the filter must never reach the test's own process.
+    if (Finish(Start({"/bin/true"}, [] { ::_exit(RefuseUnnamedFiles() ? 0 : 1); })) != 0)
+        GTEST_SKIP() << "no seccomp filter can be installed here";
+    const std::string small = Dir / "small";
+    WriteAll(small, RandomBytes(30000, 12));
+    const auto expected = Transformed(small, true);
+    const auto prepare = [] {
+        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+            ::signal(sig, SIG_DFL);
+        if (!RefuseUnnamedFiles())
+            ::_exit(125);
+    };
+    EXPECT_EQ(Finish(Start({Calyxor, "ENC", Key, small, Dir / "small.ash"}, prepare)), 0);
+    EXPECT_EQ(ReadAll(Dir / "small.ash"), expected);
+    // A failure: a file-size limit cuts the writes short.
+    const pid_t limited = Start({Calyxor, "ENC", Key, small, Dir / "cut.ash"}, [&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit lim{15000, 15000};
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+        prepare();
+    });
+    EXPECT_EQ(Finish(limited), 1);
+
+    const std::string big = Dir / "big";
+    WriteAll(big, RandomBytes(96 << 20, 13));
+    const std::vector<uint8_t> old{'o', 'l', 'd'};
+    WriteAll(Dir / "big.ash", old);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(sig));
+        const pid_t pid = Start({Calyxor, "ENC", Key, big, Dir / "big.ash"}, prepare);
+        bool caught = false;
+        for (int k = 0; k < 6000 && !caught; ++k) {
+            for (const auto& e : fs::directory_iterator(Dir.Path))
+                caught = caught || (e.path().filename().string().rfind(".calyxor-", 0) == 0 &&
+                                    fs::file_size(e.path()) > 0);
+            if (!caught)
+                ::usleep(5 * 1000);
+        }
+        ::kill(pid, sig);
+        EXPECT_EQ(Finish(pid), 128 + sig);
+        ASSERT_TRUE(caught) << "the run was never seen writing";
+        EXPECT_EQ(ReadAll(Dir / "big.ash"), old);
+        EXPECT_EQ(Listing(), (std::vector<std::string>{"big", "big.ash", "small", "small.ash"}));
     }
 }
 
