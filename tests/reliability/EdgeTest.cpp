@@ -366,7 +366,8 @@ TEST_F(EdgeTest, departedReader_endsTheRunPromptlyWithFailure) {
         "\"$0\" DEC \"$1\" big.ash /dev/stdout | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}",
         "\"$0\" DEC \"$1\" big.ash \"\" | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}",
         // A FIFO whose reader leaves early, and one nobody reads at all.
-        "head -c 10 fifo >/dev/null & \"$0\" DEC \"$1\" big.ash fifo; s=$?; wait; exit $s",
+        "timeout 20 head -c 10 fifo >/dev/null & "
+        "\"$0\" DEC \"$1\" big.ash fifo; s=$?; wait; exit $s",
         "\"$0\" DEC \"$1\" big.ash fifo",
     };
     for (const auto& script : scripts) {
