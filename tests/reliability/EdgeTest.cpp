@@ -459,17 +459,4 @@ TEST(WriteOutTest, fileSizeLimit_isToldAsTooLarge_notAsDiskFull) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST(WriteOutTest, descriptorNames_areKnownWithOrWithoutProc) {
-    EXPECT_EQ(DescriptorNamedBy("/dev/stdout"), 1);
-    EXPECT_EQ(DescriptorNamedBy("/dev/stderr"), 2);
-    EXPECT_EQ(DescriptorNamedBy("/dev/fd/7"), 7);
-    EXPECT_EQ(DescriptorNamedBy("/proc/self/fd/3"), 3);
-    EXPECT_EQ(DescriptorNamedBy("/proc/" + std::to_string(::getpid()) + "/fd/4"), 4);
-    EXPECT_EQ(DescriptorNamedBy("/dev//fd/../fd/5"), 5);
-    EXPECT_EQ(DescriptorNamedBy("/dev/null"), -1);
-    EXPECT_EQ(DescriptorNamedBy("/proc/1/fd/1"), -1); // another process's
-    EXPECT_EQ(DescriptorNamedBy("/dev/fd/x"), -1);
-    EXPECT_EQ(DescriptorNamedBy("stdout"), -1);
-}
-
 } // namespace
