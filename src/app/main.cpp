@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "MainForm.h"
 #include "Progress.h"
+#include "SafeOutput.h"
 
 #include <QApplication>
 #include <QFont>
@@ -58,6 +59,7 @@ void ChoosePlatform() {
 } // namespace
 
 int main(int argc, char** argv) {
+    OpenMissingStandardDescriptors();
     if (argc == 2 && PrintCommandLineHelp(argv[1], CALYXOR_VERSION))
         return 0;
     // Without a display the program still runs its command line, on Qt's offscreen platform.

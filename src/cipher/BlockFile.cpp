@@ -87,41 +87,54 @@ void CloseRead(TBlockFile& rec) {
         RaiseIOError(errno);
 }
 
+namespace {
+
+// The target's name in messages: standard output has none of its own.
+std::string ShownName(const std::string& name) {
+    return name.empty() ? "(standard output)" : name;
+}
+
+int OpenInPlace(const std::string& name, const struct stat* notSameAs) {
+    const int fd = ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (notSameAs && ::fstat(fd, &st) == 0 && st.st_dev == notSameAs->st_dev &&
+        st.st_ino == notSameAs->st_ino) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
 bool OpenWrite(TBlockFile& rec, const std::string& name, TOpenWriteMode mode,
-               const struct stat* notSameAs) {
+               const TOutputRules& rules) {
     rec.OutIsStdout = name.empty();
     rec.WriteFailed = false;
-    int fd = 1;
-    if (!rec.OutIsStdout) {
-        const int flags = O_RDWR | O_CLOEXEC | (mode == TOpenWriteMode::Truncate ? O_CREAT : 0);
-        fd = ::open(name.c_str(), flags, 0666);
-        if (fd >= 0) {
-            struct stat st {};
-            const bool known = ::fstat(fd, &st) == 0;
-            const bool same = notSameAs && known && st.st_dev == notSameAs->st_dev &&
-                              st.st_ino == notSameAs->st_ino;
-            // Emptying happens only after the file is known not to be the source; devices such
-            // as /dev/null have nothing to empty.
-            // A file that is already empty (just created) is left alone: truncating it anyway
-            // makes some file systems write the whole file back when it is closed.
-            const bool empty =
-                mode == TOpenWriteMode::Truncate && known && S_ISREG(st.st_mode) && st.st_size > 0;
-            if (same || (empty && ::ftruncate(fd, 0) != 0)) {
-                ::close(fd);
-                fd = -1;
-            }
-        }
-    }
     // The counters are set on failure too: the owner goes on writing bytes, and the first
     // block write must then raise "File not open" rather than run past the buffer.
     rec.OutLimit = BlockSize;
     rec.OutCount = 0;
-    if (fd < 0) {
-        rec.OutFile = -1;
-        ShowIOError(CantOpenMessage + name);
+    rec.OutFile = -1;
+    if (mode == TOpenWriteMode::InPlace) {
+        rec.OutFile = OpenInPlace(name, rules.NotSameAs);
+        if (rec.OutFile < 0) {
+            ShowIOError(CantOpenMessage + name);
+            return false;
+        }
+        return true;
+    }
+    if (!rec.Output.Open(name, rules)) {
+        if (rec.Output.Error() == EEXIST && !rules.MayReplace)
+            throw EInOutError("'" + name + "' already exists and was left as it is", EEXIST);
+        const std::string& why = rec.Output.Problem();
+        ShowIOError(CantOpenMessage + ShownName(name) + (why.empty() ? "" : ": " + why));
         return false;
     }
-    rec.OutFile = fd;
+    rec.OutIsStdout = rec.Output.Kind() == TOutputKind::Descriptor;
+    rec.OutFile = rec.Output.Fd();
     return true;
 }
 
@@ -129,17 +142,19 @@ void WriteBlock(TBlockFile& rec) {
     if (rec.OutFile < 0)
         RaiseIOError(EBADF);
     const int32_t count = rec.OutCount;
-    ssize_t n;
-    do {
-        n = ::write(rec.OutFile, rec.OutBuf.data(), static_cast<size_t>(count));
-    } while (n < 0 && errno == EINTR);
     rec.OutCount = 0;
-    if (n < 0)
-        RaiseIOError(errno);
-    if (n < count) {
+    std::size_t done = 0;
+    const int err = WriteOut(rec.OutFile, rec.OutBuf.data(), static_cast<size_t>(count), &done);
+    if (err == 0)
+        return;
+    // Part of the block went out before the failure: the rest of it is dropped, and the owner
+    // learns that the target is not whole. A failure before any byte raises.
+    if (done > 0) {
         rec.WriteFailed = true;
         ShowIOError(WriteErrorMessage);
+        return;
     }
+    RaiseIOError(err);
 }
 
 void WriteByte(TBlockFile& rec, uint8_t b) {
@@ -176,8 +191,23 @@ void CloseWrite(TBlockFile& rec) {
     WriteBlock(rec);
     const int fd = rec.OutFile;
     rec.OutFile = -1;
-    if (!rec.OutIsStdout && ::close(fd) != 0)
+    if (rec.Output.IsOpen()) {
+        if (rec.WriteFailed)
+            rec.Output.Abandon();
+        else
+            rec.Output.Commit();
+        return;
+    }
+    if (::close(fd) != 0)
         RaiseIOError(errno);
+}
+
+void AbandonWrite(TBlockFile& rec) noexcept {
+    if (rec.Output.IsOpen())
+        rec.Output.Abandon();
+    else if (rec.OutFile >= 0)
+        ::close(rec.OutFile);
+    rec.OutFile = -1;
 }
 
 void FlushToDevice(const std::string& name) {

@@ -4,6 +4,7 @@
 // Opening problems are told to the user through the message handler and reported as false;
 // failures the system reports on a read, write or close raise EInOutError.
 
+#include "SafeOutput.h"
 #include "UniqueFd.h"
 
 #include <array>
@@ -36,10 +37,13 @@ struct TBlockFile {
     bool WriteFailed = false;
     bool InIsStdin = false;
     bool OutIsStdout = false;
+    // The target of a writer that creates or empties its file: it owns OutFile, and the file
+    // takes the target's name only when CloseWrite has written it whole.
+    TSafeOutput Output;
 };
 
 enum class TOpenWriteMode {
-    Truncate, // create the file, or empty it if it exists
+    Truncate, // a new file that replaces the target when it is closed whole
     InPlace,  // open an existing file for overwriting, keeping its blocks
 };
 
@@ -50,12 +54,13 @@ void ReadBlock(TBlockFile& rec);
 uint8_t ReadByte(TBlockFile& rec);
 void CloseRead(TBlockFile& rec);
 
-// notSameAs: when given, a target that turns out to be that very file (the same path, a hard
-// link or a symbolic link to it) is refused like a file that cannot be opened, before it is
-// emptied.
+// rules.NotSameAs: a target that turns out to be that very file (the same path, a hard link, a
+// symbolic link to it, or a descriptor open on it) is refused like a file that cannot be
+// opened, before anything is written. A target that may not be replaced and exists raises
+// EInOutError naming it.
 [[nodiscard]] bool OpenWrite(TBlockFile& rec, const std::string& name,
                              TOpenWriteMode mode = TOpenWriteMode::Truncate,
-                             const struct stat* notSameAs = nullptr);
+                             const TOutputRules& rules = {});
 void WriteBlock(TBlockFile& rec);
 void WriteByte(TBlockFile& rec, uint8_t b);
 // The same as calling WriteByte for each byte, blocks written at the same moments.
@@ -65,7 +70,12 @@ void WriteBytes(TBlockFile& rec, std::span<const uint8_t> bytes);
 // as with WriteByte).
 [[nodiscard]] std::span<uint8_t> WriteRoom(TBlockFile& rec);
 void WriteCommit(TBlockFile& rec, std::size_t n);
+// Writes the waiting bytes and puts the file in place; after a block that went out short, the
+// target is left as it was instead.
 void CloseWrite(TBlockFile& rec);
+// Ends writing without a result: the target stays as it was (an in-place file stays as far as
+// it was written). For the error paths; does nothing when the output half is closed.
+void AbandonWrite(TBlockFile& rec) noexcept;
 
 // Makes sure the bytes written to a file have reached the device. Raises EInOutError.
 void FlushToDevice(const std::string& name);

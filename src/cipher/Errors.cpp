@@ -17,8 +17,11 @@ std::string IOErrorText(int errnoValue) {
         return "File access denied";
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
         return "Disk full";
+    case EFBIG:
+        // The file-size limit (ulimit -f), not the disk: telling "Disk full" sends the user
+        // looking for space that is there.
+        return "File too large";
     case EBADF:
         return "File not open";
     case EMFILE:

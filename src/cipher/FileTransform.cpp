@@ -35,15 +35,15 @@ private:
     int Shift;
 };
 
-// Closes whatever the record still holds open when an operation ends by an error.
+// Closes whatever the record still holds open when an operation ends by an error; a target
+// that was not written whole is dropped, and the file under its name stays as it was.
 class TFileCloser {
 public:
     explicit TFileCloser(TBlockFile& rec) : Rec(rec) {}
     ~TFileCloser() {
         // The last block of transformed bytes is not left behind on the stack.
         SecureWipe(Rec.OutBuf.data(), Rec.OutBuf.size());
-        if (Rec.OutFile >= 0 && !Rec.OutIsStdout)
-            ::close(Rec.OutFile);
+        AbandonWrite(Rec);
     }
     TFileCloser(const TFileCloser&) = delete;
     TFileCloser& operator=(const TFileCloser&) = delete;
@@ -150,20 +150,22 @@ bool TransformFile(const std::string& source, const std::string& target,
         sourceRead->ChangeTime = src.Stat.st_ctim;
         sourceRead->ModifyTime = src.Stat.st_mtim;
     }
-    if (!output.MayReplace && !target.empty()) {
-        struct stat existing {};
-        if (::lstat(target.c_str(), &existing) == 0)
-            throw EInOutError("'" + target + "' already exists", EEXIST);
-    }
     TProgressWriter progress(progressReceiver, src.Size);
     progress.Min(0);
     progress.Max(src.Size);
     TBlockFile writer;
     TFileCloser closeWriter(writer);
-    (void)OpenWrite(writer, target, TOpenWriteMode::Truncate, &src.Stat);
+    TOutputRules rules;
+    rules.MayReplace = output.MayReplace;
+    rules.Executable = sfx && sfx->Enabled;
+    rules.NotSameAs = &src.Stat;
+    (void)OpenWrite(writer, target, TOpenWriteMode::Truncate, rules);
     if (sfx && sfx->Enabled && !CopySfxModule(writer, *sfx)) {
         progress.Position(0);
-        return false; // the target stays behind, empty
+        // Nothing takes the target's place: an empty file there would pass for a result, and
+        // would have destroyed a good file of that name.
+        AbandonWrite(writer);
+        return false;
     }
     TransformMapped(src, writer, keyBytes, encrypt, progress);
     CloseWrite(writer);

@@ -61,7 +61,9 @@ struct TFileIdentity {
 
 // How the target is put in place.
 struct TOutputOptions {
-    // False: an existing target is never touched, and the run fails with a message naming it.
+    // False: an existing file is never touched, also one that appears under the name while
+    // the run goes on; the run raises EInOutError (EEXIST) naming it. Pipes, devices and
+    // standard output are written either way: writing to them replaces nothing.
     bool MayReplace = true;
 };
 

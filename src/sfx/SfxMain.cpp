@@ -9,7 +9,9 @@
 #include "CoreDumps.h"
 #include "Cp1251.h"
 #include "ElfImage.h"
+#include "Errors.h"
 #include "FileTransform.h"
+#include "SafeOutput.h"
 
 #include <algorithm>
 #include <array>
@@ -58,19 +60,17 @@ std::string Quoted(const std::string& s) {
 }
 
 // ---- what a signal must undo ----------------------------------------------------------------
-// Ctrl-C at the key prompt must not leave the terminal without echo, and Ctrl-C while the file
-// is written must not leave the temporary file behind. Both are undone from the handler with
-// async-signal-safe calls only, then the signal is raised again with its default action.
+// Ctrl-C at the key prompt must not leave the terminal without echo. It is undone from the
+// handler with async-signal-safe calls only, then the signal is raised again with its default
+// action. (The output's temporary file is removed by the output's own handler, which runs
+// first and then hands the signal on to this one.)
 
 struct termios gSavedTerminal;
 volatile sig_atomic_t gTerminalChanged = 0;
-std::array<char, 4096> gTempPath{};
 
 extern "C" void OnTerminatingSignal(int sig) {
     if (gTerminalChanged)
         ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
-    if (gTempPath[0] != '\0')
-        ::unlink(gTempPath.data());
     // SA_RESETHAND has restored the default action; the signal is delivered on return.
     ::raise(sig);
 }
@@ -190,7 +190,7 @@ void PrintHelp(const std::string& program, const std::string& startedAs) {
         "The restored file is written as %s in the current folder.\n"
         "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
         "               folder; straight through when PATH is a pipe or a device such as\n"
-        "               /dev/stdout)\n"
+        "               /dev/stdout; -o - is standard output)\n"
         "  -f           replace the output file if it exists; without -f an existing file is\n"
         "               never touched\n"
         "  -h, --help   show this help\n"
@@ -206,9 +206,15 @@ void PrintHelp(const std::string& program, const std::string& startedAs) {
 
 // ---- the output -------------------------------------------------------------------------------
 
+// "" stands for standard output.
 std::string OutputPath(const TOptions& opt, const std::string& startedAs) {
     if (!opt.HasOutput)
         return RestoredName(startedAs);
+    if (opt.Output == "-")
+        return "";
+    // A descriptor is written as it is, whatever it leads to.
+    if (DescriptorNamedBy(opt.Output) >= 0)
+        return opt.Output;
     struct stat st {};
     if (opt.Output.back() == '/')
         return opt.Output + RestoredName(startedAs);
@@ -217,160 +223,93 @@ std::string OutputPath(const TOptions& opt, const std::string& startedAs) {
     return opt.Output;
 }
 
-// Where the restored bytes go. A file is written beside its final name and renamed into place;
-// a pipe or a character device ("-o /dev/stdout") is written straight through: there is no
-// file to replace, and renaming over it would swap the device for a file.
-struct TTarget {
-    std::string Path;
-    bool Stream = false;
-};
+std::string Shown(const std::string& path) {
+    return path.empty() ? std::string("standard output") : Quoted(path);
+}
 
-// Refuses, before the user is asked for a key, every output that cannot or must not be written.
-TTarget CheckOutput(const std::string& path, bool force, const struct stat& self) {
-    TTarget target{path, false};
+// Refuses, before the user is asked for a key, every output that cannot or must not be
+// written, and gives the path the output is to be written under. Only a regular file (or a new
+// name) is replaced, by a rename, and only with -f; a pipe or a device ("-o /dev/null") is
+// written straight through: renaming over it would swap the device for a file. Standard output
+// and descriptor names such as /dev/stdout are the descriptors themselves, with or without -f.
+std::string CheckOutput(const std::string& path, bool force, const struct stat& self) {
+    if (path.empty() || DescriptorNamedBy(path) >= 0)
+        return path;
+    std::string target = path;
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
     // Replacing the running file with its own contents would lose the encrypted copy.
     if (exists && st.st_dev == self.st_dev && st.st_ino == self.st_ino)
         throw TSfxError(Quoted(path) + " is this self-extracting file itself; choose another " +
                         "output with -o PATH.");
-    if (exists && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))) {
-        target.Stream = true;
-        return target;
-    }
     if (exists && S_ISDIR(st.st_mode))
         throw TSfxError(Quoted(path) + " is a folder; choose another output with -o PATH.");
-    if (exists && !S_ISREG(st.st_mode))
+    const bool stream = exists && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode));
+    if (exists && !stream && !S_ISREG(st.st_mode))
         throw TSfxError(Quoted(path) + " is not a regular file and was left as it is; choose " +
                         "another output with -o PATH.");
     struct stat link {};
-    if (::lstat(path.c_str(), &link) == 0) {
-        if (!force)
-            throw TSfxError(Quoted(path) + " already exists and was left as it is. Use -f to " +
-                            "replace it, or -o PATH to write elsewhere.");
-        // -f replaces the file a link leads to, and keeps the link.
-        if (exists && S_ISLNK(link.st_mode)) {
-            if (char* real = ::realpath(path.c_str(), nullptr)) {
-                target.Path = real;
-                std::free(real);
-            }
+    const bool present = ::lstat(path.c_str(), &link) == 0;
+    if (present && !stream && !force)
+        throw TSfxError(Quoted(path) + " already exists and was left as it is. Use -f to " +
+                        "replace it, or -o PATH to write elsewhere.");
+    // A link is followed to what it leads to: -f replaces that file and keeps the link, and a
+    // link to a pipe or a device is written through.
+    if (exists && present && S_ISLNK(link.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
         }
     }
-    const std::string dir = DirName(target.Path);
+    if (stream)
+        return target;
+    const std::string dir = DirName(target);
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         throw TSfxError("cannot write " + Quoted(path) + ": the folder " + Quoted(dir) +
                         " does not exist.");
     return target;
 }
 
-bool WriteAll(int fd, const uint8_t* data, std::size_t n) {
-    while (n > 0) {
-        const ssize_t put = ::write(fd, data, n);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            if (put == 0)
-                errno = EIO;
-            return false;
-        }
-        data += put;
-        n -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-// A file's restored bytes go to a temporary file beside it, which is renamed into place only
-// when it is complete: a failed or interrupted run leaves nothing under the output's name.
+// The restored bytes, through the engine's safe output: a file is written beside its final
+// name and renamed into place only when it is complete, so that a failed or interrupted run
+// leaves nothing under the output's name.
 class TOutputFile {
 public:
-    explicit TOutputFile(const TTarget& target) : Output(target.Path), Stream(target.Stream) {
-        if (Stream) {
-            Fd = ::open(Output.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-            if (Fd < 0)
-                throw TSfxError("cannot write " + Quoted(Output) + ": " + ErrnoText(errno));
+    TOutputFile(const std::string& path, bool force, const struct stat& self) : Path(path) {
+        TOutputRules rules;
+        rules.MayReplace = force;
+        rules.NotSameAs = &self;
+        if (Out.Open(path, rules))
             return;
-        }
-        Path = DirName(Output) + "/.calyxor-sfx-XXXXXX";
-        Fd = ::mkostemp(Path.data(), O_CLOEXEC);
-        if (Fd < 0)
-            throw TSfxError("cannot write in the folder " + Quoted(DirName(Output)) + ": " +
-                            ErrnoText(errno));
-        if (Path.size() < gTempPath.size())
-            std::memcpy(gTempPath.data(), Path.c_str(), Path.size() + 1);
+        if (Out.Error() == EEXIST)
+            throw TSfxError(Shown(path) + " already exists and was left as it is. Use -f to " +
+                            "replace it, or -o PATH to write elsewhere.");
+        if (Out.Error() == EINVAL && Out.Problem().empty())
+            throw TSfxError(Shown(path) + " is this self-extracting file itself; choose " +
+                            "another output with -o PATH.");
+        throw TSfxError("cannot write " + Shown(path) + ": " +
+                        (Out.Problem().empty() ? ErrnoText(Out.Error()) : Out.Problem()));
     }
-    ~TOutputFile() {
-        if (Fd >= 0)
-            ::close(Fd);
-        if (!Stream && !Committed)
-            ::unlink(Path.c_str());
-        gTempPath[0] = '\0';
-    }
-    TOutputFile(const TOutputFile&) = delete;
-    TOutputFile& operator=(const TOutputFile&) = delete;
 
     void Write(const uint8_t* data, std::size_t n) {
-        if (!WriteAll(Fd, data, n))
-            throw TSfxError("cannot write " + Quoted(Output) + ": " + ErrnoText(errno));
+        if (const int err = WriteOut(Out.Fd(), data, n); err != 0)
+            throw TSfxError("cannot write " + Shown(Path) + ": " + ErrnoText(err));
     }
 
-    void Commit(bool force) {
-        if (Stream) {
-            const int fd = Fd;
-            Fd = -1;
-            if (::close(fd) != 0)
-                throw TSfxError("cannot write " + Quoted(Output) + ": " + ErrnoText(errno));
-            return;
-        }
-        // The stub does not know the source's permissions; a new file gets the usual ones.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(Fd, 0666 & ~mask);
-        if (::fsync(Fd) != 0 || ::close(Fd) != 0) {
-            Fd = -1;
-            throw TSfxError("cannot write " + Quoted(Output) + ": " + ErrnoText(errno));
-        }
-        Fd = -1;
-        if (force) {
-            if (::rename(Path.c_str(), Output.c_str()) != 0)
-                throw TSfxError("cannot write " + Quoted(Output) + ": " + ErrnoText(errno));
-        } else {
-            MoveWithoutReplacing();
-        }
-        Committed = true;
-        gTempPath[0] = '\0';
-        // Make the new name itself durable; a failure here loses nothing already written.
-        const int dir = ::open(DirName(Output).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
+    void Commit() {
+        try {
+            Out.Commit();
+        } catch (const EInOutError& e) {
+            if (e.ErrorCode == EEXIST)
+                throw TSfxError(Shown(Path) + " appeared while the file was being restored " +
+                                "and was left as it is. Use -f to replace it.");
+            throw TSfxError("cannot write " + Shown(Path) + ": " + ErrnoText(e.ErrorCode));
         }
     }
 
 private:
-    // A file that appeared under the output's name while the stub worked is not replaced either.
-    void MoveWithoutReplacing() {
-        if (::renameat2(AT_FDCWD, Path.c_str(), AT_FDCWD, Output.c_str(), RENAME_NOREPLACE) == 0)
-            return;
-        int err = errno;
-        if (err == EINVAL || err == ENOSYS) {
-            // The file system cannot rename that way; a hard link refuses an existing name too.
-            if (::link(Path.c_str(), Output.c_str()) == 0) {
-                ::unlink(Path.c_str());
-                return;
-            }
-            err = errno;
-        }
-        if (err == EEXIST)
-            throw TSfxError(Quoted(Output) + " appeared while the file was being restored and " +
-                            "was left as it is. Use -f to replace it.");
-        throw TSfxError("cannot write " + Quoted(Output) + ": " + ErrnoText(err));
-    }
-
-    std::string Output;
-    bool Stream;
-    std::string Path; // the temporary file
-    int Fd = -1;
-    bool Committed = false;
+    std::string Path;
+    TSafeOutput Out;
 };
 
 // ---- the key ----------------------------------------------------------------------------------
@@ -481,15 +420,21 @@ int Run(int argc, char** argv, const std::string& program, const std::string& st
         PrintHelp(program, startedAs);
         return ExitOk;
     }
+    // Closed at start and now /dev/null: an empty line would be taken as the key, and the
+    // user would never be asked.
+    if (StandardDescriptorWasClosed(STDIN_FILENO))
+        throw TSfxError("standard input is closed, so there is no key to read. Run it from a "
+                        "terminal, or give the key on standard input. Nothing was written.");
     InstallSignalCleanup();
     TSelfFile self(startedAs);
     const std::string output = OutputPath(opt, startedAs);
-    TOutputFile out(CheckOutput(output, opt.Force, self.Stat));
+    TOutputFile out(CheckOutput(output, opt.Force, self.Stat), opt.Force, self.Stat);
     const TSecretBytes key = ReadKey();
     Restore(self, key, out);
-    out.Commit(opt.Force);
+    out.Commit();
     // Standard error, since standard output may be the restored file itself.
-    std::fprintf(stderr, "Restored %s (%llu bytes).\n", output.c_str(),
+    std::fprintf(stderr, "Restored %s (%llu bytes).\n",
+                 output.empty() ? "to standard output" : output.c_str(),
                  static_cast<unsigned long long>(self.Size - self.PayloadStart));
     return ExitOk;
 }
@@ -497,6 +442,7 @@ int Run(int argc, char** argv, const std::string& program, const std::string& st
 } // namespace
 
 int main(int argc, char** argv) {
+    OpenMissingStandardDescriptors();
     // Before anything else, as the key will be in this process's memory.
     ForbidCoreDumps();
     const std::string startedAs = StartedAs(argc, argv);

@@ -18,6 +18,12 @@ protected:
     TMessageRecorder Recorder;
 };
 
+// What has gone out to the file being written: until it is closed it has no name of its own.
+uintmax_t Written(const TBlockFile& rec) {
+    struct stat st {};
+    return ::fstat(rec.OutFile, &st) == 0 ? static_cast<uintmax_t>(st.st_size) : ~uintmax_t{0};
+}
+
 TEST_F(BlockFileTest, read_emptyFileHasNoBytes) {
     WriteAll(Dir / "empty", {});
     TBlockFile rec;
@@ -90,10 +96,11 @@ TEST_F(BlockFileTest, write_blockGoesOutOnItsLastByte) {
     ASSERT_TRUE(OpenWrite(rec, Dir / "out"));
     for (int32_t n = 0; n < BlockSize - 1; ++n)
         WriteByte(rec, 1);
-    EXPECT_EQ(fs::file_size(Dir / "out"), 0u);
+    EXPECT_EQ(Written(rec), 0u);
     WriteByte(rec, 1);
     EXPECT_EQ(rec.OutCount, 0);
-    EXPECT_EQ(fs::file_size(Dir / "out"), static_cast<uintmax_t>(BlockSize));
+    EXPECT_EQ(Written(rec), static_cast<uintmax_t>(BlockSize));
+    EXPECT_FALSE(fs::exists(Dir / "out")) << "a file takes its name only when it is whole";
     WriteByte(rec, 2);
     EXPECT_EQ(rec.OutCount, 1);
     CloseWrite(rec);
@@ -107,7 +114,7 @@ TEST_F(BlockFileTest, writeBytes_writesBlocksAtTheSameMomentsAsSingleBytes) {
     ASSERT_TRUE(OpenWrite(rec, Dir / "out"));
     WriteByte(rec, data[0]);
     WriteBytes(rec, std::span<const uint8_t>(data.data() + 1, BlockSize));
-    EXPECT_EQ(fs::file_size(Dir / "out"), static_cast<uintmax_t>(BlockSize));
+    EXPECT_EQ(Written(rec), static_cast<uintmax_t>(BlockSize));
     EXPECT_EQ(rec.OutCount, 1);
     WriteBytes(rec,
                std::span<const uint8_t>(data.data() + 1 + BlockSize, data.size() - 1 - BlockSize));
@@ -115,12 +122,23 @@ TEST_F(BlockFileTest, writeBytes_writesBlocksAtTheSameMomentsAsSingleBytes) {
     EXPECT_EQ(ReadAll(Dir / "out"), data);
 }
 
-TEST_F(BlockFileTest, write_existingFileIsEmptiedAtOnce) {
-    WriteAll(Dir / "old", RandomBytes(500, 3));
+// The existing file is replaced whole when the writer is closed, never emptied first; a writer
+// that ends without closing leaves it as it was.
+TEST_F(BlockFileTest, write_existingFileStaysWholeUntilTheNewOneIsClosed) {
+    const auto old = RandomBytes(500, 3);
+    WriteAll(Dir / "old", old);
     TBlockFile rec;
     ASSERT_TRUE(OpenWrite(rec, Dir / "old"));
-    EXPECT_EQ(fs::file_size(Dir / "old"), 0u);
+    WriteBytes(rec, std::vector<uint8_t>(BlockSize + 5, 9));
+    EXPECT_EQ(ReadAll(Dir / "old"), old);
+    AbandonWrite(rec);
+    EXPECT_EQ(ReadAll(Dir / "old"), old);
+    ASSERT_TRUE(OpenWrite(rec, Dir / "old"));
+    WriteByte(rec, 4);
+    EXPECT_EQ(ReadAll(Dir / "old"), old);
     CloseWrite(rec);
+    EXPECT_EQ(ReadAll(Dir / "old"), std::vector<uint8_t>{4});
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path), fs::directory_iterator()), 1);
 }
 
 TEST_F(BlockFileTest, write_missingFolderIsToldWithTheReadText_thenFirstBlockRaises) {

@@ -163,13 +163,17 @@ TEST_F(FileTransformTest, sfx_grownModuleContributesOnlyItsRecordedSize) {
     EXPECT_EQ(fs::file_size(Dir / "s.exe"), 3100u);
 }
 
-TEST_F(FileTransformTest, sfx_noModuleIsToldLeavesAnEmptyTargetAndFails) {
+// No empty file takes the target's place: it would pass for a result, and would destroy a good
+// file of that name.
+TEST_F(FileTransformTest, sfx_noModuleIsToldAndFails_theTargetStaysAsItWas) {
     WriteAll(Dir / "s", RandomBytes(100, 35));
     EXPECT_FALSE(Encrypt(Dir / "s", Dir / "s.exe", {true, "", 0}));
     EXPECT_EQ(Recorder.Messages, std::vector<std::string>{"Модуль SFX не найден"});
-    EXPECT_TRUE(fs::exists(Dir / "s.exe"));
-    EXPECT_EQ(fs::file_size(Dir / "s.exe"), 0u);
+    EXPECT_FALSE(fs::exists(Dir / "s.exe"));
     EXPECT_EQ(Progress.Calls.back(), "pos 0");
+    WriteAll(Dir / "s.exe", {1, 2, 3});
+    EXPECT_FALSE(Encrypt(Dir / "s", Dir / "s.exe", {true, "", 0}));
+    EXPECT_EQ(ReadAll(Dir / "s.exe"), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 TEST_F(FileTransformTest, sfx_shrunkModuleIsNeverReadPastItsEnd) {
@@ -186,7 +190,7 @@ TEST_F(FileTransformTest, sfx_unreadableModuleIsToldThenRaises) {
                  EInOutError);
     EXPECT_EQ(Recorder.Messages,
               std::vector<std::string>{"! Can't open input file " + (Dir / "gone.sfx")});
-    EXPECT_EQ(fs::file_size(Dir / "s.exe"), 0u);
+    EXPECT_FALSE(fs::exists(Dir / "s.exe"));
 }
 
 // A FIFO chosen as the module used to block the encryption for ever. A watchdog ends the test

@@ -2,6 +2,7 @@
 // so that strace can fail any one system call of that chain without a display or Qt in the
 // way. Messages go to standard error, as the command line shows them.
 //
+//   calyxor-faultdrv enc KEY SOURCE TARGET        encrypt, as "calyxor ENC" does
 //   calyxor-faultdrv enc-kill KEY SOURCE TARGET   encrypt as the encrypt command does with
 //                                                 «Удалить исходный файл» ticked: only when
 //                                                 that succeeded, put the target on the device
@@ -21,6 +22,12 @@ int main(int argc, char** argv) {
     BuildPrimeTable();
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
+        if (args.size() == 4 && args[0] == "enc") {
+            return ops::EncryptFile(args[2], args[3], ops::KeyBytes(args[1]), TSfxOptions{},
+                                    nullptr)
+                       ? 0
+                       : 1;
+        }
         if (args.size() == 4 && args[0] == "enc-kill")
             return ops::EncryptAndWipe(args[2], args[3], ops::KeyBytes(args[1]), TSfxOptions{},
                                        true, nullptr)
@@ -32,6 +39,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
-    std::fprintf(stderr, "usage: calyxor-faultdrv enc-kill KEY SOURCE TARGET | wipe PATH\n");
+    std::fprintf(stderr, "usage: calyxor-faultdrv enc|enc-kill KEY SOURCE TARGET | wipe PATH\n");
     return 2;
 }

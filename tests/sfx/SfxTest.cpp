@@ -291,6 +291,43 @@ TEST_F(SfxTest, deviceOutput_isWrittenThroughNeverReplaced) {
     EXPECT_EQ(Listing(), std::vector<std::string>{"report.doc.exe"});
 }
 
+// Standard output and the names of descriptors are the descriptors themselves, with or without
+// -f: a log they lead to is appended to, never replaced by a renamed file.
+TEST_F(SfxTest, standardOutputAndDescriptorNames_areWrittenAsTheyAre) {
+    const auto data = RandomBytes(BlockSize + 77, 15);
+    MakeSfx(data, Key);
+    auto r = Run("./report.doc.exe", {"-o", "-"}, Key + "\n");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, Text(data));
+    const std::string log = Scratch / "log";
+    for (const char* force : {"", "-f"}) {
+        for (const char* name : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1", "-"}) {
+            SCOPED_TRACE(std::string(name) + " " + force);
+            WriteAll(log, {'x'});
+            r = Run("/bin/bash",
+                    {"-c", std::string("./report.doc.exe ") + force + " -o " + name + " >> \"$0\"",
+                     log},
+                    Key + "\n");
+            ASSERT_EQ(r.Status, 0) << r.Err;
+            EXPECT_EQ(Text(ReadAll(log)), "x" + Text(data));
+        }
+    }
+    EXPECT_EQ(Listing(), std::vector<std::string>{"report.doc.exe"});
+}
+
+// With standard input closed there is no key to read, and with standard output closed nothing
+// to write to: both are said, and nothing is written.
+TEST_F(SfxTest, closedStandardInputOrOutput_failsWithAMessage) {
+    MakeSfx(RandomBytes(100, 16), Key);
+    auto r = Run("/bin/bash", {"-c", "exec 0<&-; ./report.doc.exe"}, "");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("standard input is closed"), std::string::npos) << r.Err;
+    r = Run("/bin/bash", {"-c", "exec 1>&-; ./report.doc.exe -o -"}, Key + "\n");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("standard output"), std::string::npos) << r.Err;
+    EXPECT_EQ(Listing(), std::vector<std::string>{"report.doc.exe"});
+}
+
 TEST_F(SfxTest, moduleThatGrewAfterItsSizeWasTaken_contributesOnlyThatSize) {
     const std::string module = Scratch / "grown.sfx";
     fs::copy_file(ModulePath, module);

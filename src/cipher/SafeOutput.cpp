@@ -1,0 +1,520 @@
+#include "SafeOutput.h"
+
+#include "Errors.h"
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <mutex>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/random.h>
+#include <unistd.h>
+
+namespace {
+
+// ---- standard descriptors ---------------------------------------------------------------------
+
+std::atomic<unsigned> gClosedAtStart{0};
+
+// ---- hidden temporary names and the signals that must remove them ------------------------------
+// A temporary file with a name (where the file system has no O_TMPFILE, and for the moment
+// between linking and renaming) would outlive a run stopped by Ctrl-C, a terminal that closes
+// or a plain kill. The handler removes every such name with async-signal-safe calls only, puts
+// back whatever handled the signal before, and raises it again. SIGKILL cannot be caught: the
+// unnamed O_TMPFILE file is what covers it, since the kernel frees that one by itself.
+
+constexpr int HiddenSlots = 8;
+constexpr std::size_t HiddenMax = 4096;
+constexpr std::array<int, 3> CleanupSignals{SIGINT, SIGTERM, SIGHUP};
+
+char gHidden[HiddenSlots][HiddenMax];
+volatile sig_atomic_t gHiddenUsed[HiddenSlots];
+struct sigaction gPrevious[CleanupSignals.size()];
+bool gInstalled[CleanupSignals.size()];
+std::mutex gHiddenLock;
+
+extern "C" void RemoveHiddenOnSignal(int sig) {
+    const int savedErrno = errno;
+    for (int i = 0; i < HiddenSlots; ++i)
+        if (gHiddenUsed[i])
+            ::unlink(gHidden[i]);
+    for (std::size_t k = 0; k < CleanupSignals.size(); ++k)
+        if (CleanupSignals[k] == sig && gInstalled[k])
+            ::sigaction(sig, &gPrevious[k], nullptr);
+    // Blocked while this handler runs: it is delivered, to the previous action, on return.
+    ::raise(sig);
+    errno = savedErrno;
+}
+
+void InstallCleanupLocked() {
+    for (std::size_t k = 0; k < CleanupSignals.size(); ++k) {
+        if (gInstalled[k])
+            continue;
+        struct sigaction old {};
+        if (::sigaction(CleanupSignals[k], nullptr, &old) != 0)
+            continue;
+        // A signal the program was started to ignore (nohup) stays ignored.
+        if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction sa {};
+        sa.sa_handler = RemoveHiddenOnSignal;
+        sigemptyset(&sa.sa_mask);
+        for (int s : CleanupSignals)
+            sigaddset(&sa.sa_mask, s);
+        gPrevious[k] = old;
+        gInstalled[k] = true;
+        ::sigaction(CleanupSignals[k], &sa, nullptr);
+    }
+}
+
+void RegisterHidden(const std::string& name) {
+    if (name.size() >= HiddenMax)
+        return;
+    std::lock_guard lock(gHiddenLock);
+    InstallCleanupLocked();
+    for (int i = 0; i < HiddenSlots; ++i) {
+        if (gHiddenUsed[i])
+            continue;
+        std::memcpy(gHidden[i], name.c_str(), name.size() + 1);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        gHiddenUsed[i] = 1;
+        return;
+    }
+}
+
+void UnregisterHidden(const std::string& name) {
+    std::lock_guard lock(gHiddenLock);
+    bool any = false;
+    for (int i = 0; i < HiddenSlots; ++i) {
+        if (gHiddenUsed[i] && name == gHidden[i]) {
+            gHiddenUsed[i] = 0;
+            std::atomic_signal_fence(std::memory_order_seq_cst);
+        }
+        any = any || gHiddenUsed[i];
+    }
+    if (any)
+        return;
+    for (std::size_t k = 0; k < CleanupSignals.size(); ++k) {
+        if (gInstalled[k])
+            ::sigaction(CleanupSignals[k], &gPrevious[k], nullptr);
+        gInstalled[k] = false;
+    }
+}
+
+// Keeps the cleanup signals out while a name comes into being and is registered, so that the
+// handler never misses a file that already exists.
+class TSignalsHeld {
+public:
+    TSignalsHeld() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int s : CleanupSignals)
+            sigaddset(&set, s);
+        ::pthread_sigmask(SIG_BLOCK, &set, &Old);
+    }
+    ~TSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &Old, nullptr); }
+    TSignalsHeld(const TSignalsHeld&) = delete;
+    TSignalsHeld& operator=(const TSignalsHeld&) = delete;
+
+private:
+    sigset_t Old;
+};
+
+// ---- small helpers ------------------------------------------------------------------------------
+
+std::string DirName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string RandomSuffix() {
+    uint64_t r = 0;
+    if (::getrandom(&r, sizeof r, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof r)) {
+        static std::atomic<uint64_t> counter{0};
+        r = (static_cast<uint64_t>(::getpid()) << 32) ^ static_cast<uint64_t>(::time(nullptr)) ^
+            (++counter * 0x9E3779B97F4A7C15ull);
+    }
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(r));
+    return std::string(buf, 12);
+}
+
+// The umask, read without changing it: umask(2) can only be read by setting it, which races
+// with any other thread that creates a file meanwhile.
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8)) & 0777;
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+bool SameFile(const struct stat& a, const struct stat* b) {
+    return b && a.st_dev == b->st_dev && a.st_ino == b->st_ino;
+}
+
+int DescriptorNumber(const std::string& name) {
+    if (name.empty() || name.size() > 9 ||
+        name.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    return std::atoi(name.c_str());
+}
+
+int StandardName(const std::string& name) {
+    if (name == "stdin")
+        return 0;
+    if (name == "stdout")
+        return 1;
+    if (name == "stderr")
+        return 2;
+    return -1;
+}
+
+} // namespace
+
+// ---- standard descriptors ---------------------------------------------------------------------
+
+void OpenMissingStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // Not close-on-exec: a program started from here finds the same three descriptors.
+        const int got = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (got < 0)
+            continue;
+        if (got != fd) {
+            ::dup2(got, fd);
+            ::close(got);
+        }
+        gClosedAtStart |= 1u << fd;
+    }
+}
+
+bool StandardDescriptorWasClosed(int fd) {
+    return fd >= 0 && fd <= 2 && (gClosedAtStart.load() & (1u << fd)) != 0;
+}
+
+// ---- writing ------------------------------------------------------------------------------------
+
+int WriteOut(int fd, const uint8_t* data, std::size_t n, std::size_t* written) {
+    std::size_t done = 0;
+    int err = 0;
+    while (done < n) {
+        const ssize_t put = ::write(fd, data + done, n - done);
+        if (put > 0) {
+            done += static_cast<std::size_t>(put);
+            continue;
+        }
+        if (put == 0) {
+            err = EIO;
+            break;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // A descriptor someone else set non-blocking: wait until it takes bytes again. A
+            // reader that left shows as POLLERR, and the next write says EPIPE.
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, -1) < 0 && errno != EINTR) {
+                err = errno;
+                break;
+            }
+            continue;
+        }
+        err = errno;
+        break;
+    }
+    if (written)
+        *written = done;
+    return err;
+}
+
+int DescriptorNamedBy(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return -1;
+    const std::string dir = slash == 0 ? "/" : path.substr(0, slash);
+    const std::string name = path.substr(slash + 1);
+    // The usual spellings are known without /proc, which a container may lack.
+    if (dir == "/dev")
+        if (const int fd = StandardName(name); fd >= 0)
+            return fd;
+    if (dir == "/dev/fd" || dir == "/proc/self/fd" || dir == "/proc/thread-self/fd")
+        return DescriptorNumber(name);
+    char* real = ::realpath(dir.c_str(), nullptr);
+    if (!real)
+        return -1;
+    const std::string resolved = real;
+    std::free(real);
+    if (resolved == "/dev")
+        return StandardName(name);
+    const std::string own = "/proc/" + std::to_string(::getpid());
+    if (resolved == own + "/fd")
+        return DescriptorNumber(name);
+    if (resolved.rfind(own + "/task/", 0) == 0 && resolved.size() > own.size() + 9 &&
+        resolved.compare(resolved.size() - 3, 3, "/fd") == 0)
+        return DescriptorNumber(name);
+    return -1;
+}
+
+// ---- the output ---------------------------------------------------------------------------------
+
+bool TSafeOutput::Fail(int err, std::string problem) {
+    Abandon();
+    Error_ = err;
+    Problem_ = std::move(problem);
+    return false;
+}
+
+bool TSafeOutput::Open(const std::string& target, const TOutputRules& rules) {
+    Abandon();
+    Target = target;
+    Rules = rules;
+    Error_ = 0;
+    Problem_.clear();
+    KeepOwner = false;
+    if (target.empty()) {
+        if (StandardDescriptorWasClosed(STDOUT_FILENO))
+            return Fail(EBADF, "standard output was closed when the program started; give the "
+                               "target as a file name");
+        return OpenDescriptor(STDOUT_FILENO);
+    }
+    if (const int fd = DescriptorNamedBy(target); fd >= 0) {
+        if (StandardDescriptorWasClosed(fd))
+            return Fail(EBADF, "that descriptor was closed when the program started");
+        return OpenDescriptor(fd);
+    }
+    if (target.back() == '/')
+        return Fail(EISDIR);
+    struct stat lst {};
+    if (::lstat(target.c_str(), &lst) != 0)
+        return errno == ENOENT ? OpenTemporary(nullptr) : Fail(errno);
+    if (S_ISDIR(lst.st_mode))
+        return Fail(EISDIR);
+    if (S_ISFIFO(lst.st_mode) || S_ISCHR(lst.st_mode) || S_ISBLK(lst.st_mode))
+        return OpenStream(lst);
+    if (!S_ISREG(lst.st_mode) && !S_ISLNK(lst.st_mode))
+        return Fail(ENXIO);
+    // A regular file, or a symbolic link: the link itself is replaced, never written through.
+    if (!Rules.MayReplace)
+        return Fail(EEXIST);
+    struct stat st {};
+    if (Rules.NotSameAs && ::stat(target.c_str(), &st) == 0 && SameFile(st, Rules.NotSameAs))
+        return Fail(EINVAL);
+    // Somebody else's file is not replaced just because its folder may be written to: it
+    // takes the right to write the file itself, as writing into it did.
+    if (S_ISREG(lst.st_mode) && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return Fail(errno);
+    return OpenTemporary(&lst);
+}
+
+bool TSafeOutput::OpenDescriptor(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0)
+        return Fail(errno, "that descriptor is not open");
+    if ((flags & O_ACCMODE) == O_RDONLY)
+        return Fail(EBADF, "that descriptor is open for reading only");
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && SameFile(st, Rules.NotSameAs))
+        return Fail(EINVAL, "it is the source file itself");
+    Fd_ = fd;
+    Kind_ = TOutputKind::Descriptor;
+    return true;
+}
+
+bool TSafeOutput::OpenStream(const struct stat& st) {
+    // Write-only, so that this program is never the reader that keeps a pipe alive; and
+    // non-blocking while opening, so that a FIFO nobody reads fails instead of hanging. A
+    // reader that is being started gets a moment to come.
+    int fd = -1;
+    for (int waited = 0;; ++waited) {
+        fd = ::open(Target.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd >= 0 || errno != ENXIO || !S_ISFIFO(st.st_mode) || waited >= 20)
+            break;
+        ::usleep(50 * 1000);
+    }
+    if (fd < 0)
+        return Fail(errno, errno == ENXIO && S_ISFIFO(st.st_mode) ? "no program is reading from it"
+                                                                  : std::string());
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    Fd_ = fd;
+    Kind_ = TOutputKind::Stream;
+    return true;
+}
+
+bool TSafeOutput::OpenTemporary(const struct stat* existing) {
+    Folder = DirName(Target);
+    const bool replacesFile = existing && S_ISREG(existing->st_mode);
+    Mode = replacesFile ? existing->st_mode & 07777 : 0666 & ~CurrentUmask();
+    if (Rules.Executable)
+        Mode |= (Mode & 0444) >> 2;
+    if (replacesFile) {
+        KeepOwner = true;
+        Owner = existing->st_uid;
+        Group = existing->st_gid;
+    }
+    // Readable by nobody else until it is complete and given its own permissions.
+    int fd = ::open(Folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    Unnamed = fd >= 0;
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        // The file system cannot make an unnamed file: a hidden name, removed on failure.
+        std::string name = Folder + "/.calyxor-XXXXXX";
+        TSignalsHeld held;
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd >= 0) {
+            Hidden = name;
+            RegisterHidden(Hidden);
+        }
+    }
+    if (fd < 0) {
+        const int err = errno;
+        if ((err == EACCES || err == EPERM) && replacesFile)
+            return OpenInPlace();
+        return Fail(err);
+    }
+    Fd_ = fd;
+    Kind_ = TOutputKind::Replace;
+    return true;
+}
+
+// A writable file in a folder that may not be written: there is no other way to write it.
+bool TSafeOutput::OpenInPlace() {
+    const int fd = ::open(Target.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || SameFile(st, Rules.NotSameAs)) {
+        ::close(fd);
+        return Fail(EINVAL);
+    }
+    // A file that is already empty is left alone: truncating it anyway makes some file
+    // systems write the whole file back when it is closed.
+    if (st.st_size > 0 && ::ftruncate(fd, 0) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return Fail(err);
+    }
+    Fd_ = fd;
+    Kind_ = TOutputKind::InPlace;
+    return true;
+}
+
+void TSafeOutput::Commit() {
+    switch (Kind_) {
+    case TOutputKind::Closed:
+        RaiseIOError(EBADF);
+    case TOutputKind::Descriptor:
+        // Not ours to close: standard output stays open for whatever the caller writes next.
+        Fd_ = -1;
+        Kind_ = TOutputKind::Closed;
+        return;
+    case TOutputKind::Stream:
+    case TOutputKind::InPlace: {
+        const int fd = Fd_;
+        const bool file = Kind_ == TOutputKind::InPlace;
+        Fd_ = -1;
+        Kind_ = TOutputKind::Closed;
+        int err = file && ::fsync(fd) != 0 ? errno : 0;
+        if (::close(fd) != 0 && err == 0)
+            err = errno;
+        if (err != 0)
+            RaiseIOError(err);
+        return;
+    }
+    case TOutputKind::Replace:
+        PutInPlace();
+        return;
+    }
+}
+
+void TSafeOutput::PutInPlace() {
+    auto fail = [this](int err) {
+        Abandon();
+        if (err == EEXIST)
+            throw EInOutError("'" + Target + "' already exists and was left as it is", EEXIST);
+        RaiseIOError(err);
+    };
+    if (KeepOwner)
+        (void)::fchown(Fd_, Owner, Group); // a plain user cannot give a file away: kept as is
+    // After the owner: changing the owner clears the set-user-ID bits.
+    (void)::fchmod(Fd_, Mode);
+    if (::fsync(Fd_) != 0)
+        fail(errno);
+    if (Unnamed) {
+        // An unnamed file cannot replace a name by itself (linkat refuses an existing name), so
+        // it gets a hidden name of its own first, and the rename below does the replacing.
+        const std::string proc = "/proc/self/fd/" + std::to_string(Fd_);
+        int err = EEXIST;
+        for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+            const std::string name = Folder + "/.calyxor-" + RandomSuffix();
+            TSignalsHeld held;
+            int r = ::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+            if (r != 0 && errno == ENOENT) // no /proc here
+                r = ::linkat(Fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+            err = r == 0 ? 0 : errno;
+            if (r == 0) {
+                Hidden = name;
+                RegisterHidden(Hidden);
+                Unnamed = false;
+            }
+        }
+        if (err != 0)
+            fail(err);
+    }
+    const int fd = Fd_;
+    Fd_ = -1;
+    if (::close(fd) != 0)
+        fail(errno);
+    if (Rules.MayReplace) {
+        if (::rename(Hidden.c_str(), Target.c_str()) != 0)
+            fail(errno);
+    } else if (::renameat2(AT_FDCWD, Hidden.c_str(), AT_FDCWD, Target.c_str(), RENAME_NOREPLACE) !=
+               0) {
+        if (errno != EINVAL && errno != ENOSYS)
+            fail(errno);
+        // The file system cannot rename that way; a hard link refuses an existing name too.
+        if (::link(Hidden.c_str(), Target.c_str()) != 0)
+            fail(errno);
+        ::unlink(Hidden.c_str());
+    }
+    UnregisterHidden(Hidden);
+    Hidden.clear();
+    Kind_ = TOutputKind::Closed;
+    // The new name must be on the device too before anyone relies on it (the encrypt command
+    // wipes the source next). A folder that cannot be opened for reading is left to the system.
+    const int dir = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        const int err = ::fsync(dir) != 0 && errno != EINVAL ? errno : 0;
+        ::close(dir);
+        if (err != 0)
+            RaiseIOError(err);
+    }
+}
+
+void TSafeOutput::Abandon() noexcept {
+    if (Fd_ >= 0 && Kind_ != TOutputKind::Descriptor)
+        ::close(Fd_);
+    Fd_ = -1;
+    if (!Hidden.empty()) {
+        ::unlink(Hidden.c_str());
+        UnregisterHidden(Hidden);
+        Hidden.clear();
+    }
+    Unnamed = false;
+    Kind_ = TOutputKind::Closed;
+}

@@ -1,0 +1,103 @@
+#pragma once
+// Where the bytes of a run go. A regular file (or a name that does not exist yet) is written
+// into a temporary file in the target's folder, flushed to the device and put in place with
+// one rename, so that whatever happens to the run (an error, a signal, SIGKILL, a crash) the
+// name holds either the old file or the whole new one. Pipes, FIFOs, terminals and devices are
+// written straight through, opened for writing only; a name that stands for one of the
+// process's own descriptors (/dev/stdout, /dev/fd/N, /proc/self/fd/N) is that descriptor.
+// One implementation serves the window, the command lines and the stub.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include <sys/stat.h>
+
+// Opens whichever of descriptors 0, 1 and 2 is closed on /dev/null, so that no file the
+// program opens later takes that number and receives what was meant for standard output.
+// Called first thing in main(), before anything can open a file.
+void OpenMissingStandardDescriptors();
+
+// True when descriptor fd (0, 1 or 2) was closed when the program started.
+[[nodiscard]] bool StandardDescriptorWasClosed(int fd);
+
+// Writes all n bytes to fd: retries an interrupted write, goes on after a short one, and waits
+// with poll while a non-blocking descriptor cannot take more. Returns 0 when every byte went
+// out, else the errno value that stopped it; written (when given) receives how many did.
+[[nodiscard]] int WriteOut(int fd, const uint8_t* data, std::size_t n,
+                           std::size_t* written = nullptr);
+
+// The process's own descriptor a path stands for (/dev/stdin, /dev/stdout, /dev/stderr,
+// /dev/fd/N, /proc/self/fd/N, /proc/<own pid>/fd/N), or -1.
+[[nodiscard]] int DescriptorNamedBy(const std::string& path);
+
+struct TOutputRules {
+    // False: an existing file is never replaced; the open, or a file that appears under the
+    // name before the end, fails with EEXIST. Pipes, devices and descriptors are not replaced
+    // by writing to them, so they are written either way.
+    bool MayReplace = true;
+    // A self-extracting file is a program: execute permission wherever read permission is.
+    bool Executable = false;
+    // The source of the run: a target that is this very file is refused before a byte is
+    // written (through a link, a hard link, or a descriptor opened on it).
+    const struct stat* NotSameAs = nullptr;
+};
+
+enum class TOutputKind {
+    Closed,
+    Descriptor, // one the process already had: written as it is, never closed here
+    Stream,     // a FIFO or a device opened by name: written straight through
+    Replace,    // a temporary file renamed over the name at the end
+    InPlace,    // an existing file in a folder where no temporary file can be made
+};
+
+class TSafeOutput {
+public:
+    TSafeOutput() = default;
+    ~TSafeOutput() { Abandon(); }
+    TSafeOutput(const TSafeOutput&) = delete;
+    TSafeOutput& operator=(const TSafeOutput&) = delete;
+
+    // An empty target stands for standard output. False when the target cannot be written:
+    // Error() tells the errno value (EEXIST for an existing file that may not be replaced) and
+    // Problem() a sentence for the user where the errno value alone would mislead, else "".
+    [[nodiscard]] bool Open(const std::string& target, const TOutputRules& rules = {});
+
+    [[nodiscard]] int Fd() const { return Fd_; }
+    [[nodiscard]] TOutputKind Kind() const { return Kind_; }
+    [[nodiscard]] bool IsOpen() const { return Kind_ != TOutputKind::Closed; }
+    [[nodiscard]] int Error() const { return Error_; }
+    [[nodiscard]] const std::string& Problem() const { return Problem_; }
+
+    // Makes the written bytes the target: flushed, given their permissions, renamed into
+    // place, and the folder flushed so that the new name is on the device too. Raises
+    // EInOutError (EEXIST when a file appeared under the name and may not be replaced); the
+    // temporary file is gone then and the target is as it was.
+    void Commit();
+
+    // Drops the output: a temporary file is removed and the target stays as it was. Safe to
+    // call at any time, also twice.
+    void Abandon() noexcept;
+
+private:
+    bool Fail(int err, std::string problem = {});
+    bool OpenDescriptor(int fd);
+    bool OpenStream(const struct stat& st);
+    bool OpenTemporary(const struct stat* existing);
+    bool OpenInPlace();
+    void PutInPlace();
+
+    std::string Target;
+    std::string Folder;
+    std::string Hidden; // the temporary file's name while it has one
+    TOutputRules Rules;
+    TOutputKind Kind_ = TOutputKind::Closed;
+    int Fd_ = -1;
+    bool Unnamed = false; // O_TMPFILE: no name until it is linked
+    mode_t Mode = 0;
+    bool KeepOwner = false;
+    uid_t Owner = 0;
+    gid_t Group = 0;
+    int Error_ = 0;
+    std::string Problem_;
+};
