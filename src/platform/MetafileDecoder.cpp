@@ -29,9 +29,9 @@ const unsigned char* Bytes(const QByteArray& data) {
 bool EmbeddedDibSound(const unsigned char* record, int64_t recordBytes, int64_t headerAt,
                       int64_t headerBytes, int64_t bitsAt, int64_t bitsBytes,
                       int paletteEntryBytes) {
-    if (headerAt < 0 || headerBytes < 0 || bitsAt < 0 || bitsBytes < 0 ||
-        headerAt > recordBytes || headerBytes > recordBytes - headerAt ||
-        bitsAt > recordBytes || bitsBytes > recordBytes - bitsAt)
+    if (headerAt < 0 || headerBytes < 0 || bitsAt < 0 || bitsBytes < 0 || headerAt > recordBytes ||
+        headerBytes > recordBytes - headerAt || bitsAt > recordBytes ||
+        bitsBytes > recordBytes - bitsAt)
         return false;
     const auto dib = ReadDibHeader(record + headerAt, headerBytes, paletteEntryBytes);
     if (!dib || !PictureSizeProblem("", dib->Width, dib->Height).empty() ||

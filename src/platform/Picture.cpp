@@ -35,7 +35,9 @@ constexpr int64_t kMaxPictureFileBytes = kMaxPicturePixels * 4 + (int64_t{1} << 
 // Only a regular file of sane length is read. The file is opened without blocking, so that a
 // FIFO or a device slipped in under a picture's name cannot stall the window.
 QByteArray ReadWholeFile(const QString& path) {
-    const auto cannotOpen = [&] { return EInvalidGraphic("Cannot open file " + path.toStdString()); };
+    const auto cannotOpen = [&] {
+        return EInvalidGraphic("Cannot open file " + path.toStdString());
+    };
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
@@ -84,9 +86,8 @@ void CheckBmp(const QByteArray& data) {
     const int64_t available = data.size() - pixelsAt;
     if (pixelsAt < kFileHeader + LoadU32(Bytes(data) + kFileHeader) || available <= 0)
         throw EInvalidGraphic(invalid);
-    const bool whole = dib->Compressed()
-                           ? RleStreamSound(Bytes(data) + pixelsAt, available, *dib)
-                           : dib->PixelBytes <= available;
+    const bool whole = dib->Compressed() ? RleStreamSound(Bytes(data) + pixelsAt, available, *dib)
+                                         : dib->PixelBytes <= available;
     if (!whole)
         throw EInvalidGraphic(invalid);
 }

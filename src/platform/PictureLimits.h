@@ -21,11 +21,11 @@ void CheckPictureSize(const char* what, int64_t width, int64_t height);
 // What a device-independent bitmap's header says about the bytes that must follow it.
 struct TDibLayout {
     int64_t Width = 0;
-    int64_t Height = 0;    // rows, whichever way they are stored
+    int64_t Height = 0; // rows, whichever way they are stored
     int BitCount = 0;
     uint32_t Compression = 0;
-    int64_t HeaderBytes = 0;  // the header with its colour table and colour masks
-    int64_t PixelBytes = 0;   // uncompressed rows exactly; compressed data as declared
+    int64_t HeaderBytes = 0; // the header with its colour table and colour masks
+    int64_t PixelBytes = 0;  // uncompressed rows exactly; compressed data as declared
     [[nodiscard]] bool Compressed() const { return Compression == 1 || Compression == 2; }
 };
 
@@ -37,7 +37,8 @@ struct TDibLayout {
 
 // True when a run-length coded bitmap of layout's size (RLE8 or RLE4) ends within its data
 // and never draws outside its rows: the walk a decoder does, without drawing.
-[[nodiscard]] bool RleStreamSound(const unsigned char* data, int64_t size, const TDibLayout& layout);
+[[nodiscard]] bool RleStreamSound(const unsigned char* data, int64_t size,
+                                  const TDibLayout& layout);
 
 // Little-endian fields of a picture file, read from bytes of known length.
 inline uint16_t LoadU16(const unsigned char* p) {

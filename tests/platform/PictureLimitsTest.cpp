@@ -1,0 +1,289 @@
+// Pictures are input from strangers: sizes beyond what a screen shows are refused before a
+// pixel is allocated, damaged bitmaps fail instead of loading half, and metafile records that
+// carry damaged bitmaps never reach the libraries that would trust them.
+#include "Picture.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+
+// Little-endian record writer.
+class TLe {
+public:
+    TLe& U8(int v) {
+        fData.append(static_cast<char>(v));
+        return *this;
+    }
+    TLe& U16(int v) { return U8(v & 0xFF).U8((v >> 8) & 0xFF); }
+    TLe& U32(uint32_t v) {
+        return U16(static_cast<int>(v & 0xFFFF)).U16(static_cast<int>(v >> 16));
+    }
+    TLe& Raw(const QByteArray& bytes) {
+        fData.append(bytes);
+        return *this;
+    }
+    [[nodiscard]] QByteArray Data() const { return fData; }
+
+private:
+    QByteArray fData;
+};
+
+void PutU16(QByteArray& data, qsizetype at, int v) {
+    data[at] = static_cast<char>(v & 0xFF);
+    data[at + 1] = static_cast<char>((v >> 8) & 0xFF);
+}
+void PutU32(QByteArray& data, qsizetype at, uint32_t v) {
+    PutU16(data, at, static_cast<int>(v & 0xFFFF));
+    PutU16(data, at + 2, static_cast<int>(v >> 16));
+}
+
+QByteArray Encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, format, 90));
+    return bytes;
+}
+
+QImage Solid(int w, int h, QImage::Format format = QImage::Format_RGB32) {
+    QImage image(w, h, format);
+    image.fill(Qt::red);
+    return image;
+}
+
+// A 2 x 2 bitmap of red pixels, 24 bits each, rows padded to 8 bytes: its header and rows.
+QByteArray RedDib() {
+    TLe b;
+    b.U32(40).U32(2).U32(2).U16(1).U16(24).U32(0).U32(16).U32(0).U32(0).U32(0).U32(0);
+    for (int row = 0; row < 2; ++row)
+        b.U8(0).U8(0).U8(255).U8(0).U8(0).U8(255).U16(0);
+    return b.Data();
+}
+constexpr int kDibSize = 56;
+
+// A placeable WMF of 64 x 32 pixels at 96 dpi whose one drawing record stretches RedDib over
+// (16, 8)-(48, 24). The bitmap header starts at kWmfDib.
+constexpr int kWmfMaxRecordAt = 22 + 12;
+constexpr int kWmfDib = 22 + 18 + 10 + 10 + 26;
+QByteArray WmfWithBitmap() {
+    TLe b;
+    const int header[] = {int(0xCDD7), 0x9AC6, 0, 0, 0, 64, 32, 96, 0, 0};
+    int checksum = 0;
+    for (int word : header) {
+        b.U16(word);
+        checksum ^= word;
+    }
+    b.U16(checksum);
+    const int blit = (26 + kDibSize) / 2;
+    b.U16(1).U16(9).U16(0x0300).U32(9 + 5 + 5 + blit + 3).U16(0).U32(blit).U16(0);
+    b.U32(5).U16(0x020B).U16(0).U16(0);                                  // window origin
+    b.U32(5).U16(0x020C).U16(32).U16(64);                                // window extent
+    b.U32(blit).U16(0x0B41).U32(0x00CC0020).U16(2).U16(2).U16(0).U16(0); // source 2 x 2
+    b.U16(16).U16(32).U16(8).U16(16);                                    // onto 32 x 16 at (16, 8)
+    b.Raw(RedDib());
+    b.U32(3).U16(0);
+    return b.Data();
+}
+
+// An EMF of 64 x 32 device pixels with one StretchDIBits record drawing RedDib over
+// (16, 8)-(48, 24). The record starts at kEmfBlit, its bitmap header at kEmfBlit + 80.
+constexpr int kEmfBlit = 88;
+QByteArray EmfWithBitmap() {
+    TLe b;
+    b.U32(1).U32(88).U32(0).U32(0).U32(64).U32(32);
+    b.U32(0).U32(0).U32(1693).U32(846);
+    b.U32(0x464D4520).U32(0x10000).U32(88 + 136 + 20).U32(3);
+    b.U16(0).U16(0).U32(0).U32(0).U32(0);
+    b.U32(1024).U32(768).U32(271).U32(203);
+    b.U32(81).U32(136).U32(16).U32(8).U32(47).U32(23); // StretchDIBits, its bounds
+    b.U32(16).U32(8).U32(0).U32(0).U32(2).U32(2);      // destination corner, source rectangle
+    b.U32(80).U32(40).U32(120).U32(16);                // header and pixels: offsets, lengths
+    b.U32(0).U32(0x00CC0020).U32(32).U32(16);          // RGB colours, copy, destination size
+    b.Raw(RedDib());
+    b.U32(14).U32(20).U32(0).U32(16).U32(20);
+    return b.Data();
+}
+
+// A 4 x 2 bitmap of 8 bits a pixel, run-length coded: palette entry 1 is red.
+QByteArray RleBmp() {
+    TLe b;
+    const int palette = 256 * 4;
+    const QByteArray rows = QByteArray::fromHex("04010000"
+                                                "04010000"
+                                                "0001");
+    b.U8('B').U8('M').U32(54 + palette + rows.size()).U32(0).U32(54 + palette);
+    b.U32(40).U32(4).U32(2).U16(1).U16(8).U32(1).U32(rows.size()).U32(0).U32(0).U32(0).U32(0);
+    b.U32(0).U32(0x00FF0000);
+    for (int i = 2; i < 256; ++i)
+        b.U32(0);
+    b.Raw(rows);
+    return b.Data();
+}
+
+std::string LoadError(const QTemporaryDir& dir, const QString& name, const QByteArray& data) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        return "cannot write " + path.toStdString();
+    file.close();
+    try {
+        TPicture picture;
+        picture.LoadFromFile(path);
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "no error";
+}
+
+long PeakRssMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+bool StartsWith(const std::string& text, const std::string& start) {
+    return text.rfind(start, 0) == 0;
+}
+
+TEST(PictureLimits, hugeClaimsAreRefusedByEveryFormatBeforeAnythingIsAllocated) {
+    QTemporaryDir dir;
+    QByteArray jpeg = Encoded(Solid(16, 8), "jpg");
+    const qsizetype frame = jpeg.indexOf("\xFF\xC0");
+    ASSERT_GT(frame, 0);
+    jpeg[frame + 5] = jpeg[frame + 7] = '\xEA'; // 60000 x 60000, big-endian
+    jpeg[frame + 6] = jpeg[frame + 8] = '\x60';
+
+    QByteArray bmp = Encoded(Solid(16, 8), "bmp");
+    PutU32(bmp, 18, 60000);
+    PutU32(bmp, 22, 60000);
+    QByteArray wide = Encoded(Solid(16, 1), "bmp");
+    PutU32(wide, 18, 16385); // a few pixels in all, but one side past any screen
+
+    QByteArray ico = Encoded(Solid(16, 16, QImage::Format_ARGB32), "ico");
+    const qsizetype image = 22;
+    if (ico.mid(image + 1, 3) == "PNG") {
+        PutU32(ico, image + 16, 0x60EA0000); // IHDR is big-endian: 60000
+        PutU32(ico, image + 20, 0x60EA0000);
+    } else {
+        PutU32(ico, image + 4, 60000);
+        PutU32(ico, image + 8, 120000); // colour rows and mask rows
+    }
+
+    QByteArray wmf = WmfWithBitmap();
+    PutU16(wmf, 10, 30000); // a frame of 30000 x 30000 at 96 dpi
+    PutU16(wmf, 12, 30000);
+    int checksum = 0;
+    for (int at = 0; at < 20; at += 2)
+        checksum ^= static_cast<uint8_t>(wmf[at]) | (static_cast<uint8_t>(wmf[at + 1]) << 8);
+    PutU16(wmf, 20, checksum);
+    QByteArray emf = EmfWithBitmap();
+    PutU32(emf, 16, 60000); // bounds 60000 x 60000
+    PutU32(emf, 20, 60000);
+
+    const std::pair<QString, std::pair<QByteArray, std::string>> cases[] = {
+        {"huge.jpg", {jpeg, "JPEG image is too large: 60000 x 60000 pixels"}},
+        {"huge.bmp", {bmp, "Bitmap image is too large: 60000 x 60000 pixels"}},
+        {"wide.bmp", {wide, "Bitmap image is too large: 16385 x 1 pixels"}},
+        {"huge.ico", {ico, "Icon image is too large: 60000 x 60000 pixels"}},
+        {"huge.wmf", {wmf, "Metafile is too large"}},
+        {"huge.emf", {emf, "Metafile is too large: 60000 x 60000 pixels"}},
+    };
+    const long before = PeakRssMegabytes();
+    for (const auto& [name, c] : cases)
+        EXPECT_TRUE(StartsWith(LoadError(dir, name, c.first), c.second))
+            << name.toStdString() << ": " << LoadError(dir, name, c.first);
+    // The decoders would have wanted gigabytes; the peak stays where it was.
+    EXPECT_LT(PeakRssMegabytes() - before, 64);
+
+    // The bound itself is a picture like any other.
+    QByteArray edge = Encoded(Solid(16384, 1), "bmp");
+    EXPECT_EQ(LoadError(dir, "edge.bmp", edge), "no error");
+}
+
+TEST(PictureLimits, aBitmapCutShortAnywhereIsNotValid) {
+    QTemporaryDir dir;
+    const QByteArray whole = Encoded(Solid(20, 10), "bmp"); // 24 bits: rows of 60 bytes
+    ASSERT_EQ(LoadError(dir, "whole.bmp", whole), "no error");
+    for (const qsizetype cut : {2, 14, 30, 54, 55, 54 + 60 * 5, int(whole.size()) - 1}) {
+        SCOPED_TRACE(cut);
+        EXPECT_EQ(LoadError(dir, "cut.bmp", whole.left(cut)), "Bitmap image is not valid");
+    }
+    // Run-length coded pixels are walked: a stream stopped before its end mark, or one that
+    // writes rows below the picture, is as damaged as missing rows.
+    const QByteArray rle = RleBmp();
+    ASSERT_EQ(LoadError(dir, "rle.bmp", rle), "no error");
+    EXPECT_EQ(LoadError(dir, "rle-cut.bmp", rle.left(rle.size() - 4)), "Bitmap image is not valid");
+    QByteArray below = rle;
+    below.insert(below.size() - 2, QByteArray::fromHex("0000"
+                                                       "0401"));
+    EXPECT_EQ(LoadError(dir, "rle-below.bmp", below), "Bitmap image is not valid");
+}
+
+TEST(PictureLimits, metafileRecordsWithDamagedBitmapsAreRefused) {
+    QTemporaryDir dir;
+    struct TDamage {
+        const char* what;
+        qsizetype at; // where a 32-bit value is written; a negative one cuts the data there
+        uint32_t value;
+    };
+    const TDamage wmfDamage[] = {
+        {"bitmap wider than any screen", kWmfDib + 4, 60000},
+        {"more rows than the record holds", kWmfDib + 8, 3},
+        {"no such depth", kWmfDib + 12, 0x00070001},
+        {"colour table longer than the record", kWmfDib + 32, 300},
+        {"header longer than the record", kWmfDib, 200},
+        {"record longer than the header's largest", kWmfMaxRecordAt, 20},
+        {"no end record", -6, 0},
+    };
+    const QByteArray wmf = WmfWithBitmap();
+    ASSERT_EQ(LoadError(dir, "good.wmf", wmf), "no error");
+    for (const TDamage& d : wmfDamage) {
+        QByteArray bad = d.at < 0 ? wmf.left(wmf.size() + d.at) : wmf;
+        if (d.at >= 0)
+            PutU32(bad, d.at, d.value);
+        EXPECT_TRUE(StartsWith(LoadError(dir, "bad.wmf", bad), "Metafile is not valid"))
+            << d.what << ": " << LoadError(dir, "bad.wmf", bad);
+    }
+
+    const TDamage emfDamage[] = {
+        {"bitmap wider than any screen", kEmfBlit + 80 + 4, 60000},
+        {"pixels beyond the record", kEmfBlit + 56, 200},
+        {"fewer pixel bytes than the rows", kEmfBlit + 60, 8},
+        {"header beyond the record", kEmfBlit + 48, 120},
+    };
+    const QByteArray emf = EmfWithBitmap();
+    ASSERT_EQ(LoadError(dir, "good.emf", emf), "no error");
+    for (const TDamage& d : emfDamage) {
+        QByteArray bad = emf;
+        PutU32(bad, d.at, d.value);
+        EXPECT_TRUE(StartsWith(LoadError(dir, "bad.emf", bad), "Metafile is not valid"))
+            << d.what << ": " << LoadError(dir, "bad.emf", bad);
+    }
+}
+
+// The checks pass what real EMF files hold: the bitmap is drawn where the record puts it.
+// (The WMF converter leaves bitmaps out of its drawing; such a file still loads, above.)
+TEST(PictureLimits, aSoundEmfBitmapIsDrawn) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("b.emf");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(EmfWithBitmap());
+    file.close();
+    const TPicture picture = TPicture::FromFile(path);
+    QImage canvas(64, 32, QImage::Format_RGB32);
+    canvas.fill(Qt::blue);
+    {
+        QPainter painter(&canvas);
+        picture.Draw(painter, 0, 0);
+    }
+    EXPECT_EQ(canvas.pixelColor(32, 16), QColor(Qt::red));
+    EXPECT_EQ(canvas.pixelColor(4, 4), QColor(Qt::blue));
+}
+
+} // namespace
