@@ -161,46 +161,50 @@ std::shared_ptr<const TGraphic> MetafileGraphic(const QByteArray& svgText) {
     // The drawing's own size is what the controls make images of, so it gets the same bound
     // as the pixels of a bitmap, whatever the metafile's header said.
     const QSize size = graphic->svg->defaultSize();
+    if (size.isEmpty())
+        throw EInvalidGraphic("Metafile is not valid: the picture has no size");
     CheckPictureSize("Metafile", size.width(), size.height());
     graphic->width = size.width();
     graphic->height = size.height();
     return graphic;
 }
 
-std::shared_ptr<const TGraphic> LoadGraphic(const QString& path) {
-    // The kind comes from the extension alone, before the file is touched.
-    const QString ext = QFileInfo(path).suffix();
+enum class TFileKind { Bmp, Ico, Wmf, Emf, Jpeg };
+
+TFileKind KindOf(const QString& ext) {
     const QString lower = ext.toLower();
-    enum { Bmp, Ico, Wmf, Emf, Jpeg } kind;
+    TFileKind kind;
     if (lower == "bmp")
-        kind = Bmp;
+        kind = TFileKind::Bmp;
     else if (lower == "ico")
-        kind = Ico;
+        kind = TFileKind::Ico;
     else if (lower == "wmf")
-        kind = Wmf;
+        kind = TFileKind::Wmf;
     else if (lower == "emf")
-        kind = Emf;
+        kind = TFileKind::Emf;
     else if (lower == "jpg" || lower == "jpeg")
-        kind = Jpeg;
+        kind = TFileKind::Jpeg;
     else
         throw EInvalidGraphic("Unknown picture file extension (." + ext.toStdString() + ")");
+    return kind;
+}
 
-    const QByteArray data = ReadWholeFile(path);
+std::shared_ptr<const TGraphic> DecodeGraphic(TFileKind kind, const QByteArray& data) {
     switch (kind) {
-    case Bmp:
+    case TFileKind::Bmp:
         CheckBmp(data);
         return RasterGraphic(TPictureKind::pkBitmap,
                              ReadWithQt(data, "bmp", "Bitmap image is not valid", "Bitmap image"));
-    case Ico:
+    case TFileKind::Ico:
         CheckIco(data);
         return RasterGraphic(TPictureKind::pkIcon,
                              ReadWithQt(data, "ico", "Icon image is not valid", "Icon image")
                                  .convertToFormat(QImage::Format_ARGB32_Premultiplied));
-    case Wmf:
+    case TFileKind::Wmf:
         return MetafileGraphic(WmfToSvg(data));
-    case Emf:
+    case TFileKind::Emf:
         return MetafileGraphic(EmfToSvg(data));
-    case Jpeg:
+    case TFileKind::Jpeg:
         return RasterGraphic(TPictureKind::pkJpeg, DecodeJpeg(data, PaletteDisplay()));
     }
     return {};
@@ -240,7 +244,13 @@ void TPicture::Assign(const TPicture& source) {
 }
 
 void TPicture::LoadFromFile(const QString& path) {
-    SetGraphic(LoadGraphic(path));
+    // The kind comes from the extension alone, before the file is touched.
+    const TFileKind kind = KindOf(QFileInfo(path).suffix());
+    SetGraphic(DecodeGraphic(kind, ReadWholeFile(path)));
+}
+
+void TPicture::LoadFromData(const QByteArray& data, const QString& extension) {
+    SetGraphic(DecodeGraphic(KindOf(extension), data));
 }
 
 void TPicture::Clear() {

@@ -2,36 +2,18 @@
 // pixel is allocated, damaged bitmaps fail instead of loading half, and metafile records that
 // carry damaged bitmaps never reach the libraries that would trust them.
 #include "Picture.h"
+#include "PictureChecks.h"
+#include "PictureSeeds.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 namespace {
-
-// Little-endian record writer.
-class TLe {
-public:
-    TLe& U8(int v) {
-        fData.append(static_cast<char>(v));
-        return *this;
-    }
-    TLe& U16(int v) { return U8(v & 0xFF).U8((v >> 8) & 0xFF); }
-    TLe& U32(uint32_t v) {
-        return U16(static_cast<int>(v & 0xFFFF)).U16(static_cast<int>(v >> 16));
-    }
-    TLe& Raw(const QByteArray& bytes) {
-        fData.append(bytes);
-        return *this;
-    }
-    [[nodiscard]] QByteArray Data() const { return fData; }
-
-private:
-    QByteArray fData;
-};
 
 void PutU16(QByteArray& data, qsizetype at, int v) {
     data[at] = static_cast<char>(v & 0xFF);
@@ -56,73 +38,8 @@ QImage Solid(int w, int h, QImage::Format format = QImage::Format_RGB32) {
     return image;
 }
 
-// A 2 x 2 bitmap of red pixels, 24 bits each, rows padded to 8 bytes: its header and rows.
-QByteArray RedDib() {
-    TLe b;
-    b.U32(40).U32(2).U32(2).U16(1).U16(24).U32(0).U32(16).U32(0).U32(0).U32(0).U32(0);
-    for (int row = 0; row < 2; ++row)
-        b.U8(0).U8(0).U8(255).U8(0).U8(0).U8(255).U16(0);
-    return b.Data();
-}
-constexpr int kDibSize = 56;
-
-// A placeable WMF of 64 x 32 pixels at 96 dpi whose one drawing record stretches RedDib over
-// (16, 8)-(48, 24). The bitmap header starts at kWmfDib.
-constexpr int kWmfMaxRecordAt = 22 + 12;
-constexpr int kWmfDib = 22 + 18 + 10 + 10 + 26;
-QByteArray WmfWithBitmap() {
-    TLe b;
-    const int header[] = {int(0xCDD7), 0x9AC6, 0, 0, 0, 64, 32, 96, 0, 0};
-    int checksum = 0;
-    for (int word : header) {
-        b.U16(word);
-        checksum ^= word;
-    }
-    b.U16(checksum);
-    const int blit = (26 + kDibSize) / 2;
-    b.U16(1).U16(9).U16(0x0300).U32(9 + 5 + 5 + blit + 3).U16(0).U32(blit).U16(0);
-    b.U32(5).U16(0x020B).U16(0).U16(0);                                  // window origin
-    b.U32(5).U16(0x020C).U16(32).U16(64);                                // window extent
-    b.U32(blit).U16(0x0B41).U32(0x00CC0020).U16(2).U16(2).U16(0).U16(0); // source 2 x 2
-    b.U16(16).U16(32).U16(8).U16(16);                                    // onto 32 x 16 at (16, 8)
-    b.Raw(RedDib());
-    b.U32(3).U16(0);
-    return b.Data();
-}
-
-// An EMF of 64 x 32 device pixels with one StretchDIBits record drawing RedDib over
-// (16, 8)-(48, 24). The record starts at kEmfBlit, its bitmap header at kEmfBlit + 80.
-constexpr int kEmfBlit = 88;
-QByteArray EmfWithBitmap() {
-    TLe b;
-    b.U32(1).U32(88).U32(0).U32(0).U32(64).U32(32);
-    b.U32(0).U32(0).U32(1693).U32(846);
-    b.U32(0x464D4520).U32(0x10000).U32(88 + 136 + 20).U32(3);
-    b.U16(0).U16(0).U32(0).U32(0).U32(0);
-    b.U32(1024).U32(768).U32(271).U32(203);
-    b.U32(81).U32(136).U32(16).U32(8).U32(47).U32(23); // StretchDIBits, its bounds
-    b.U32(16).U32(8).U32(0).U32(0).U32(2).U32(2);      // destination corner, source rectangle
-    b.U32(80).U32(40).U32(120).U32(16);                // header and pixels: offsets, lengths
-    b.U32(0).U32(0x00CC0020).U32(32).U32(16);          // RGB colours, copy, destination size
-    b.Raw(RedDib());
-    b.U32(14).U32(20).U32(0).U32(16).U32(20);
-    return b.Data();
-}
-
-// A 4 x 2 bitmap of 8 bits a pixel, run-length coded: palette entry 1 is red.
-QByteArray RleBmp() {
-    TLe b;
-    const int palette = 256 * 4;
-    const QByteArray rows = QByteArray::fromHex("04010000"
-                                                "04010000"
-                                                "0001");
-    b.U8('B').U8('M').U32(54 + palette + rows.size()).U32(0).U32(54 + palette);
-    b.U32(40).U32(4).U32(2).U16(1).U16(8).U32(1).U32(rows.size()).U32(0).U32(0).U32(0).U32(0);
-    b.U32(0).U32(0x00FF0000);
-    for (int i = 2; i < 256; ++i)
-        b.U32(0);
-    b.Raw(rows);
-    return b.Data();
+QByteArray Q(const std::string& bytes) {
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 std::string LoadError(const QTemporaryDir& dir, const QString& name, const QByteArray& data) {
@@ -174,14 +91,14 @@ TEST(PictureLimits, hugeClaimsAreRefusedByEveryFormatBeforeAnythingIsAllocated) 
         PutU32(ico, image + 8, 120000); // colour rows and mask rows
     }
 
-    QByteArray wmf = WmfWithBitmap();
+    QByteArray wmf = Q(WmfWithBitmap());
     PutU16(wmf, 10, 30000); // a frame of 30000 x 30000 at 96 dpi
     PutU16(wmf, 12, 30000);
     int checksum = 0;
     for (int at = 0; at < 20; at += 2)
         checksum ^= static_cast<uint8_t>(wmf[at]) | (static_cast<uint8_t>(wmf[at + 1]) << 8);
     PutU16(wmf, 20, checksum);
-    QByteArray emf = EmfWithBitmap();
+    QByteArray emf = Q(EmfWithBitmap());
     PutU32(emf, 16, 60000); // bounds 60000 x 60000
     PutU32(emf, 20, 60000);
 
@@ -215,7 +132,7 @@ TEST(PictureLimits, aBitmapCutShortAnywhereIsNotValid) {
     }
     // Run-length coded pixels are walked: a stream stopped before its end mark, or one that
     // writes rows below the picture, is as damaged as missing rows.
-    const QByteArray rle = RleBmp();
+    const QByteArray rle = Q(RleBmp());
     ASSERT_EQ(LoadError(dir, "rle.bmp", rle), "no error");
     EXPECT_EQ(LoadError(dir, "rle-cut.bmp", rle.left(rle.size() - 4)), "Bitmap image is not valid");
     QByteArray below = rle;
@@ -240,7 +157,7 @@ TEST(PictureLimits, metafileRecordsWithDamagedBitmapsAreRefused) {
         {"record longer than the header's largest", kWmfMaxRecordAt, 20},
         {"no end record", -6, 0},
     };
-    const QByteArray wmf = WmfWithBitmap();
+    const QByteArray wmf = Q(WmfWithBitmap());
     ASSERT_EQ(LoadError(dir, "good.wmf", wmf), "no error");
     for (const TDamage& d : wmfDamage) {
         QByteArray bad = d.at < 0 ? wmf.left(wmf.size() + d.at) : wmf;
@@ -256,7 +173,7 @@ TEST(PictureLimits, metafileRecordsWithDamagedBitmapsAreRefused) {
         {"fewer pixel bytes than the rows", kEmfBlit + 60, 8},
         {"header beyond the record", kEmfBlit + 48, 120},
     };
-    const QByteArray emf = EmfWithBitmap();
+    const QByteArray emf = Q(EmfWithBitmap());
     ASSERT_EQ(LoadError(dir, "good.emf", emf), "no error");
     for (const TDamage& d : emfDamage) {
         QByteArray bad = emf;
@@ -273,7 +190,7 @@ TEST(PictureLimits, aSoundEmfBitmapIsDrawn) {
     const QString path = dir.filePath("b.emf");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(EmfWithBitmap());
+    file.write(Q(EmfWithBitmap()));
     file.close();
     const TPicture picture = TPicture::FromFile(path);
     QImage canvas(64, 32, QImage::Format_RGB32);
@@ -284,6 +201,27 @@ TEST(PictureLimits, aSoundEmfBitmapIsDrawn) {
     }
     EXPECT_EQ(canvas.pixelColor(32, 16), QColor(Qt::red));
     EXPECT_EQ(canvas.pixelColor(4, 4), QColor(Qt::blue));
+}
+
+// The picture fuzzers' seeds, and every input a picture fuzzer once stopped on (kept under
+// fuzz/regressions/<target>/), load or fail by the same rules the fuzzers check.
+TEST(PictureLimits, fuzzSeedsAndKeptFindingsLoadOrFailCleanly) {
+    namespace fs = std::filesystem;
+    for (const TPictureTarget& target : kPictureTargets) {
+        std::vector<TSeed> inputs = PictureSeeds(CALYXOR_SOURCE_DIR, target.Name);
+        EXPECT_FALSE(inputs.empty()) << target.Name;
+        const fs::path kept = fs::path(CALYXOR_SOURCE_DIR) / "fuzz/regressions" / target.Name;
+        if (fs::is_directory(kept))
+            for (const auto& entry : fs::directory_iterator(kept))
+                inputs.push_back({entry.path().filename().string(), ReadSeedFile(entry.path())});
+        for (const TSeed& in : inputs) {
+            EXPECT_FALSE(in.Bytes.empty()) << target.Name << " input " << in.Name;
+            EXPECT_EQ(CheckPicture(reinterpret_cast<const uint8_t*>(in.Bytes.data()),
+                                   in.Bytes.size(), target.Extension),
+                      "")
+                << target.Name << " input " << in.Name;
+        }
+    }
 }
 
 } // namespace
