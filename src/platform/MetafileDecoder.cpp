@@ -112,6 +112,20 @@ bool EmfRecordsSound(const QByteArray& data) {
     return false;
 }
 
+// The header's description text and pixel format play no part in the drawing, but libemf2svg
+// reads them wherever their offsets point, as far as their lengths say, or to the first NUL.
+// The copy handed to it has neither.
+void ForgetEmfHeaderExtras(QByteArray& copy) {
+    const auto zero = [&](qsizetype at) {
+        if (at + 4 <= LoadU32(Bytes(copy) + 4))
+            std::memset(copy.data() + at, 0, 4);
+    };
+    zero(60); // description length
+    zero(64); // and offset
+    zero(88); // pixel format length
+    zero(92); // and offset
+}
+
 // The bounds in the EMF header are the picture's size in pixels.
 void CheckEmfBounds(const QByteArray& data) {
     const unsigned char* p = Bytes(data);
@@ -377,6 +391,7 @@ QByteArray EmfToSvg(const QByteArray& data) {
     CheckEmfBounds(data);
 
     QByteArray copy = data;
+    ForgetEmfHeaderExtras(copy);
     char nameSpace[] = "";
     generatorOptions options;
     std::memset(&options, 0, sizeof options);
