@@ -154,6 +154,7 @@ TEST(PictureLimits, metafileRecordsWithDamagedBitmapsAreRefused) {
         {"no such depth", kWmfDib + 12, 0x00070001},
         {"colour table longer than the record", kWmfDib + 32, 300},
         {"header longer than the record", kWmfDib, 200},
+        {"header too short to be one (libwmf loops for good)", kWmfDib, 4},
         {"record longer than the header's largest", kWmfMaxRecordAt, 20},
         {"no end record", -6, 0},
     };
