@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <filesystem>
@@ -139,6 +140,31 @@ TEST(PictureLimits, aBitmapCutShortAnywhereIsNotValid) {
     below.insert(below.size() - 2, QByteArray::fromHex("0000"
                                                        "0401"));
     EXPECT_EQ(LoadError(dir, "rle-below.bmp", below), "Bitmap image is not valid");
+}
+
+// Each scan of a progressive JPEG is a pass over the whole picture, so a file of a few
+// kilobytes could hold enough of them to keep the window busy for minutes.
+TEST(PictureLimits, aJpegWithMoreScansThanAnyEncoderWritesIsRefused) {
+    QTemporaryDir dir;
+    QImage gradient(64, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            gradient.setPixel(x, y, qRgb(x * 4, y * 4, (x + y) * 2));
+    QByteArray progressive;
+    QBuffer buffer(&progressive);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpg");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(gradient));
+    ASSERT_EQ(LoadError(dir, "progressive.jpg", progressive), "no error");
+
+    // The last scan runs up to the end-of-image marker; it is repeated 300 times.
+    const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
+    ASSERT_GT(lastScan, 0);
+    const QByteArray scan = progressive.mid(lastScan, progressive.size() - 2 - lastScan);
+    QByteArray many = progressive;
+    many.insert(progressive.size() - 2, scan.repeated(300));
+    EXPECT_EQ(LoadError(dir, "many.jpg", many), "JPEG image is not valid: more than 256 scans");
 }
 
 TEST(PictureLimits, metafileRecordsWithDamagedBitmapsAreRefused) {
