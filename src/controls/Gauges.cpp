@@ -196,7 +196,12 @@ QRect TGauge::ComposedArea(const QRect& exposed) const {
 }
 
 void TGauge::Paint(QPainter& canvas) {
-    Paint(canvas, rect());
+    // Painted onto an image, say, rather than the gauge itself: only what lands on it counts.
+    QRect exposed = rect();
+    if (const QPaintDevice* device = canvas.device(); device != nullptr && device != this)
+        exposed &=
+            canvas.transform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
+    Paint(canvas, exposed);
 }
 
 void TGauge::Paint(QPainter& canvas, const QRect& exposed) {

@@ -449,5 +449,15 @@ TEST_F(ShownGauge, aHugeGaugeComposesOnlyWhatCanBeSeen) {
     middle.fill(Qt::gray);
     gauge->render(&middle, QPoint(), QRegion(99960, 99980, 80, 40));
     EXPECT_EQ(ColoursIn(middle, TRect{0, 0, 80, 40}), (Colours{Red, Lime, Aqua, Magenta}));
+
+    // Painted straight onto a small image, from where the bar ends.
+    QImage direct(20, 10, QImage::Format_RGB32);
+    direct.fill(Qt::gray);
+    {
+        QPainter painter(&direct);
+        painter.translate(-99990, -5);
+        gauge->Paint(painter);
+    }
+    EXPECT_EQ(direct, edge);
     EXPECT_LT(PeakRssMegabytes() - before, 64);
 }
