@@ -2,7 +2,7 @@
 //   calyxor-fuzz-seeds SOURCE_DIR OUT_DIR
 // The 1 MB line is kept whole here; the fuzzers cut inputs to their own length limit.
 
-#include "Seeds.h"
+#include "PictureSeeds.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -15,11 +15,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string out = argv[2];
-    const std::pair<const char*, std::vector<TSeed>> sets[] = {
+    std::vector<std::pair<std::string, std::vector<TSeed>>> sets = {
         {"settings", SettingsSeeds()},
         {"skin", SkinSeeds(argv[1])},
         {"decrypt_name", DecryptNameSeeds()},
     };
+    for (const TPictureTarget& picture : kPictureTargets)
+        sets.emplace_back(picture.Name, PictureSeeds(argv[1], picture.Name));
     for (const auto& [target, seeds] : sets) {
         fs::create_directories(out + "/" + target);
         for (const auto& seed : seeds) {

@@ -3,8 +3,9 @@
 #   1. the normal build ($CALYXOR_BUILD_DIR, default build/) and its whole CTest run;
 #   2. the same sources with address and undefined-behaviour sanitizers (build-asan/), whole
 #      CTest run again;
-#   3. the libFuzzer targets built with clang (build-fuzz/), each run for $CALYXOR_FUZZ_SECONDS
-#      (default 60) from its seeds.
+#   3. the libFuzzer targets built with clang (build-fuzz/), each run from its seeds: the text
+#      parsers for $CALYXOR_FUZZ_SECONDS (default 60), the picture loaders for
+#      $CALYXOR_PICTURE_FUZZ_SECONDS (default 30).
 # The last line is "N passed, N failed" over all three, which is what CI reads.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -78,6 +79,28 @@ else
       if (cd "$fuzz" && "./fuzz_$target" -max_total_time="$fuzz_seconds" -max_len=4096 \
             -print_final_stats=1 -artifact_prefix="fuzz-crash-$target-" \
             "fuzz-corpus/$target" "fuzz-seeds/$target") >"$log_dir/fuzz-$target.log" 2>&1; then
+        runs="$(grep -E '^stat::number_of_executed_units' "$log_dir/fuzz-$target.log" | awk '{print $2}')"
+        executions=$((executions + ${runs:-0}))
+        echo "fuzz_$target: ${runs:-0} executions, no finding"
+        passed=$((passed + 1))
+      else
+        tail -n 30 "$log_dir/fuzz-$target.log"
+        echo "fuzz_$target: FOUND A FAULT (input kept as $fuzz/fuzz-crash-$target-*);" \
+          "copy it to fuzz/regressions/$target/ once understood"
+        failed=$((failed + 1))
+      fi
+    done
+    # The picture loaders, each for $CALYXOR_PICTURE_FUZZ_SECONDS (default 30): a slower
+    # target each, so they get less time than the parsers. An input that takes more than 10
+    # seconds is a finding too, and so is one allocation of more than 512 MB.
+    picture_seconds="${CALYXOR_PICTURE_FUZZ_SECONDS:-30}"
+    for target in jpeg bmp ico wmf emf; do
+      corpus="$fuzz/fuzz-corpus/$target"
+      mkdir -p "$corpus"
+      if (cd "$fuzz" && "./fuzz_$target" -max_total_time="$picture_seconds" -max_len=262144 \
+            -timeout=10 -malloc_limit_mb=512 -print_final_stats=1 \
+            -artifact_prefix="fuzz-crash-$target-" "fuzz-corpus/$target" "fuzz-seeds/$target") \
+            >"$log_dir/fuzz-$target.log" 2>&1; then
         runs="$(grep -E '^stat::number_of_executed_units' "$log_dir/fuzz-$target.log" | awk '{print $2}')"
         executions=$((executions + ${runs:-0}))
         echo "fuzz_$target: ${runs:-0} executions, no finding"

@@ -2,7 +2,9 @@
 
 #include "Errors.h"
 
+#include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -53,9 +55,11 @@ int Rounded(TExtended value) {
 void TBltBitmap::MakeLike(const TBitmap& templ) {
     SetWidth(templ.Width());
     SetHeight(templ.Height());
+    SetOrigin(templ.Origin());
     Canvas().Brush.Color = clWindowFrame;
     Canvas().Brush.Style = bsSolid;
-    Canvas().FillRect(TRect{0, 0, Width(), Height()});
+    const QPoint at = Origin();
+    Canvas().FillRect(TRect{at.x(), at.y(), at.x() + Width(), at.y() + Height()});
 }
 
 // --- TGauge: properties ---------------------------------------------------------------------
@@ -154,9 +158,9 @@ void TGauge::RequestPaint() {
 
 // --- TGauge: painting -----------------------------------------------------------------------
 
-void TGauge::paintEvent(QPaintEvent* /*event*/) {
+void TGauge::paintEvent(QPaintEvent* event) {
     QPainter canvas(this);
-    Paint(canvas);
+    Paint(canvas, event->rect());
 }
 
 TRect TGauge::FaceRect() const {
@@ -179,11 +183,36 @@ void TGauge::Probe(TPaintStage stage, const TBitmap& composition) const {
         FPaintProbe(stage, composition);
 }
 
+QRect TGauge::ComposedArea(const QRect& exposed) const {
+    // A skin may lay the gauge out far larger than the window. Only the exposed part, which
+    // the window system already cuts to what is visible, is composed, and never more than the
+    // desktop can show at once: the faces are drawn in the gauge's own coordinates all the
+    // same, so the pixels that are composed are those the whole gauge would have.
+    const QRect area = rect() & exposed;
+    QSize most(4096, 4096);
+    if (const QScreen* shown = screen())
+        most = most.expandedTo(shown->virtualSize());
+    return QRect(area.topLeft(), area.size().boundedTo(most));
+}
+
 void TGauge::Paint(QPainter& canvas) {
+    // Painted onto an image, say, rather than the gauge itself: only what lands on it counts.
+    QRect exposed = rect();
+    if (const QPaintDevice* device = canvas.device(); device != nullptr && device != this)
+        exposed &=
+            canvas.transform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
+    Paint(canvas, exposed);
+}
+
+void TGauge::Paint(QPainter& canvas, const QRect& exposed) {
     ++FPaintCount;
+    const QRect area = ComposedArea(exposed);
+    if (area.isEmpty())
+        return;
     // The images live on the stack for this one paint, so a failing step still frees them
     // on its way out.
-    TBitmap composition(width(), height());
+    TBitmap composition(area.width(), area.height());
+    composition.SetOrigin(area.topLeft());
     ClearImage(composition);
     const TRect face = FaceRect();
     {
@@ -216,7 +245,7 @@ void TGauge::Paint(QPainter& canvas) {
             Probe(TPaintStage::TextDrawn, composition);
         }
     }
-    canvas.drawImage(0, 0, composition.ToImage());
+    canvas.drawImage(area.topLeft(), composition.ToImage());
 }
 
 void TGauge::DrawPlainFace(TBitmap& image, const TRect& face) const {

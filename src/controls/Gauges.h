@@ -68,6 +68,9 @@ public:
 
     // Composes the gauge off-screen and copies it onto canvas at (0, 0).
     void Paint(QPainter& canvas);
+    // The same for the part of the gauge in exposed (the gauge's coordinates) alone: the
+    // images are made only as large as what can be seen of it, however large it is laid out.
+    void Paint(QPainter& canvas, const QRect& exposed);
 
     // How many times the gauge has painted itself since it was made.
     [[nodiscard]] int PaintCount() const { return FPaintCount; }
@@ -91,6 +94,7 @@ private:
         RequestPaint();
     }
     [[nodiscard]] TRect FaceRect() const;
+    [[nodiscard]] QRect ComposedArea(const QRect& exposed) const;
     void ClearImage(TBitmap& image) const;
     void DrawPlainFace(TBitmap& image, const TRect& face) const;
     void DrawBarFace(TBitmap& image, const TRect& face) const;

@@ -28,9 +28,18 @@ TPixelBytes BytesOf(TColor color) {
             static_cast<uint8_t>(rgb & 0xFF)};
 }
 
+// More than any desktop shows: an image this large is a layout gone wrong, and making it
+// would cost gigabytes.
+constexpr int64_t kMostImageSide = 32767;
+constexpr int64_t kMostImagePixels = int64_t{1} << 27;
+
 QImage NewImage(int width, int height) {
     if (width <= 0 || height <= 0)
         return {};
+    if (width > kMostImageSide || height > kMostImageSide ||
+        int64_t{width} * height > kMostImagePixels)
+        throw Exception("An image of " + std::to_string(width) + " x " + std::to_string(height) +
+                        " pixels is larger than any screen");
     QImage image(width, height, QImage::Format_BGR888);
     if (image.isNull())
         throw Exception("Not enough memory for a " + std::to_string(width) + " x " +
@@ -176,6 +185,8 @@ const uint8_t* TBitmap::ScanLine(int row) const {
 // --- TCanvas: pixels and fills --------------------------------------------------------------
 
 TColor TCanvas::Pixel(int x, int y) const {
+    x -= Owner.Origin().x();
+    y -= Owner.Origin().y();
     if (x < 0 || y < 0 || x >= Owner.Width() || y >= Owner.Height())
         return clBlack;
     const uint8_t* p = Owner.ScanLine(y) + 3 * x;
@@ -184,6 +195,8 @@ TColor TCanvas::Pixel(int x, int y) const {
 }
 
 void TCanvas::SetPixel(int x, int y, TColor color) {
+    x -= Owner.Origin().x();
+    y -= Owner.Origin().y();
     if (x < 0 || y < 0 || x >= Owner.Width() || y >= Owner.Height())
         return;
     const TPixelBytes c = BytesOf(color);
@@ -208,7 +221,13 @@ void FillSpan(TBitmap& bitmap, int y, int x0, int x1, TPixelBytes c) {
     }
 }
 
+// The box in surface coordinates.
 void FillBox(TBitmap& bitmap, int left, int top, int right, int bottom, TPixelBytes c) {
+    const QPoint origin = bitmap.Origin();
+    left -= origin.x();
+    right -= origin.x();
+    top -= origin.y();
+    bottom -= origin.y();
     for (int y = std::max(top, 0); y < std::min(bottom, bitmap.Height()); ++y)
         FillSpan(bitmap, y, left, right, c);
 }
@@ -242,10 +261,12 @@ namespace {
 void PaintShape(TBitmap& bitmap, const TShape& shape, const TBrush& brush, const TPen& pen) {
     const TPixelBytes inside = BytesOf(brush.Color);
     const TPixelBytes edge = BytesOf(pen.Color);
-    const int x0 = std::max(shape.Left, 0);
-    const int x1 = std::min(shape.Right, bitmap.Width());
-    for (int y = std::max(shape.Top, 0); y < std::min(shape.Bottom, bitmap.Height()); ++y) {
-        uint8_t* p = bitmap.ScanLine(y) + 3 * static_cast<ptrdiff_t>(x0);
+    const QPoint origin = bitmap.Origin();
+    const int x0 = std::max(shape.Left, origin.x());
+    const int x1 = std::min(shape.Right, origin.x() + bitmap.Width());
+    const int y1 = std::min(shape.Bottom, origin.y() + bitmap.Height());
+    for (int y = std::max(shape.Top, origin.y()); y < y1; ++y) {
+        uint8_t* p = bitmap.ScanLine(y - origin.y()) + 3 * static_cast<ptrdiff_t>(x0 - origin.x());
         for (int x = x0; x < x1; ++x, p += 3) {
             if (!shape.Contains(x, y))
                 continue;
@@ -354,11 +375,12 @@ void TCanvas::DrawText(const TRect* clip, int x, int y, const QString& text) {
     const QFont font = DrawingFont();
     const QFontMetrics metrics(font, &MeasuringDevice());
     TRect cell{x, y, x + metrics.horizontalAdvance(text), y + metrics.height()};
+    const QPoint origin = Owner.Origin();
     TRect area = clip ? *clip : cell;
-    area.Left = std::max(area.Left, 0);
-    area.Top = std::max(area.Top, 0);
-    area.Right = std::min(area.Right, Owner.Width());
-    area.Bottom = std::min(area.Bottom, Owner.Height());
+    area.Left = std::max(area.Left, origin.x());
+    area.Top = std::max(area.Top, origin.y());
+    area.Right = std::min(area.Right, origin.x() + Owner.Width());
+    area.Bottom = std::min(area.Bottom, origin.y() + Owner.Height());
     if (area.Left >= area.Right || area.Top >= area.Bottom)
         return;
 
@@ -386,7 +408,8 @@ void TCanvas::DrawText(const TRect* clip, int x, int y, const QString& text) {
     const TPixelBytes c = BytesOf(Font.Color);
     for (int row = 0; row < area.Height(); ++row) {
         const uint8_t* coverage = mask.constScanLine(row);
-        uint8_t* p = Owner.ScanLine(area.Top + row) + 3 * static_cast<ptrdiff_t>(area.Left);
+        uint8_t* p = Owner.ScanLine(area.Top - origin.y() + row) +
+                     3 * static_cast<ptrdiff_t>(area.Left - origin.x());
         for (int col = 0; col < area.Width(); ++col, p += 3) {
             if (coverage[col] < 128)
                 continue;
@@ -400,8 +423,11 @@ void TCanvas::DrawText(const TRect* clip, int x, int y, const QString& text) {
 // --- TCanvas: copies ------------------------------------------------------------------------
 
 void TCanvas::Draw(int x, int y, const TBitmap& source) {
-    CopyRect(TRect{x, y, x + source.Width(), y + source.Height()}, source.Canvas(),
-             TRect{0, 0, source.Width(), source.Height()});
+    const QPoint from = source.Origin();
+    CopyRect(TRect{x + from.x(), y + from.y(), x + from.x() + source.Width(),
+                   y + from.y() + source.Height()},
+             source.Canvas(),
+             TRect{from.x(), from.y(), from.x() + source.Width(), from.y() + source.Height()});
 }
 
 void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& sourceRect) {
@@ -432,21 +458,27 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& so
         return sameImage ? snapshot.constScanLine(row) : from.ScanLine(row);
     };
 
-    for (int dy = std::max(dest.Top, 0); dy < std::min(dest.Bottom, Owner.Height()); ++dy) {
+    // Both rectangles are in their own surface's coordinates; rows and columns are looked up
+    // in the images through each one's origin.
+    const QPoint to = Owner.Origin();
+    const QPoint at = from.Origin();
+    const int rowEnd = std::min(dest.Bottom, to.y() + Owner.Height());
+    const int colEnd = std::min(dest.Right, to.x() + Owner.Width());
+    for (int dy = std::max(dest.Top, to.y()); dy < rowEnd; ++dy) {
         // Rectangles of different sizes are stretched by picking the nearest source pixel.
-        const int sy =
-            sourceRect.Top + static_cast<int>(static_cast<int64_t>(dy - dest.Top) * srcH / destH);
+        const int sy = sourceRect.Top - at.y() +
+                       static_cast<int>(static_cast<int64_t>(dy - dest.Top) * srcH / destH);
         if (sy < 0 || sy >= from.Height())
             continue;
         const uint8_t* in = sourceRow(sy);
-        uint8_t* out = Owner.ScanLine(dy);
-        for (int dx = std::max(dest.Left, 0); dx < std::min(dest.Right, Owner.Width()); ++dx) {
-            const int sx = sourceRect.Left +
+        uint8_t* out = Owner.ScanLine(dy - to.y());
+        for (int dx = std::max(dest.Left, to.x()); dx < colEnd; ++dx) {
+            const int sx = sourceRect.Left - at.x() +
                            static_cast<int>(static_cast<int64_t>(dx - dest.Left) * srcW / destW);
             if (sx < 0 || sx >= from.Width())
                 continue;
             const uint8_t* s = in + 3 * static_cast<ptrdiff_t>(sx);
-            uint8_t* d = out + 3 * static_cast<ptrdiff_t>(dx);
+            uint8_t* d = out + 3 * static_cast<ptrdiff_t>(dx - to.x());
             if (CopyMode == cmSrcCopy) {
                 d[0] = s[0];
                 d[1] = s[1];

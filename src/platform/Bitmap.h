@@ -85,9 +85,10 @@ public:
 
     // Copies source's rectangle onto this canvas's rectangle (same size) with CopyMode.
     void CopyRect(const TRect& dest, const TCanvas& source, const TRect& sourceRect);
-    // Copies the whole of source with its top-left corner at (x, y), with CopyMode.
+    // Copies the whole of source, its surface point (0, 0) landing on (x, y), with CopyMode.
     void Draw(int x, int y, const TBitmap& source);
 
+    // Pixels by surface coordinates; outside the image Pixel is black and SetPixel does nothing.
     [[nodiscard]] TColor Pixel(int x, int y) const;
     void SetPixel(int x, int y, TColor color);
 
@@ -121,6 +122,12 @@ public:
     [[nodiscard]] const uint8_t* ScanLine(int row) const;
     [[nodiscard]] int BytesPerLine() const { return static_cast<int>(Image.bytesPerLine()); }
 
+    // Where the image's top-left pixel lies on the surface the canvas draws on; (0, 0) unless
+    // set. A control that can only be seen in part composes that part alone: its canvas still
+    // takes the control's own coordinates, and what falls outside the image is left out.
+    [[nodiscard]] QPoint Origin() const { return FOrigin; }
+    void SetOrigin(QPoint origin) { FOrigin = origin; }
+
     [[nodiscard]] TCanvas& Canvas() { return *CanvasPtr; }
     [[nodiscard]] const TCanvas& Canvas() const { return *CanvasPtr; }
 
@@ -136,6 +143,7 @@ private:
     // width set before the height is not lost.
     int FWidth = 0;
     int FHeight = 0;
+    QPoint FOrigin;
     QImage Image;
     std::unique_ptr<TCanvas> CanvasPtr;
 };

@@ -1,6 +1,7 @@
 #include "JpegDecoder.h"
 
 #include "Picture.h"
+#include "PictureLimits.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -19,13 +20,28 @@ constexpr int kPaletteColours = 236;
 // a damaged picture becomes an error the caller can show.
 struct TJpegErrors {
     jpeg_error_mgr pub;
+    jpeg_progress_mgr progress;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    bool tooLarge = false; // message holds the whole text then
 };
+
+// A progressive file may hold any number of scans, each one a pass over the whole picture,
+// so a small file could keep the window busy for minutes. Real encoders write a dozen or so.
+constexpr int kMostScans = 256;
 
 void ErrorExit(j_common_ptr cinfo) {
     auto* errors = reinterpret_cast<TJpegErrors*>(cinfo->err);
     (*cinfo->err->format_message)(cinfo, errors->message);
+    std::longjmp(errors->jump, 1);
+}
+
+void WatchProgress(j_common_ptr cinfo) {
+    auto* decompress = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (decompress->input_scan_number <= kMostScans)
+        return;
+    auto* errors = reinterpret_cast<TJpegErrors*>(cinfo->err);
+    std::snprintf(errors->message, sizeof errors->message, "more than %d scans", kMostScans);
     std::longjmp(errors->jump, 1);
 }
 
@@ -57,6 +73,16 @@ struct TJpegOutput {
     }
 };
 
+// Kept out of RunDecoder, whose frame a longjmp may cross: the text is built and freed here.
+bool SizeRefused(JDIMENSION width, JDIMENSION height, TJpegErrors* errors) {
+    const std::string problem = PictureSizeProblem("JPEG image", width, height);
+    if (problem.empty())
+        return false;
+    std::snprintf(errors->message, sizeof errors->message, "%s", problem.c_str());
+    errors->tooLarge = true;
+    return true;
+}
+
 bool RunDecoder(const unsigned char* data, unsigned long size, bool quantize, TJpegOutput* out,
                 TJpegErrors* errors) {
     jpeg_decompress_struct cinfo;
@@ -70,7 +96,14 @@ bool RunDecoder(const unsigned char* data, unsigned long size, bool quantize, TJ
     }
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, size);
+    cinfo.progress = &errors->progress;
+    errors->progress.progress_monitor = WatchProgress;
     jpeg_read_header(&cinfo, TRUE);
+    // The header's claim is judged before libjpeg allocates a row, let alone the picture.
+    if (SizeRefused(cinfo.image_width, cinfo.image_height, errors)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
 
     cinfo.scale_num = 1;
     cinfo.scale_denom = 1;
@@ -121,7 +154,9 @@ QImage DecodeJpeg(const QByteArray& data, bool quantize) {
     TJpegErrors errors;
     if (!RunDecoder(reinterpret_cast<const unsigned char*>(data.constData()),
                     static_cast<unsigned long>(data.size()), quantize, &out, &errors))
-        throw EInvalidGraphic(std::string("JPEG image is not valid: ") + errors.message);
+        throw EInvalidGraphic(errors.tooLarge
+                                  ? std::string(errors.message)
+                                  : std::string("JPEG image is not valid: ") + errors.message);
 
     const auto stride = static_cast<qsizetype>(out.stride);
     QImage image;

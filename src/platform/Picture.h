@@ -4,6 +4,7 @@
 
 #include "Errors.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -48,6 +49,8 @@ public:
     // Chooses the decoder by the extension (bmp, ico, wmf, emf, jpg, jpeg in any letter
     // case). A load that fails leaves the holder as it was and notifies nobody.
     void LoadFromFile(const QString& path);
+    // As LoadFromFile, for the contents of a file named with extension (without its dot).
+    void LoadFromData(const QByteArray& data, const QString& extension);
     void Clear();
 
     // Draws at natural size with the top-left corner at (x, y).

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <set>
+#include <sys/resource.h>
 
 namespace {
 
@@ -409,4 +410,54 @@ TEST(GaugePaint, aFailingPaintReleasesItsImagesAndPassesTheFailureOn) {
         EXPECT_EQ(alive, 2); // the composition and the face image
         EXPECT_EQ(TBitmap::InstanceCount(), before);
     }
+}
+
+namespace {
+
+long PeakRssMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+} // namespace
+
+// A skin may lay the gauge out far larger than the window: each of its paints makes images
+// only of what can be seen, yet those pixels are the ones the whole gauge has there.
+TEST_F(ShownGauge, aHugeGaugeComposesOnlyWhatCanBeSeen) {
+    gauge->SetBackColor(Lime);
+    gauge->SetForeColor(Red);
+    NewPaints();
+    const long before = PeakRssMegabytes();
+    gauge->resize(200000, 200000);
+    for (TGaugeKind kind : {gkText, gkVerticalBar, gkPie, gkNeedle, gkHorizontalBar})
+        gauge->SetKind(kind);
+    gauge->SetProgress(50);
+    EXPECT_EQ(NewPaints(), 6);
+    // A whole gauge of this size would take 120 GB an image.
+    EXPECT_LT(PeakRssMegabytes() - before, 64);
+
+    // At 50 % the bar covers x = 1 .. 99998 (half of 199999, truncated).
+    QImage edge(20, 10, QImage::Format_RGB32);
+    edge.fill(Qt::gray);
+    gauge->render(&edge, QPoint(), QRegion(99990, 5, 20, 10));
+    EXPECT_EQ(ColoursIn(edge, TRect{0, 0, 9, 10}), Colours{Red});
+    EXPECT_EQ(ColoursIn(edge, TRect{9, 0, 20, 10}), Colours{Lime});
+
+    // The text sits in the middle of the face, inverted over both parts of the bar.
+    QImage middle(80, 40, QImage::Format_RGB32);
+    middle.fill(Qt::gray);
+    gauge->render(&middle, QPoint(), QRegion(99960, 99980, 80, 40));
+    EXPECT_EQ(ColoursIn(middle, TRect{0, 0, 80, 40}), (Colours{Red, Lime, Aqua, Magenta}));
+
+    // Painted straight onto a small image, from where the bar ends.
+    QImage direct(20, 10, QImage::Format_RGB32);
+    direct.fill(Qt::gray);
+    {
+        QPainter painter(&direct);
+        painter.translate(-99990, -5);
+        gauge->Paint(painter);
+    }
+    EXPECT_EQ(direct, edge);
+    EXPECT_LT(PeakRssMegabytes() - before, 64);
 }
