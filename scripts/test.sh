@@ -5,7 +5,10 @@
 #      CTest run again;
 #   3. the libFuzzer targets built with clang (build-fuzz/), each run for $CALYXOR_FUZZ_SECONDS
 #      (default 60) from its seeds.
-# The last line is "N passed, N failed" over all three, which is what CI reads.
+# After the normal build (which installs it), clang-format checks that every tracked C++ file
+# is formatted: one pass or one failure.
+# The normal build treats warnings as errors.
+# The last line is "N passed, N failed" over all of it, which is what CI reads.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,11 +39,20 @@ log_dir="$(mktemp -d)"
 trap 'rm -rf "$log_dir"' EXIT
 
 echo "== normal build and tests ($build)"
-if ./scripts/build.sh; then
+if CALYXOR_WERROR=ON ./scripts/build.sh; then
   ctest --test-dir "$build" --output-on-failure -j "$jobs" "$@" 2>&1 | tee "$log_dir/ctest.log"
   count_ctest "$log_dir/ctest.log" "${PIPESTATUS[0]}"
 else
   echo "the normal build failed"
+  failed=$((failed + 1))
+fi
+
+echo "== formatting (clang-format)"
+if git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; then
+  echo "every tracked C++ file is formatted"
+  passed=$((passed + 1))
+else
+  echo "the files above differ from .clang-format: run clang-format -i on them"
   failed=$((failed + 1))
 fi
 

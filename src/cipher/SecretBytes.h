@@ -14,7 +14,8 @@
 class TSecretBytes {
 public:
     TSecretBytes() = default;
-    explicit TSecretBytes(std::size_t size) : Data(new uint8_t[size == 0 ? 1 : size]()), Size(size) {}
+    explicit TSecretBytes(std::size_t size)
+        : Data(new uint8_t[size == 0 ? 1 : size]()), Size(size) {}
     explicit TSecretBytes(std::span<const uint8_t> bytes) : TSecretBytes(bytes.size()) {
         std::copy(bytes.begin(), bytes.end(), Data.get());
     }
