@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick
   fonts-liberation fonts-dejavu-core fontconfig
-  clang libclang-rt-14-dev strace util-linux time
+  clang clang-format libclang-rt-14-dev strace util-linux time
   g++-mingw-w64-x86-64-posix wine64
   dpkg-dev lintian desktop-file-utils appstream file librsvg2-bin shared-mime-info passwd
   scdoc

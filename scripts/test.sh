@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test three ways:
+# Installs what is missing, builds, and runs every test four ways:
 #   1. the normal build ($CALYXOR_BUILD_DIR, default build/) and its whole CTest run;
 #   2. the same sources with address and undefined-behaviour sanitizers (build-asan/), whole
 #      CTest run again;
-#   3. the libFuzzer targets built with clang (build-fuzz/), each run from its seeds: the text
+#   3. the engine's tests once more, against the transform's portable code ($CALYXOR_PORTABLE_DIR,
+#      default build-portable/), so that the path other compilers take cannot rot unseen;
+#   4. the libFuzzer targets built with clang (build-fuzz/), each run from its seeds: the text
 #      parsers for $CALYXOR_FUZZ_SECONDS (default 60), the picture loaders for
 #      $CALYXOR_PICTURE_FUZZ_SECONDS (default 30).
-# The last line is "N passed, N failed" over all three, which is what CI reads.
+# After the normal build (which installs it), clang-format checks that every tracked C++ file
+# is formatted: one pass or one failure.
+# The normal and portable builds treat warnings as errors.
+# The last line is "N passed, N failed" over all of it, which is what CI reads.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 build="${CALYXOR_BUILD_DIR:-build}"
 asan="${CALYXOR_ASAN_DIR:-build-asan}"
 fuzz="${CALYXOR_FUZZ_DIR:-build-fuzz}"
+portable="${CALYXOR_PORTABLE_DIR:-build-portable}"
 fuzz_seconds="${CALYXOR_FUZZ_SECONDS:-60}"
 jobs="$(nproc)"
 passed=0
@@ -37,11 +43,20 @@ log_dir="$(mktemp -d)"
 trap 'rm -rf "$log_dir"' EXIT
 
 echo "== normal build and tests ($build)"
-if ./scripts/build.sh; then
+if CALYXOR_WERROR=ON ./scripts/build.sh; then
   ctest --test-dir "$build" --output-on-failure -j "$jobs" "$@" 2>&1 | tee "$log_dir/ctest.log"
   count_ctest "$log_dir/ctest.log" "${PIPESTATUS[0]}"
 else
   echo "the normal build failed"
+  failed=$((failed + 1))
+fi
+
+echo "== formatting (clang-format)"
+if git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; then
+  echo "every tracked C++ file is formatted"
+  passed=$((passed + 1))
+else
+  echo "the files above differ from .clang-format: run clang-format -i on them"
   failed=$((failed + 1))
 fi
 
@@ -57,6 +72,29 @@ if cmake --build "$asan" -j "$jobs"; then
   count_ctest "$log_dir/asan.log" "${PIPESTATUS[0]}"
 else
   echo "the sanitizer build failed"
+  failed=$((failed + 1))
+fi
+
+echo "== engine tests on the portable transform ($portable)"
+if [ ! -f "$portable/build.ninja" ]; then
+  cmake -S . -B "$portable" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCALYXOR_PORTABLE_TRANSFORM=ON -DCALYXOR_WERROR=ON -DCALYXOR_BENCH=OFF \
+    -DCALYXOR_WINDOWS_SFX=OFF >/dev/null
+fi
+if cmake --build "$portable" --target cipher_tests -j "$jobs"; then
+  "$portable/cipher_tests" 2>&1 | tee "$log_dir/portable.log"
+  # GoogleTest's summary: "[  PASSED  ] N tests." and, if any failed, "[  FAILED  ] N tests".
+  ok="$(sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\..*/\1/p' "$log_dir/portable.log")"
+  bad="$(sed -nE 's/^\[  FAILED  \] ([0-9]+) tests?, listed below.*/\1/p' "$log_dir/portable.log")"
+  if [ -z "$ok" ]; then
+    echo "no GoogleTest summary from $portable/cipher_tests: counted as one failure"
+    failed=$((failed + 1))
+  else
+    passed=$((passed + ok))
+    failed=$((failed + ${bad:-0}))
+  fi
+else
+  echo "the portable build failed"
   failed=$((failed + 1))
 fi
 

@@ -12,7 +12,7 @@
 // the mask table). Encryption's feed bytes are known in advance; only the chain byte and the
 // index j run from step to step there, and it is limited by throughput much as plain RC4 is.
 
-#if defined(__GNUC__)
+#if defined(__GNUC__) && !defined(CALYXOR_PORTABLE_TRANSFORM)
 // Keeps a pointer in a register of its own, so that the load after it can use it as its base
 // with the index added for free by the address unit instead of by an instruction on the chain.
 #define CALYXOR_IN_REGISTER(x) asm("" : "+r"(x))
@@ -73,7 +73,7 @@ const TMaskTables& MaskTables() {
 // plain form into a branch here, and narrow the xor to a byte that must then be widened again
 // on the chain, so on x86-64 the three instructions are written out.
 inline unsigned MaskedByte(unsigned flag, unsigned withChain, unsigned tableByte, unsigned e) {
-#if defined(__GNUC__) && defined(__x86_64__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(CALYXOR_PORTABLE_TRANSFORM)
     asm("xor %3, %0\n\ttest %1, %1\n\tcmovnz %2, %0"
         : "+&r"(tableByte)
         : "r"(flag), "r"(withChain), "r"(e)

@@ -1,39 +1,13 @@
 #include "VeskFade.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
-#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
 namespace {
-
-class TSystemFadeClock final : public TFadeClock {
-public:
-    double NowMs() override {
-        using Clock = std::chrono::steady_clock;
-        static_assert(Clock::is_steady, "frame pacing needs a clock that never goes back");
-        return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
-    }
-    void SleepMs(int ms) override {
-        if (ms <= 0)
-            std::this_thread::yield();
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    }
-    void ProcessEvents() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-    uint32_t MsOfUtcDay() override {
-        return static_cast<uint32_t>(QDateTime::currentDateTimeUtc().time().msecsSinceStartOfDay());
-    }
-};
-
-// Shared by every control of the process and used by nothing else.
-uint32_t gFadeRandState = 0;
 
 constexpr QImage::Format kImageFormat = QImage::Format_BGR888;
 
@@ -69,44 +43,6 @@ void FillImage(QImage& image, TColor color) {
 }
 
 } // namespace
-
-TFadeClock& SystemFadeClock() {
-    static TSystemFadeClock clock;
-    return clock;
-}
-
-void FadeRandSeed(uint32_t seed) {
-    gFadeRandState = seed;
-}
-
-uint32_t FadeRandom(uint32_t n) {
-    gFadeRandState = gFadeRandState * 134775813u + 1u;
-    return static_cast<uint32_t>((static_cast<uint64_t>(n) * gFadeRandState) >> 32);
-}
-
-void BlendPixels(const uint8_t* start, const uint8_t* target, uint8_t* output, int W, int H,
-                 int w) {
-    // At w = 0 the output already is the start image.
-    if (w <= 0 || W <= 0 || H <= 0)
-        return;
-    w = std::min(w, 32);
-    // Two colour channels share each multiplication: with a + b = 32 no product of a byte
-    // spills into its neighbour, and the division by 32 is a shift.
-    const uint32_t a = 32u - static_cast<uint32_t>(w);
-    const uint32_t b = static_cast<uint32_t>(w);
-    const size_t words = static_cast<size_t>(PaddedRowBytes(W)) * static_cast<size_t>(H) / 4;
-    for (size_t i = 0; i < words; ++i) {
-        uint32_t x;
-        uint32_t y;
-        std::memcpy(&x, start + i * 4, 4);
-        std::memcpy(&y, target + i * 4, 4);
-        const uint32_t hi =
-            (((x & 0xFF00FF00u) >> 5) * a + ((y & 0xFF00FF00u) >> 5) * b) & 0xFF00FF00u;
-        const uint32_t lo = (((x & 0x00FF00FFu) * a + (y & 0x00FF00FFu) * b) >> 5) & 0x00FF00FFu;
-        const uint32_t out = hi | lo;
-        std::memcpy(output + i * 4, &out, 4);
-    }
-}
 
 TVeskFade::TVeskFade(QWidget* parent) : QWidget(parent), fClock(&SystemFadeClock()) {
     // The control covers its whole rectangle, so an immediate repaint draws only its image.
@@ -233,57 +169,46 @@ void TVeskFade::DrawNatural(const TPicture& picture, QImage& image, TColor fill)
     picture.Draw(painter, 0, 0);
 }
 
+void TVeskFade::ExchangePictures() {
+    // The fills follow the colours before the pictures move, since moving a picture may redraw.
+    std::swap(fColorFrom, fColorTo);
+    fFrontFill = fColorFrom;
+    fTargetFill = fColorTo;
+    const TPicture temp(fPicFrom);
+    fPicFrom.Assign(fPicTo);
+    fPicTo.Assign(temp);
+}
+
 void TVeskFade::Reset() {
     if (fSwapped) {
-        std::swap(fColorFrom, fColorTo);
-        {
-            // These copies notify, but the control ignores them while Swapped is set.
-            const TPicture temp(fPicFrom);
-            fPicFrom.Assign(fPicTo);
-            fPicTo.Assign(temp);
-        }
-        fFrontFill = fColorFrom;
-        fTargetFill = fColorTo;
+        // These copies notify, but the control ignores them while Swapped is set.
+        ExchangePictures();
         fSwapped = false;
         fStretchToFit = fSavedStretchToFit;
     }
 
-    if (fStretchToFit) {
-        const int W = width();
-        const int H = height();
-        SizeImage(fFrontImage, W, H);
-        DrawStretched(fPicFrom, fFrontImage, fFrontFill, W, H);
-        SizeImage(fTargetImage, W, H);
-        DrawStretched(fPicTo, fTargetImage, fTargetFill, W, H);
-    } else if (fPicFrom.Empty() && !fPicTo.Empty()) {
-        // Each size change reacts with a Reset of its own before this one goes on.
-        SetWidth(fPicTo.Width());
-        SetHeight(fPicTo.Height());
-        SizeImage(fTargetImage, width(), height());
-        DrawNatural(fPicTo, fTargetImage, fTargetFill);
-        SizeImage(fFrontImage, width(), height());
-        FillImage(fFrontImage, fFrontFill);
-    } else if (!fPicFrom.Empty() && fPicTo.Empty()) {
-        SetWidth(fPicFrom.Width());
-        SetHeight(fPicFrom.Height());
-        SizeImage(fFrontImage, width(), height());
-        DrawNatural(fPicFrom, fFrontImage, fFrontFill);
-        SizeImage(fTargetImage, width(), height());
-        FillImage(fTargetImage, fTargetFill);
-    } else if (fPicFrom.Empty() && fPicTo.Empty()) {
-        SizeImage(fFrontImage, width(), height());
-        FillImage(fFrontImage, fFrontFill);
-        SizeImage(fTargetImage, width(), height());
-        FillImage(fTargetImage, fTargetFill);
-    } else {
-        // PicTo is scaled to the size PicFrom gives the control.
-        SetWidth(fPicFrom.Width());
-        SetHeight(fPicFrom.Height());
-        SizeImage(fFrontImage, width(), height());
-        DrawNatural(fPicFrom, fFrontImage, fFrontFill);
-        SizeImage(fTargetImage, width(), height());
-        DrawStretched(fPicTo, fTargetImage, fTargetFill, width(), height());
+    // Without stretching, the control takes the natural size of PicFrom, or of PicTo when
+    // PicFrom is empty, and the other picture is stretched to it. Each size change reacts with
+    // a Reset of its own before this one goes on.
+    const TPicture* natural = nullptr;
+    if (!fStretchToFit)
+        natural = !fPicFrom.Empty() ? &fPicFrom : !fPicTo.Empty() ? &fPicTo : nullptr;
+    if (natural) {
+        SetWidth(natural->Width());
+        SetHeight(natural->Height());
     }
+    const int W = width();
+    const int H = height();
+    SizeImage(fFrontImage, W, H);
+    if (natural == &fPicFrom)
+        DrawNatural(fPicFrom, fFrontImage, fFrontFill);
+    else
+        DrawStretched(fPicFrom, fFrontImage, fFrontFill, W, H);
+    SizeImage(fTargetImage, W, H);
+    if (natural == &fPicTo)
+        DrawNatural(fPicTo, fTargetImage, fTargetFill);
+    else
+        DrawStretched(fPicTo, fTargetImage, fTargetFill, W, H);
 
     SizeImage(fStartImage, fFrontImage.width(), fFrontImage.height());
     update();
@@ -375,14 +300,7 @@ void TVeskFade::ReturnPreamble() {
         Reset();
     fSavedStretchToFit = fStretchToFit;
     fStretchToFit = true;
-    fFrontFill = fColorTo;
-    fTargetFill = fColorFrom;
-    std::swap(fColorFrom, fColorTo);
-    {
-        const TPicture temp(fPicFrom);
-        fPicFrom.Assign(fPicTo);
-        fPicTo.Assign(temp);
-    }
+    ExchangePictures();
     Reset();
     fSwapped = true;
 }

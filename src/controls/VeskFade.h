@@ -5,6 +5,8 @@
 
 #include "Colors.h"
 #include "Errors.h"
+#include "FadeBlend.h"
+#include "FadeClock.h"
 #include "Picture.h"
 
 #include <QImage>
@@ -18,40 +20,6 @@ class EVeskFade : public Exception {
 public:
     using Exception::Exception;
 };
-
-// Time as the transitions see it. Frame pacing runs on the monotonic clock, so that setting
-// the wall clock can neither stall nor skip a transition; only the dissolve's seed comes
-// from the time of day. Tests replace it to check pacing without sleeping.
-class TFadeClock {
-public:
-    virtual ~TFadeClock() = default;
-    // Milliseconds on a clock that never goes back (its zero is arbitrary).
-    [[nodiscard]] virtual double NowMs() = 0;
-    // Sleeps; 0 only yields the processor.
-    virtual void SleepMs(int ms) = 0;
-    // Handles every pending event of the thread.
-    virtual void ProcessEvents() = 0;
-    // The millisecond of the current UTC day, 0 to 86,399,999.
-    [[nodiscard]] virtual uint32_t MsOfUtcDay() = 0;
-};
-
-// The real clock: steady_clock, the thread's sleep, the application's event queue.
-[[nodiscard]] TFadeClock& SystemFadeClock();
-
-// The process-wide generator of the dissolve's pixel order: state = state * 134775813 + 1
-// (mod 2^32), random(n) = upper 32 bits of n * state.
-void FadeRandSeed(uint32_t seed);
-[[nodiscard]] uint32_t FadeRandom(uint32_t n);
-
-// Mixes two images of W by H pixels, 3 bytes a pixel, rows padded to a multiple of 4 bytes:
-// every output byte becomes (start * (32 - w) + target * w) div 32, w from 0 to 32. The
-// blocks are walked as whole 32-bit words, row padding included; w = 0 writes nothing.
-void BlendPixels(const uint8_t* start, const uint8_t* target, uint8_t* output, int W, int H, int w);
-
-// Bytes in one padded row of W 3-byte pixels.
-[[nodiscard]] constexpr int PaddedRowBytes(int W) {
-    return (3 * W + 3) & ~3;
-}
 
 class TVeskFade : public QWidget {
     Q_OBJECT
@@ -149,6 +117,7 @@ protected:
 private:
     void BoundsChanged();
     void PictureChanged();
+    void ExchangePictures();
     void ReturnPreamble();
     void RunBlendFrames();
     void StartPacing();

@@ -36,7 +36,9 @@ constexpr TColor clBtnText = 0x80000012;
 constexpr TColor clInactiveCaptionText = 0x80000013;
 constexpr TColor clBtnHighlight = 0x80000014;
 
-[[nodiscard]] constexpr bool IsSystemColor(TColor c) { return (c & clSystemColor) != 0; }
+[[nodiscard]] constexpr bool IsSystemColor(TColor c) {
+    return (c & clSystemColor) != 0;
+}
 
 // Resolves a system colour to a plain one through the application's palette; plain colours
 // are returned unchanged (with the unused top byte cleared).

@@ -124,8 +124,8 @@ TEST(Gauge, percentageIsTruncatedAndZeroForAnEmptyRange) {
 
     EXPECT_EQ(TGauge::ScaleToPercent(50, 99), 49);
     EXPECT_EQ(TGauge::ScaleToPercent(100, 66), 66);
-    // 5 x 0.01 in extended precision lies just below 0.05: bars on the window fall one
-    // pixel short at such percentages, as they always have.
+    // 5 x 0.01 in extended precision lies just below 0.05, so at such percentages the bar
+    // stops one pixel short.
     EXPECT_EQ(TGauge::ScaleToPercent(5, 100), 4);
 }
 
