@@ -18,6 +18,8 @@
 #include <QProxyStyle>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -80,6 +82,36 @@ struct TKeyBytes {
             SecureWipe(Bytes.data(), Bytes.size());
     }
 };
+
+// Skins are shared between people: whatever a skin says, a place or a size stays within what a
+// screen can hold, before any image is made for it.
+constexpr int MaxSkinCoordinate = 16384;
+int SkinPosition(int32_t value) {
+    return std::clamp<int32_t>(value, -MaxSkinCoordinate, MaxSkinCoordinate);
+}
+int SkinSize(int32_t value) {
+    return std::clamp<int32_t>(value, 0, MaxSkinCoordinate);
+}
+// Past this a font's glyphs are larger than the bound screen itself.
+constexpr int MaxSkinFontPoints = 4096;
+
+std::string CurrentDir() {
+    char buf[PATH_MAX];
+    return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
+}
+
+// path as seen from folder; an absolute path, or one without a folder to lean on, is kept.
+std::string Absolute(const std::string& folder, const std::string& path) {
+    if (path.empty() || path.front() == '/' || folder.empty())
+        return path;
+    return folder.back() == '/' ? folder + path : folder + "/" + path;
+}
+
+QString NotAModuleText(const std::string& path) {
+    return QStringLiteral("\"%1\" is not a file and cannot be the SFX module. Choose the "
+                          "module's file (Параметры → Выбрать SFX модуль).")
+        .arg(Q(path));
+}
 
 } // namespace
 
@@ -145,6 +177,7 @@ TForm1::TForm1(std::vector<std::string> args, std::string appDir, QWidget* paren
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), Args(std::move(args)),
       AppDirOverride(std::move(appDir)) {
     Form1 = this;
+    StartDir = CurrentDir();
     setWindowTitle(QStringLiteral("Calyxor"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     BuildControls();
@@ -217,14 +250,13 @@ void TForm1::BuildControls() {
         *b.Field = btn;
     }
 
-    KeyBox = new QLineEdit(this);
+    KeyBox = new TKeyBox(this);
     KeyBox->setObjectName("KeyBox");
     KeyBox->setGeometry(64, 32, 193, 21);
     KeyBox->setFrame(false);
     PasswordStyle = new TPasswordCharStyle;
     PasswordStyle->setParent(KeyBox);
     KeyBox->setStyle(PasswordStyle);
-    KeyBox->setEchoMode(QLineEdit::Password);
 
     CheckBoxKill = new QCheckBox(QStringLiteral("Удалить исходный файл"), this);
     CheckBoxKill->setObjectName("CheckBoxKill");
@@ -345,7 +377,7 @@ void TForm1::Guarded(const std::function<void()>& handler) {
 
 void TForm1::SetPasswordChar(QChar c) {
     FPasswordChar = c;
-    KeyBox->setEchoMode(c.isNull() ? QLineEdit::Normal : QLineEdit::Password);
+    KeyBox->SetRevealed(c.isNull());
 }
 
 void TForm1::SetClientSize(int width, int height) {
@@ -368,21 +400,61 @@ void TForm1::FormCreate() {
     SkinFile = AppDir + "Skins/default/skin.ini";
     SfxModule = AppDir + "SFX/default.sfx";
     LoadSettings();
-    ReadSfxModuleSize();
+    // Said at once and not raised: the skin still loads.
+    if (!ReadSfxModuleSize())
+        Dialogs::ShowError(NotAModuleText(SfxModule));
     (void)LoadSkin();
 }
 
-void TForm1::ReadSfxModuleSize() {
+bool TForm1::ReadSfxModuleSize() {
+    // stat never opens the file: a pipe or a device named here cannot hold the window.
     struct stat st {};
-    if (!SfxModule.empty() && ::stat(SfxModule.c_str(), &st) == 0)
-        SfxModuleSize = static_cast<int32_t>(static_cast<uint32_t>(st.st_size & 0xFFFFFFFF));
+    if (SfxModule.empty() || ::stat(SfxModule.c_str(), &st) != 0)
+        return true;
+    if (!S_ISREG(st.st_mode))
+        return false;
+    SfxModuleSize = static_cast<int32_t>(static_cast<uint32_t>(st.st_size & 0xFFFFFFFF));
+    return true;
 }
 
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Qt's offscreen platform never activates a window; the command line is examined once,
     // right after the window first shows, wherever it runs.
-    QTimer::singleShot(0, this, [this] { ActivateOnce(); });
+    QTimer::singleShot(0, this, [this] { ActivateWhenExposed(1000); });
+}
+
+void TForm1::ActivateWhenExposed(int triesLeft) {
+    // A four-argument run holds the thread until it ends, and an X server maps, exposes and
+    // gets the window painted only through the event loop: started before, the operation
+    // would leave a black window with its gauge unseen. A window that is never exposed
+    // (started minimised) gets its run all the same, after ten seconds.
+    const QWindow* handle = windowHandle();
+    if (!Activated && !Dialogs::Headless() && handle && !handle->isExposed() && triesLeft > 0) {
+        QTimer::singleShot(10, this, [this, triesLeft] { ActivateWhenExposed(triesLeft - 1); });
+        return;
+    }
+    ActivateOnce();
+}
+
+void TForm1::hideEvent(QHideEvent* event) {
+    MaskKey();
+    QWidget::hideEvent(event);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    // The key is not left readable on a window that is minimised or no longer the user's.
+    if ((event->type() == QEvent::WindowStateChange && isMinimized()) ||
+        (event->type() == QEvent::ActivationChange && !isActiveWindow()))
+        MaskKey();
+    QWidget::changeEvent(event);
+}
+
+void TForm1::MaskKey() {
+    if (!PasswordChar().isNull())
+        return;
+    SetPasswordChar(QLatin1Char('#'));
+    BtnSee->Reset();
 }
 
 void TForm1::ActivateOnce() {
@@ -395,8 +467,9 @@ void TForm1::ActivateOnce() {
 void TForm1::FormActivate() {
     if (Args.size() == 1) {
         if (FileExists(Args[0])) {
-            SourceFile = Args[0];
-            LabelFilename->setText(Q(ExtractFileName(SourceFile)));
+            // Every file dialog moves the working folder; the chosen file stays the one meant.
+            SourceFile = Absolute(StartDir, Args[0]);
+            LabelFilename->setText(Q(ExtractFileName(Args[0])));
         } else {
             close();
             return;
@@ -432,7 +505,7 @@ void TForm1::FormActivate() {
 }
 
 bool TForm1::FormClose() {
-    KeyBox->clear();
+    KeyBox->ClearKey();
     try {
         SaveSettings();
     } catch (const std::exception& e) {
@@ -459,18 +532,7 @@ void TForm1::LoadSettings() {
 }
 
 void TForm1::SaveSettings() {
-    const std::string path = AppDir + "calyxor.ini";
-    const std::string text = FormatSettings({SkinFile, SfxModule});
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        RaiseIOError(errno);
-    const ssize_t n = ::write(fd, text.data(), text.size());
-    const int err = n < 0 ? errno : ENOSPC;
-    const bool closed = ::close(fd) == 0;
-    if (n != static_cast<ssize_t>(text.size()))
-        RaiseIOError(err);
-    if (!closed)
-        RaiseIOError(errno);
+    ReplaceTextFile(AppDir + "calyxor.ini", FormatSettings({SkinFile, SfxModule}));
 }
 
 // ---- skins ------------------------------------------------------------------------------------
@@ -507,7 +569,8 @@ void TForm1::ApplySkinSetting(const std::string& section, const std::string& key
     if (section == "[MAINFORM]") {
         if (key == "BACKGROUND") {
             BackImage->Picture.LoadFromFile(picturePath());
-            SetClientSize(BackImage->Picture.Width(), BackImage->Picture.Height());
+            SetClientSize(SkinSize(BackImage->Picture.Width()),
+                          SkinSize(BackImage->Picture.Height()));
         }
         return;
     }
@@ -524,9 +587,9 @@ void TForm1::ApplySkinSetting(const std::string& section, const std::string& key
         if (section != b.Name)
             continue;
         if (key == "LEFT")
-            b.Button->SetLeft(number());
+            b.Button->SetLeft(SkinPosition(number()));
         else if (key == "TOP")
-            b.Button->SetTop(number());
+            b.Button->SetTop(SkinPosition(number()));
         else if (key == "PICTUREUP")
             b.Button->PicFrom().LoadFromFile(picturePath());
         else if (key == "PICTUREDOWN")
@@ -550,15 +613,15 @@ void TForm1::ApplySkinSetting(const std::string& section, const std::string& key
 
     const QRect g = control->geometry();
     if (key == "LEFT")
-        control->move(number(), g.top());
+        control->move(SkinPosition(number()), g.top());
     else if (key == "TOP")
-        control->move(g.left(), number());
+        control->move(g.left(), SkinPosition(number()));
     else if (key == "WIDTH")
-        control->resize(number(), g.height());
+        control->resize(SkinSize(number()), g.height());
     else if (key == "HEIGHT")
-        control->resize(g.width(), number());
+        control->resize(g.width(), SkinSize(number()));
     else if (key == "FONTSIZE")
-        SetFontSize(control, number());
+        SetFontSize(control, std::min(number(), MaxSkinFontPoints));
     else if (key == "COLOR") {
         const auto color = static_cast<TColor>(number());
         if (control == ProgressBar)
@@ -637,6 +700,8 @@ void TForm1::BtnCryptClick() {
     TargetFile = SourceFile + (CheckBoxSFX->isChecked() ? ".exe" : ".ash");
     if (!FileExists(SourceFile))
         return;
+    if (!ConfirmReplace(TargetFile))
+        return;
     if (!EncryptFile(SourceFile, TargetFile, KeyBox->text()) || !CheckBoxKill->isChecked())
         return;
     // The source goes only when its encrypted copy is on the device.
@@ -666,7 +731,23 @@ void TForm1::BtnDeCryptClick() {
                                .arg(Q(ExtractFileName(SourceFile))));
         return;
     }
+    if (!ConfirmReplace(TargetFile))
+        return;
     (void)DecryptFile(SourceFile, TargetFile, KeyBox->text());
+}
+
+bool TForm1::ConfirmReplace(const std::string& target) const {
+    // A wrong key gives no error, only other bytes: replacing a good file with them must be the
+    // user's choice. The source itself as the target is refused by the operation anyway.
+    struct stat t {};
+    if (target.empty() || ::lstat(target.c_str(), &t) != 0 || S_ISDIR(t.st_mode))
+        return true;
+    struct stat s {};
+    if (::stat(target.c_str(), &t) == 0 && ::stat(SourceFile.c_str(), &s) == 0 &&
+        t.st_dev == s.st_dev && t.st_ino == s.st_ino)
+        return true;
+    const std::string shown = Absolute(CurrentDir(), target);
+    return Dialogs::AskYesNo(QStringLiteral("Файл «%1» уже существует. Заменить?").arg(Q(shown)));
 }
 
 void TForm1::BtnKillClick() {
@@ -680,8 +761,12 @@ void TForm1::N2Click() {
     OpenDialog1.InitialDir = Q(ExtractFilePath(SfxModule));
     if (!OpenDialog1.Execute(this))
         return;
+    const std::string previous = SfxModule;
     SfxModule = B(OpenDialog1.FileName);
-    ReadSfxModuleSize();
+    if (!ReadSfxModuleSize()) {
+        Dialogs::ShowError(NotAModuleText(SfxModule));
+        SfxModule = previous;
+    }
 }
 
 void TForm1::BtnCloseClick() {

@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -53,15 +55,29 @@ void ChoosePlatform() {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
+// The window holds a key in memory: a core file of it would carry the key onto the disk, and a
+// process that cannot be dumped cannot be read through /proc or attached to by the same user.
+void ForbidCoreFiles() {
+    (void)::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    const rlimit none{0, 0};
+    (void)::setrlimit(RLIMIT_CORE, &none);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    ForbidCoreFiles();
     // Without a display the program still runs its command line, on Qt's offscreen platform.
     ChoosePlatform();
     BuildPrimeTable();
     qInstallMessageHandler(QuietMessages);
 
-    TApplication app(argc, argv);
+    // Qt would take its own options (-platform, -style, -reverse, -display ...) out of the
+    // arguments, and abort on some of them: a key or a file name is never Qt's business. It
+    // sees the program's name only.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    TApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Calyxor"));
     const QString platform = QGuiApplication::platformName();
     Dialogs::SetHeadless(platform == "offscreen" || platform == "minimal");
