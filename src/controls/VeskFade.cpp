@@ -1,7 +1,9 @@
 #include "VeskFade.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -36,6 +39,16 @@ public:
 uint32_t gFadeRandState = 0;
 
 constexpr QImage::Format kImageFormat = QImage::Format_BGR888;
+
+// True while a modal window other than the control's own is shown (or being shown: Qt tells the
+// windows it blocks that the pointer left before it lists the modal window as such).
+bool ModalWindowOver(const QWidget* control) {
+    const QWidget* own = control->window();
+    for (const QWidget* w : QApplication::topLevelWidgets())
+        if (w != own && w->isVisible() && w->isModal())
+            return true;
+    return false;
+}
 
 bool SameSize(const QImage& a, const QImage& b) {
     return a.size() == b.size();
@@ -469,9 +482,35 @@ void TVeskFade::enterEvent(QEnterEvent* event) {
 
 void TVeskFade::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
+    // A command that opens a dialog runs inside the click: the pointer still rests on the
+    // button, which keeps its pressed picture until the pointer really leaves it.
+    if (fMouseInside && ModalWindowOver(this)) {
+        if (!fLeaveHeldByModal) {
+            fLeaveHeldByModal = true;
+            qApp->installEventFilter(this);
+        }
+        return;
+    }
     // Already told when the pointer left during a held press.
     if (fMouseInside)
         MouseLeft();
+}
+
+bool TVeskFade::eventFilter(QObject* watched, QEvent* event) {
+    if (fLeaveHeldByModal && !ModalWindowOver(this)) {
+        std::optional<QPointF> global;
+        if (event->type() == QEvent::Enter)
+            global = static_cast<QEnterEvent*>(event)->globalPosition();
+        else if (event->type() == QEvent::MouseMove)
+            global = static_cast<QMouseEvent*>(event)->globalPosition();
+        if (global) {
+            fLeaveHeldByModal = false;
+            qApp->removeEventFilter(this);
+            if (fMouseInside && !rect().contains(mapFromGlobal(*global).toPoint()))
+                MouseLeft();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TVeskFade::mousePressEvent(QMouseEvent* event) {

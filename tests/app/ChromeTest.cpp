@@ -11,7 +11,12 @@
 #include "TempDir.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
 #include <QWindow>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -47,6 +52,9 @@ public:
     void MoveBy(int dx, int dy) { MoveToGlobal(Global + QPoint(dx, dy)); }
     void MoveToGlobal(QPoint global) {
         Global = global;
+        // The platform's cursor moves too: Qt asks it where the pointer is when a modal dialog
+        // comes and goes, and learns from it which window the pointer is over.
+        QCursor::setPos(global);
         Send(QEvent::MouseMove, Qt::NoButton);
     }
     void Press(Qt::MouseButton button = Qt::LeftButton) {
@@ -79,6 +87,33 @@ private:
     Qt::MouseButtons Held;
     long Timestamp = 1'000'000;
 };
+
+// Qt's file dialog would keep its history in $XDG_CONFIG_HOME/QtProject.conf. Qt reads the
+// variable once, so it is set before anything of Qt runs: to a folder of this process's own.
+const std::string ConfigHome = [] {
+    std::string tmpl = (fs::temp_directory_path() / "calyxor-config-XXXXXX").string();
+    const std::string dir = ::mkdtemp(tmpl.data());
+    ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    return dir;
+}();
+
+// Runs check on the first modal window that opens, then answers it with Esc.
+void WhenModalOpens(std::function<void(QWidget*)> check) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, check] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        check(modal);
+        if (modal->isVisible()) {
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(modal, &esc);
+        }
+    });
+    timer->start(5);
+}
 
 QPoint CentreOf(const QWidget* w) {
     return w->geometry().center();
@@ -215,6 +250,89 @@ TEST_F(ChromeTest, OpenKeepsItsPressedLookAfterACancelledChoiceUntilThePointerLe
     EXPECT_TRUE(Pressed(b));
     Mouse->MoveTo(Background);
     EXPECT_FALSE(Pressed(b));
+}
+
+TEST_F(ChromeTest, ButtonStaysPressedWhileItsCommandShowsADialog) {
+    // The real boxes, not the recorder: a modal window is what makes Qt tell the button that
+    // the pointer left.
+    Dialogs::SetRecorder(nullptr);
+    const std::string source = Dir / "a.txt";
+    WriteAll(source, {1, 2, 3});
+    WriteAll(source + ".ash", {9});
+    Form->SourceFile = source;
+    Form->KeyBox->setText("key");
+
+    // The question before replacing: Да and Нет, Нет the default; Esc answers Нет.
+    TVeskFade* crypt = Form->BtnCrypt;
+    bool pressedDuringQuestion = false;
+    QString text, yes, no, byDefault;
+    WhenModalOpens([&](QWidget* modal) {
+        pressedDuringQuestion = Pressed(crypt);
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        text = box->text();
+        yes = box->button(QMessageBox::Yes)->text();
+        no = box->button(QMessageBox::No)->text();
+        byDefault = box->defaultButton()->text();
+    });
+    Mouse->Click(CentreOf(crypt));
+    EXPECT_TRUE(pressedDuringQuestion);
+    EXPECT_EQ(text.toStdString(), "Файл «" + source + ".ash» уже существует. Заменить?");
+    EXPECT_EQ(yes, "Да");
+    EXPECT_EQ(no, "Нет");
+    EXPECT_EQ(byDefault, "Нет");
+    EXPECT_EQ(ReadAll(source + ".ash"), std::vector<uint8_t>{9});
+    EXPECT_FALSE(Pressed(crypt)); // its release handler ran after the command
+
+    // The open button has no release handler: pressed during the dialog and after it, while
+    // the pointer rests on it; at rest once the pointer leaves.
+    TVeskFade* open = Form->BtnOpen;
+    bool pressedDuringDialog = false;
+    WhenModalOpens([&](QWidget* modal) {
+        EXPECT_NE(qobject_cast<QFileDialog*>(modal), nullptr);
+        pressedDuringDialog = Pressed(open);
+    });
+    Mouse->Click(CentreOf(open));
+    EXPECT_TRUE(pressedDuringDialog);
+    EXPECT_TRUE(Pressed(open));
+    Mouse->MoveBy(2, 1);
+    EXPECT_TRUE(Pressed(open));
+    Mouse->MoveTo(Background);
+    EXPECT_FALSE(Pressed(open));
+
+    // Left while the dialog was up: at rest as soon as the dialog has gone.
+    WhenModalOpens([&](QWidget*) {
+        pressedDuringDialog = Pressed(open);
+        Mouse->MoveTo(Background);
+    });
+    Mouse->Click(CentreOf(open));
+    EXPECT_TRUE(pressedDuringDialog);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(Pressed(open));
+}
+
+TEST_F(ChromeTest, FileDialogLeavesNoHistoryOfTheUsersFolders) {
+    Dialogs::SetRecorder(nullptr);
+    fs::create_directory(Dir / "private-folder");
+    const std::string module = Dir / "private-folder/my.sfx";
+    WriteAll(module, {1, 2, 3});
+    WhenModalOpens([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setDirectory(QString::fromStdString(Dir / "private-folder"));
+        dialog->selectFile(QString::fromStdString(module));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    Form->N2Click();
+    ASSERT_EQ(Form->SfxModule, module);
+    std::string written;
+    for (const auto& entry : fs::recursive_directory_iterator(ConfigHome))
+        if (entry.is_regular_file()) {
+            const auto bytes = ReadAll(entry.path());
+            written.append(bytes.begin(), bytes.end());
+        }
+    EXPECT_EQ(written.find("private-folder"), std::string::npos) << written;
+    fs::remove_all(ConfigHome);
 }
 
 TEST_F(ChromeTest, ButtonsWithAReleaseHandlerSnapBackOnReleaseOverThem) {
