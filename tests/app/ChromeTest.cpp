@@ -11,8 +11,11 @@
 #include "TempDir.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -383,6 +386,94 @@ TEST_F(ChromeTest, EyeShowsTheKeyOnlyWhileHeldOverIt) {
     Mouse->Release();
     EXPECT_EQ(key->echoMode(), QLineEdit::Password);
     EXPECT_EQ(key->text(), "open sesame");
+}
+
+TEST_F(ChromeTest, ShownKeyIsNeverCopiedSelectedOrUndone) {
+    QLineEdit* key = Form->KeyBox;
+    key->setText("open sesame");
+    key->selectAll(); // a selection made while masked must not become readable text
+    QGuiApplication::clipboard()->setText("before");
+    Mouse->MoveTo(CentreOf(Form->BtnSee));
+    Mouse->Press();
+    ASSERT_EQ(key->echoMode(), QLineEdit::Normal);
+    EXPECT_FALSE(key->hasSelectedText());
+
+    auto keyPress = [&](int code, Qt::KeyboardModifiers mods, const QString& text = {}) {
+        QKeyEvent event(QEvent::KeyPress, code, mods, text);
+        QApplication::sendEvent(key, &event);
+    };
+    struct Row {
+        const char* What;
+        int Key;
+        Qt::KeyboardModifiers Mods;
+    };
+    const Row rows[] = {
+        {"select all", Qt::Key_A, Qt::ControlModifier},
+        {"select to start", Qt::Key_Home, Qt::ShiftModifier},
+        {"select a character", Qt::Key_Left, Qt::ShiftModifier},
+        {"copy", Qt::Key_C, Qt::ControlModifier},
+        {"copy (Ctrl+Insert)", Qt::Key_Insert, Qt::ControlModifier},
+        {"cut", Qt::Key_X, Qt::ControlModifier},
+        {"cut (Shift+Delete)", Qt::Key_Delete, Qt::ShiftModifier},
+        {"undo", Qt::Key_Z, Qt::ControlModifier},
+        {"redo", Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.What);
+        keyPress(row.Key, row.Mods);
+        EXPECT_FALSE(key->hasSelectedText());
+        EXPECT_EQ(key->text(), "open sesame");
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+    }
+    // The edit menu, which offers copy, does not open either.
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                           key->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(key, &menu);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    // Typing goes on as usual, capitals included.
+    keyPress(Qt::Key_X, Qt::ShiftModifier, "X");
+    EXPECT_EQ(key->text(), "open sesameX");
+    Mouse->Release();
+    EXPECT_EQ(key->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(ChromeTest, KeyIsMaskedWhenTheWindowIsLeftMinimisedOrHidden) {
+    QLineEdit* key = Form->KeyBox;
+    key->setText("open sesame");
+    TVeskFade* eye = Form->BtnSee;
+    const std::vector<std::pair<const char*, std::function<void()>>> ways = {
+        {"another window takes the focus",
+         [] {
+             auto* other = new QWidget;
+             other->setAttribute(Qt::WA_DeleteOnClose);
+             other->show();
+             other->activateWindow();
+             QApplication::setActiveWindow(other);
+             QCoreApplication::processEvents();
+             other->close();
+         }},
+        {"minimised", [&] { Form->showMinimized(); }},
+        {"hidden", [&] { Form->hide(); }},
+    };
+    for (const auto& [what, leave] : ways) {
+        SCOPED_TRACE(what);
+        Form->showNormal();
+        Form->activateWindow();
+        QApplication::setActiveWindow(Form.get());
+        QCoreApplication::processEvents();
+        Mouse->MoveTo(CentreOf(eye));
+        Mouse->Press();
+        ASSERT_EQ(key->echoMode(), QLineEdit::Normal);
+        leave();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(key->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(Form->PasswordChar(), QChar('#'));
+        EXPECT_FALSE(Pressed(eye));
+        Mouse->Release();
+        Form->showNormal();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(key->echoMode(), QLineEdit::Password);
+    }
 }
 
 TEST_F(ChromeTest, RightButtonOnAButtonFadesAndResetsButRunsNoCommandNorMenu) {
