@@ -80,3 +80,10 @@ void TKeyBox::contextMenuEvent(QContextMenuEvent* event) {
         return event->accept();
     QLineEdit::contextMenuEvent(event);
 }
+
+void TKeyBox::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    // Tabbing into the box selects all of it.
+    if (FRevealed)
+        deselect();
+}

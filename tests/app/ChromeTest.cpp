@@ -425,6 +425,10 @@ TEST_F(ChromeTest, ShownKeyIsNeverCopiedSelectedOrUndone) {
         EXPECT_EQ(key->text(), "open sesame");
         EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
     }
+    // Tabbing back into the box, which selects all of it, selects nothing.
+    Form->CheckBoxKill->setFocus(Qt::TabFocusReason);
+    key->setFocus(Qt::BacktabFocusReason);
+    EXPECT_FALSE(key->hasSelectedText());
     // The edit menu, which offers copy, does not open either.
     QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5),
                            key->mapToGlobal(QPoint(5, 5)));
