@@ -11,7 +11,6 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <optional>
 #include <thread>
 
 namespace {
@@ -498,15 +497,12 @@ void TVeskFade::leaveEvent(QEvent* event) {
 
 bool TVeskFade::eventFilter(QObject* watched, QEvent* event) {
     if (fLeaveHeldByModal && !ModalWindowOver(this)) {
-        std::optional<QPointF> global;
-        if (event->type() == QEvent::Enter)
-            global = static_cast<QEnterEvent*>(event)->globalPosition();
-        else if (event->type() == QEvent::MouseMove)
-            global = static_cast<QMouseEvent*>(event)->globalPosition();
-        if (global) {
+        const auto* pointer = dynamic_cast<const QSinglePointEvent*>(event);
+        if (pointer && (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)) {
             fLeaveHeldByModal = false;
             qApp->removeEventFilter(this);
-            if (fMouseInside && !rect().contains(mapFromGlobal(*global).toPoint()))
+            if (fMouseInside &&
+                !rect().contains(mapFromGlobal(pointer->globalPosition()).toPoint()))
                 MouseLeft();
         }
     }
