@@ -13,11 +13,11 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QGuiApplication>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QProxyStyle>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -75,49 +75,41 @@ TSecretBytes KeyOf(const QString& key) {
     return ops::KeyBytes(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
+// Skins are shared between people: whatever a skin says, a place or a size stays within what a
+// screen can hold, before any image is made for it.
+constexpr int MaxSkinCoordinate = 16384;
+int SkinPosition(int32_t value) {
+    return std::clamp<int32_t>(value, -MaxSkinCoordinate, MaxSkinCoordinate);
+}
+int SkinSize(int32_t value) {
+    return std::clamp<int32_t>(value, 0, MaxSkinCoordinate);
+}
+// Past this a font's glyphs are larger than the bound screen itself.
+constexpr int MaxSkinFontPoints = 4096;
+
+std::string CurrentDir() {
+    char buf[PATH_MAX];
+    return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
+}
+
+// path as seen from folder; an absolute path, or one without a folder to lean on, is kept.
+std::string Absolute(const std::string& folder, const std::string& path) {
+    if (path.empty() || path.front() == '/' || folder.empty())
+        return path;
+    return folder.back() == '/' ? folder + path : folder + "/" + path;
+}
+
+QString NotAModuleText(const std::string& path) {
+    return QStringLiteral("\"%1\" is not a file and cannot be the SFX module. Choose the "
+                          "module's file (Параметры → Выбрать SFX модуль).")
+        .arg(Q(path));
+}
+
 } // namespace
 
 bool FileExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
-// ---- TImage ---------------------------------------------------------------------------------
-
-TImage::TImage(QWidget* parent) : QWidget(parent) {
-    Picture.Subscribe([this] { update(); });
-}
-
-void TImage::paintEvent(QPaintEvent*) {
-    if (Picture.Empty())
-        return;
-    QPainter painter(this);
-    Picture.Draw(painter, 0, 0);
-}
-
-void TImage::mousePressEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    if (OnMouseDown)
-        OnMouseDown(event->button(), event->modifiers(), p.x(), p.y());
-}
-
-void TImage::mouseMoveEvent(QMouseEvent* event) {
-    // The pointer's place relative to where the window is now, not where the X server had it
-    // when the move happened: during a drag several moves can queue up behind one window move,
-    // and their own local positions would move the window by the same step again each time.
-    const QPoint p = mapFromGlobal(event->globalPosition()).toPoint();
-    if (OnMouseMove)
-        OnMouseMove(event->modifiers(), p.x(), p.y());
-}
-
-void TImage::mouseReleaseEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    if (OnMouseUp)
-        OnMouseUp(event->button(), event->modifiers(), p.x(), p.y());
-    // The popup menu belongs to the background alone, and opens on the right button's release
-    // also after a drag.
-    if (event->button() == Qt::RightButton && PopupMenu)
-        PopupMenu->popup(event->globalPosition().toPoint());
 }
 
 // ---- TOpenDialog ----------------------------------------------------------------------------
@@ -139,6 +131,7 @@ TForm1::TForm1(std::vector<std::string> args, std::string appDir, QWidget* paren
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), Args(std::move(args)),
       AppDirOverride(std::move(appDir)) {
     Form1 = this;
+    StartDir = CurrentDir();
     setWindowTitle(QStringLiteral("Calyxor"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     BuildControls();
@@ -211,14 +204,13 @@ void TForm1::BuildControls() {
         *b.Field = btn;
     }
 
-    KeyBox = new QLineEdit(this);
+    KeyBox = new TKeyBox(this);
     KeyBox->setObjectName("KeyBox");
     KeyBox->setGeometry(64, 32, 193, 21);
     KeyBox->setFrame(false);
     PasswordStyle = new TPasswordCharStyle;
     PasswordStyle->setParent(KeyBox);
     KeyBox->setStyle(PasswordStyle);
-    KeyBox->setEchoMode(QLineEdit::Password);
 
     CheckBoxKill = new QCheckBox(QStringLiteral("Удалить исходный файл"), this);
     CheckBoxKill->setObjectName("CheckBoxKill");
@@ -268,78 +260,12 @@ void TForm1::BuildMenu() {
     BackImage->PopupMenu = PopupMenu1;
 }
 
-void TForm1::BindButtons() {
-    BackImage->OnMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) {
-        Guarded([&] { BackImageMouseDown(b, m, x, y); });
-    };
-    BackImage->OnMouseMove = [this](Qt::KeyboardModifiers m, int x, int y) {
-        Guarded([&] { BackImageMouseMove(m, x, y); });
-    };
-    BackImage->OnMouseUp = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) {
-        Guarded([&] { BackImageMouseUp(b, m, x, y); });
-    };
-
-    // Press plays the fade; release (where bound) and leaving snap back. BtnClose and BtnOpen
-    // have no release handler: they keep the pressed look until the pointer leaves them.
-    struct TBinding {
-        TVeskFade* Button;
-        void (TForm1::*Click)();
-        bool HasRelease;
-    };
-    const TBinding bindings[] = {
-        {BtnClose, &TForm1::BtnCloseClick, false},
-        {BtnMinimize, &TForm1::BtnMinimizeClick, true},
-        {BtnSee, nullptr, true},
-        {BtnOpen, &TForm1::BtnOpenClick, false},
-        {BtnCrypt, &TForm1::BtnCryptClick, true},
-        {BtnDeCrypt, &TForm1::BtnDeCryptClick, true},
-        {BtnKill, &TForm1::BtnKillClick, true},
-    };
-    for (const auto& b : bindings) {
-        TVeskFade* btn = b.Button;
-        const bool isSee = btn == BtnSee;
-        btn->OnMouseDown = [this, btn, isSee](TVeskFade*, Qt::MouseButton, Qt::KeyboardModifiers,
-                                              int, int) {
-            Guarded([&] {
-                if (isSee) {
-                    SetPasswordChar(QChar());
-                    // The fade holds the thread; the key is readable while it plays.
-                    KeyBox->repaint();
-                }
-                btn->Fade();
-            });
-        };
-        auto snapBack = [this, btn, isSee](TVeskFade*) {
-            Guarded([&] {
-                if (isSee)
-                    SetPasswordChar(QLatin1Char('#'));
-                btn->Reset();
-            });
-        };
-        if (b.HasRelease)
-            btn->OnMouseUp = [snapBack](TVeskFade* s, Qt::MouseButton, Qt::KeyboardModifiers, int,
-                                        int) { snapBack(s); };
-        btn->OnMouseLeave = snapBack;
-        if (b.Click) {
-            const auto click = b.Click;
-            btn->OnClick = [this, click](TVeskFade*) {
-                Guarded([this, click] { (this->*click)(); });
-            };
-        }
-    }
-}
-
 void TForm1::Guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
         Dialogs::ShowAppError(QString::fromUtf8(e.what()));
     }
-}
-
-void TForm1::SetPasswordChar(QChar c) {
-    FPasswordChar = c;
-    KeyBox->setEchoMode(c.isNull() ? QLineEdit::Normal : QLineEdit::Password);
 }
 
 void TForm1::SetClientSize(int width, int height) {
@@ -363,19 +289,41 @@ void TForm1::FormCreate() {
     SkinFile = dataDir + "Skins/default/skin.ini";
     SfxModule = dataDir + "SFX/default.sfx";
     LoadSettings();
-    ReadSfxModuleSize();
+    // Said at once and not raised: the skin still loads.
+    if (!ReadSfxModuleSize())
+        Dialogs::ShowError(NotAModuleText(SfxModule));
     (void)LoadSkin();
 }
 
-void TForm1::ReadSfxModuleSize() {
+bool TForm1::ReadSfxModuleSize() {
+    // stat never opens the file: a pipe or a device named here cannot hold the window.
+    struct stat st {};
+    if (SfxModule.empty() || ::stat(SfxModule.c_str(), &st) != 0)
+        return true;
+    if (!S_ISREG(st.st_mode))
+        return false;
     (void)ops::ReadSfxModuleSize(SfxModule, SfxModuleSize);
+    return true;
 }
 
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Qt's offscreen platform never activates a window; the command line is examined once,
     // right after the window first shows, wherever it runs.
-    QTimer::singleShot(0, this, [this] { ActivateOnce(); });
+    QTimer::singleShot(0, this, [this] { ActivateWhenExposed(1000); });
+}
+
+void TForm1::ActivateWhenExposed(int triesLeft) {
+    // A four-argument run holds the thread until it ends, and an X server maps, exposes and
+    // gets the window painted only through the event loop: started before, the operation
+    // would leave a black window with its gauge unseen. A window that is never exposed
+    // (started minimised) gets its run all the same, after ten seconds.
+    const QWindow* handle = windowHandle();
+    if (!Activated && !Dialogs::Headless() && handle && !handle->isExposed() && triesLeft > 0) {
+        QTimer::singleShot(10, this, [this, triesLeft] { ActivateWhenExposed(triesLeft - 1); });
+        return;
+    }
+    ActivateOnce();
 }
 
 void TForm1::ActivateOnce() {
@@ -388,8 +336,9 @@ void TForm1::ActivateOnce() {
 void TForm1::FormActivate() {
     if (Args.size() == 1) {
         if (FileExists(Args[0])) {
-            SourceFile = Args[0];
-            LabelFilename->setText(Q(ExtractFileName(SourceFile)));
+            // Every file dialog moves the working folder; the chosen file stays the one meant.
+            SourceFile = Absolute(StartDir, Args[0]);
+            LabelFilename->setText(Q(ExtractFileName(Args[0])));
         } else {
             close();
             return;
@@ -425,7 +374,7 @@ void TForm1::FormActivate() {
 }
 
 bool TForm1::FormClose() {
-    KeyBox->clear();
+    KeyBox->ClearKey();
     try {
         SaveSettings();
     } catch (const std::exception& e) {
@@ -452,18 +401,8 @@ void TForm1::LoadSettings() {
 }
 
 void TForm1::SaveSettings() {
-    const std::string path = SettingsPathForSaving(FindLocations(AppDir));
-    const std::string text = FormatSettings({SkinFile, SfxModule});
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        RaiseIOError(errno);
-    const ssize_t n = ::write(fd, text.data(), text.size());
-    const int err = n < 0 ? errno : ENOSPC;
-    const bool closed = ::close(fd) == 0;
-    if (n != static_cast<ssize_t>(text.size()))
-        RaiseIOError(err);
-    if (!closed)
-        RaiseIOError(errno);
+    ReplaceTextFile(SettingsPathForSaving(FindLocations(AppDir)),
+                    FormatSettings({SkinFile, SfxModule}));
 }
 
 // ---- skins ------------------------------------------------------------------------------------
@@ -485,7 +424,8 @@ void TForm1::ApplySkinSetting(const std::string& section, const std::string& key
     if (section == "[MAINFORM]") {
         if (key == "BACKGROUND") {
             BackImage->Picture.LoadFromFile(picturePath());
-            SetClientSize(BackImage->Picture.Width(), BackImage->Picture.Height());
+            SetClientSize(SkinSize(BackImage->Picture.Width()),
+                          SkinSize(BackImage->Picture.Height()));
         }
         return;
     }
@@ -502,9 +442,9 @@ void TForm1::ApplySkinSetting(const std::string& section, const std::string& key
         if (section != b.Name)
             continue;
         if (key == "LEFT")
-            b.Button->SetLeft(number());
+            b.Button->SetLeft(SkinPosition(number()));
         else if (key == "TOP")
-            b.Button->SetTop(number());
+            b.Button->SetTop(SkinPosition(number()));
         else if (key == "PICTUREUP")
             b.Button->PicFrom().LoadFromFile(picturePath());
         else if (key == "PICTUREDOWN")
@@ -528,15 +468,15 @@ void TForm1::ApplySkinSetting(const std::string& section, const std::string& key
 
     const QRect g = control->geometry();
     if (key == "LEFT")
-        control->move(number(), g.top());
+        control->move(SkinPosition(number()), g.top());
     else if (key == "TOP")
-        control->move(g.left(), number());
+        control->move(g.left(), SkinPosition(number()));
     else if (key == "WIDTH")
-        control->resize(number(), g.height());
+        control->resize(SkinSize(number()), g.height());
     else if (key == "HEIGHT")
-        control->resize(g.width(), number());
+        control->resize(g.width(), SkinSize(number()));
     else if (key == "FONTSIZE")
-        SetFontSize(control, number());
+        SetFontSize(control, std::min(number(), MaxSkinFontPoints));
     else if (key == "COLOR") {
         const auto color = static_cast<TColor>(number());
         if (control == ProgressBar)
@@ -605,6 +545,8 @@ void TForm1::BtnCryptClick() {
     TargetFile = EncryptTargetName(SourceFile, CheckBoxSFX->isChecked());
     if (!FileExists(SourceFile))
         return;
+    if (!ConfirmReplace(TargetFile))
+        return;
     // With «Удалить исходный файл» the source goes only once its encrypted copy is complete and
     // on the device; what goes wrong on the way is told there.
     (void)ops::EncryptAndWipe(SourceFile, TargetFile, KeyOf(KeyBox->text()), SfxOptions(),
@@ -624,7 +566,23 @@ void TForm1::BtnDeCryptClick() {
                                .arg(Q(ExtractFileName(SourceFile))));
         return;
     }
+    if (!ConfirmReplace(TargetFile))
+        return;
     (void)DecryptFile(SourceFile, TargetFile, KeyBox->text());
+}
+
+bool TForm1::ConfirmReplace(const std::string& target) const {
+    // A wrong key gives no error, only other bytes: replacing a good file with them must be the
+    // user's choice. The source itself as the target is refused by the operation anyway.
+    struct stat t {};
+    if (target.empty() || ::lstat(target.c_str(), &t) != 0 || S_ISDIR(t.st_mode))
+        return true;
+    struct stat s {};
+    if (::stat(target.c_str(), &t) == 0 && ::stat(SourceFile.c_str(), &s) == 0 &&
+        t.st_dev == s.st_dev && t.st_ino == s.st_ino)
+        return true;
+    const std::string shown = Absolute(CurrentDir(), target);
+    return Dialogs::AskYesNo(QStringLiteral("Файл «%1» уже существует. Заменить?").arg(Q(shown)));
 }
 
 void TForm1::BtnKillClick() {
@@ -638,8 +596,12 @@ void TForm1::N2Click() {
     OpenDialog1.InitialDir = Q(ExtractFilePath(SfxModule));
     if (!OpenDialog1.Execute(this))
         return;
+    const std::string previous = SfxModule;
     SfxModule = B(OpenDialog1.FileName);
-    ReadSfxModuleSize();
+    if (!ReadSfxModuleSize()) {
+        Dialogs::ShowError(NotAModuleText(SfxModule));
+        SfxModule = previous;
+    }
 }
 
 void TForm1::BtnCloseClick() {
@@ -648,23 +610,4 @@ void TForm1::BtnCloseClick() {
 
 void TForm1::BtnMinimizeClick() {
     showMinimized();
-}
-
-// ---- window chrome ------------------------------------------------------------------------------
-
-void TForm1::BackImageMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
-    DragX = x;
-    DragY = y;
-    Dragging = true;
-}
-
-void TForm1::BackImageMouseMove(Qt::KeyboardModifiers, int x, int y) {
-    if (!Dragging)
-        return;
-    // One move for both edges: each move is a round trip to the window system.
-    move(this->x() + x - DragX, this->y() + y - DragY);
-}
-
-void TForm1::BackImageMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
-    Dragging = false;
 }

@@ -4,12 +4,12 @@
 
 #include "FileTransform.h"
 #include "Gauges.h"
+#include "KeyBox.h"
 #include "Picture.h"
 #include "VeskFade.h"
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QWidget>
 #include <cstdint>
@@ -86,7 +86,7 @@ public:
     TVeskFade* BtnDeCrypt;
     TVeskFade* BtnKill;
     TVeskFade* BtnMinimize;
-    QLineEdit* KeyBox;
+    TKeyBox* KeyBox;
     QCheckBox* CheckBoxKill;
     QCheckBox* CheckBoxSFX;
     QMenu* PopupMenu1;
@@ -98,6 +98,8 @@ public:
     void FormActivate();
     // Runs FormActivate the first time only: the command line is examined once per run.
     void ActivateOnce();
+    // The folder the program was started in: a file named on the command line is found there.
+    std::string StartDir;
     // False when the close is abandoned (the settings could not be written).
     bool FormClose();
 
@@ -141,6 +143,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -149,7 +153,15 @@ private:
     void BindButtons();
     void ApplySkinSetting(const std::string& section, const std::string& key,
                           const std::string& value, const std::string& skinDir);
-    void ReadSfxModuleSize();
+    // False when the module names something that is not a file (a folder, a pipe, a device):
+    // its size is then not taken.
+    bool ReadSfxModuleSize();
+    // True when target may be written: it does not exist yet, or the user agreed to replace it.
+    [[nodiscard]] bool ConfirmReplace(const std::string& target) const;
+    // Runs ActivateOnce once the window is on the screen and painted.
+    void ActivateWhenExposed(int triesLeft);
+    // Shows the key masked again, with the eye button at rest.
+    void MaskKey();
     [[nodiscard]] TSfxOptions SfxOptions() const;
 
     std::vector<std::string> Args;

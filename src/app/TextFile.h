@@ -25,8 +25,21 @@ private:
 // The line length the settings file is read and written with.
 constexpr std::size_t TextLineLimit = 255;
 
-// Reads a whole file as bytes. Raises EInOutError with the platform's text when it cannot.
+// The largest settings or skin file read. Both are a few hundred bytes; the bound only keeps a
+// path to something endless from filling the memory.
+constexpr std::size_t TextFileSizeLimit = 1 << 20;
+
+// Reads a whole file as bytes. Raises EInOutError with the platform's text when it cannot, and
+// with a message of its own for a folder, a pipe, a device or a socket, and for a file past
+// TextFileSizeLimit. Never waits: a pipe with no writer is refused, not read.
 [[nodiscard]] std::string ReadTextFileBytes(const std::string& path);
+
+// Creates or replaces the file at path with bytes, so that the file is at every moment either
+// what it was or the whole new text: the bytes go to a temporary file beside it, are flushed to
+// the disk and renamed over it. A replaced file keeps its permission bits; a link keeps being
+// a link, to the replaced file. Where the folder takes no new file but the file itself can be
+// written, it is written in place. Raises EInOutError with the platform's text.
+void ReplaceTextFile(const std::string& path, std::string_view bytes);
 
 // Upper-cases the bytes "a" to "z" only; every other byte, Cyrillic included, is unchanged.
 [[nodiscard]] std::string UpperStr(std::string_view s);

@@ -2,6 +2,7 @@
 
 #include "Cipher.h"
 #include "CommandLineHelp.h"
+#include "CoreDumps.h"
 #include "Dialogs.h"
 #include "MainForm.h"
 #include "Progress.h"
@@ -60,6 +61,8 @@ void ChoosePlatform() {
 
 int main(int argc, char** argv) {
     OpenMissingStandardDescriptors();
+    // The window holds a key in memory: a core file of it would carry the key onto the disk.
+    ForbidCoreDumps();
     if (argc == 2 && PrintCommandLineHelp(argv[1], CALYXOR_VERSION))
         return 0;
     // Without a display the program still runs its command line, on Qt's offscreen platform.
@@ -67,7 +70,12 @@ int main(int argc, char** argv) {
     BuildPrimeTable();
     qInstallMessageHandler(QuietMessages);
 
-    TApplication app(argc, argv);
+    // Qt would take its own options (-platform, -style, -reverse, -display ...) out of the
+    // arguments, and abort on some of them: a key or a file name is never Qt's business. It
+    // sees the program's name only.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    TApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Calyxor"));
     // The desktop pairs the window with its entry, and so with the icon and name it shows.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.calyxor.Calyxor"));

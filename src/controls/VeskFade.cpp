@@ -1,5 +1,7 @@
 #include "VeskFade.h"
 
+#include <QApplication>
+#include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -10,6 +12,16 @@
 namespace {
 
 constexpr QImage::Format kImageFormat = QImage::Format_BGR888;
+
+// True while a modal window other than the control's own is shown (or being shown: Qt tells the
+// windows it blocks that the pointer left before it lists the modal window as such).
+bool ModalWindowOver(const QWidget* control) {
+    const QWidget* own = control->window();
+    for (const QWidget* w : QApplication::topLevelWidgets())
+        if (w != own && w->isVisible() && w->isModal())
+            return true;
+    return false;
+}
 
 bool SameSize(const QImage& a, const QImage& b) {
     return a.size() == b.size();
@@ -387,9 +399,32 @@ void TVeskFade::enterEvent(QEnterEvent* event) {
 
 void TVeskFade::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
+    // A command that opens a dialog runs inside the click: the pointer still rests on the
+    // button, which keeps its pressed picture until the pointer really leaves it.
+    if (fMouseInside && ModalWindowOver(this)) {
+        if (!fLeaveHeldByModal) {
+            fLeaveHeldByModal = true;
+            qApp->installEventFilter(this);
+        }
+        return;
+    }
     // Already told when the pointer left during a held press.
     if (fMouseInside)
         MouseLeft();
+}
+
+bool TVeskFade::eventFilter(QObject* watched, QEvent* event) {
+    if (fLeaveHeldByModal && !ModalWindowOver(this)) {
+        const auto* pointer = dynamic_cast<const QSinglePointEvent*>(event);
+        if (pointer && (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)) {
+            fLeaveHeldByModal = false;
+            qApp->removeEventFilter(this);
+            if (fMouseInside &&
+                !rect().contains(mapFromGlobal(pointer->globalPosition()).toPoint()))
+                MouseLeft();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TVeskFade::mousePressEvent(QMouseEvent* event) {

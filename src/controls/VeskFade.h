@@ -113,6 +113,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BoundsChanged();
@@ -161,5 +162,8 @@ private:
     // Whether the pointer counts as over the control, for pairing enter and leave.
     bool fMouseInside = false;
     bool fLeftPressed = false;
+    // A leave that came because a modal window took the input, not because the pointer moved:
+    // where the pointer really is is known at the first pointer event after the modal window.
+    bool fLeaveHeldByModal = false;
     Qt::MouseButtons fHeldButtons = Qt::NoButton;
 };

@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStringList>
 #include <cstdio>
 #include <deque>
@@ -16,6 +18,8 @@ bool gHeadless = false;
 TRecorder gRecorder;
 // Queued answers: (confirmed, path).
 std::deque<std::pair<bool, QString>> gAnswers;
+std::deque<bool> gYesNoAnswers;
+QString gLastQuestion;
 QString gLastFilter;
 QString gLastInitialDir;
 
@@ -56,6 +60,19 @@ QString QtFilter(const QString& filter) {
     return out.join(";;");
 }
 
+// Qt's file dialog writes the folders it visited, and the last one, into the user's
+// QtProject.conf, where they outlive the program: a list of where the user keeps the files they
+// encrypt. The program keeps no settings through QSettings, so the user-wide ones are pointed at
+// a place where nothing can be read or written.
+void KeepNoDialogHistory() {
+    static const bool done = [] {
+        for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+        return true;
+    }();
+    (void)done;
+}
+
 } // namespace
 
 void ShowError(const QString& text) {
@@ -75,6 +92,35 @@ void ShowAppError(const QString& message) {
     ShowBox(QMessageBox::Critical, title, AppErrorText(message));
 }
 
+bool AskYesNo(const QString& text) {
+    gLastQuestion = text;
+    if (!gYesNoAnswers.empty()) {
+        const bool yes = gYesNoAnswers.front();
+        gYesNoAnswers.pop_front();
+        return yes;
+    }
+    const QString title = QApplication::applicationName().isEmpty()
+                              ? QStringLiteral("Calyxor")
+                              : QApplication::applicationName();
+    if (gRecorder) {
+        gRecorder(title, text);
+        return false;
+    }
+    if (gHeadless || !qApp) {
+        Print(title, text + QStringLiteral(" Нет"));
+        return false;
+    }
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.adjustSize();
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        box.move(screen->availableGeometry().center() - box.rect().center());
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<QString> OpenFile(QWidget* parent, const QString& filter, const QString& initialDir) {
     gLastFilter = filter;
     gLastInitialDir = initialDir;
@@ -87,6 +133,7 @@ std::optional<QString> OpenFile(QWidget* parent, const QString& filter, const QS
     }
     if (gHeadless)
         return std::nullopt;
+    KeepNoDialogHistory();
     QFileDialog dialog(parent);
     // Qt's own dialog: it works the same under any desktop, and takes a typed name of a file
     // that does not exist yet.
@@ -109,6 +156,12 @@ bool Headless() {
 }
 void SetRecorder(TRecorder recorder) {
     gRecorder = std::move(recorder);
+}
+void QueueYesNoAnswer(bool yes) {
+    gYesNoAnswers.push_back(yes);
+}
+QString LastQuestion() {
+    return gLastQuestion;
 }
 void QueueOpenFileAnswer(std::optional<QString> answer) {
     gAnswers.emplace_back(answer.has_value(), answer.value_or(QString()));

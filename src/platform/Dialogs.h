@@ -26,6 +26,11 @@ void ShowAppError(const QString& message);
 [[nodiscard]] std::optional<QString> OpenFile(QWidget* parent, const QString& filter,
                                               const QString& initialDir);
 
+// A question with the buttons "Да" and "Нет"; "Нет" is the default and the answer to Esc. True
+// for "Да". Without a display nobody can answer: the text goes to standard error and the
+// answer is "Нет".
+[[nodiscard]] bool AskYesNo(const QString& text);
+
 // Whether messages go to standard error (no display) instead of modal boxes.
 void SetHeadless(bool headless);
 [[nodiscard]] bool Headless();
@@ -38,6 +43,10 @@ void SetRecorder(TRecorder recorder);
 // answers are queued no dialog is shown; the filter and folder asked for are remembered.
 void QueueOpenFileAnswer(std::optional<QString> answer);
 [[nodiscard]] QString LastOpenFilter();
+// The answers the next questions give, in order. Without a queued answer a question that goes
+// to the recorder is answered "Нет". The last question asked is remembered.
+void QueueYesNoAnswer(bool yes);
+[[nodiscard]] QString LastQuestion();
 [[nodiscard]] QString LastOpenInitialDir();
 
 } // namespace Dialogs

@@ -1,7 +1,12 @@
 #include "Errors.h"
 #include "Settings.h"
 #include "SkinValues.h"
+#include "TempDir.h"
 #include "TextFile.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -94,6 +99,79 @@ TEST(PathPartsTest, directoryNameAndExtension) {
     EXPECT_EQ(ExtractFileName("/x/y/skin.ini"), "skin.ini");
     EXPECT_EQ(ExtractFileExt("/x.y/z"), "");
     EXPECT_EQ(NativeSeparators("pics\\up.bmp"), "pics/up.bmp");
+}
+
+// ---- text files on the disk ----
+
+std::string ReadError(const std::string& path) {
+    try {
+        (void)ReadTextFileBytes(path);
+    } catch (const EInOutError& e) {
+        return e.Message();
+    }
+    return "read";
+}
+
+TEST(TextFileTest, whatIsNoSmallFileIsRefusedWithoutWaiting) {
+    TTempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0); // no writer: a blocking open would wait
+    std::filesystem::create_directory(dir / "folder");
+    WriteAll(dir / "big", {'x'});
+    std::filesystem::resize_file(dir / "big", TextFileSizeLimit + 1);
+    WriteAll(dir / "small", std::vector<uint8_t>(TextFileSizeLimit, 'y'));
+    EXPECT_EQ(ReadError(dir / "fifo"),
+              "'" + (dir / "fifo") +
+                  "' is not a file that can be read (it is a pipe, a device or a socket)");
+    EXPECT_EQ(ReadError("/dev/zero"),
+              "'/dev/zero' is not a file that can be read (it is a pipe, a device or a socket)");
+    EXPECT_EQ(ReadError(dir / "folder"), "'" + (dir / "folder") + "' is a folder, not a file");
+    EXPECT_EQ(ReadError(dir / "big"),
+              "'" + (dir / "big") + "' is too large for a settings or skin file (more than 1 MiB)");
+    EXPECT_EQ(ReadError(dir / "missing"), "File not found");
+    EXPECT_EQ(ReadTextFileBytes(dir / "small").size(), TextFileSizeLimit);
+}
+
+TEST(TextFileTest, replacingKeepsTheFilesBitsAndLinksAndLeavesNothingElse) {
+    TTempDir dir;
+    const std::string ini = dir / "calyxor.ini";
+    ReplaceTextFile(ini, "one\r\n");
+    EXPECT_EQ(ReadAll(ini), (std::vector<uint8_t>{'o', 'n', 'e', '\r', '\n'}));
+    struct stat st {};
+    ASSERT_EQ(::stat(ini.c_str(), &st), 0);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(st.st_mode & 07777, 0666 & ~mask);
+
+    // A replaced file keeps its bits; a second name of the old file keeps the old text, so the
+    // new text never went into the old file.
+    ASSERT_EQ(::chmod(ini.c_str(), 0640), 0);
+    ASSERT_EQ(::link(ini.c_str(), (dir / "old").c_str()), 0);
+    ReplaceTextFile(ini, "two");
+    EXPECT_EQ(ReadAll(ini), (std::vector<uint8_t>{'t', 'w', 'o'}));
+    EXPECT_EQ(ReadAll(dir / "old"), (std::vector<uint8_t>{'o', 'n', 'e', '\r', '\n'}));
+    ASSERT_EQ(::stat(ini.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    // Settings kept elsewhere through a link stay so.
+    std::filesystem::create_directory(dir / "dotfiles");
+    WriteAll(dir / "dotfiles/calyxor.ini", {'x'});
+    std::filesystem::create_symlink(dir / "dotfiles/calyxor.ini", dir / "linked.ini");
+    ReplaceTextFile(dir / "linked.ini", "three");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "linked.ini"));
+    EXPECT_EQ(ReadAll(dir / "dotfiles/calyxor.ini"),
+              (std::vector<uint8_t>{'t', 'h', 'r', 'e', 'e'}));
+
+    try {
+        ReplaceTextFile(dir / "missing/calyxor.ini", "four");
+        FAIL();
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Message(), "File not found");
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"calyxor.ini", "dotfiles", "linked.ini", "old"}));
 }
 
 } // namespace

@@ -11,7 +11,15 @@
 #include "TempDir.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
 #include <QWindow>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -47,6 +55,9 @@ public:
     void MoveBy(int dx, int dy) { MoveToGlobal(Global + QPoint(dx, dy)); }
     void MoveToGlobal(QPoint global) {
         Global = global;
+        // The platform's cursor moves too: Qt asks it where the pointer is when a modal dialog
+        // comes and goes, and learns from it which window the pointer is over.
+        QCursor::setPos(global);
         Send(QEvent::MouseMove, Qt::NoButton);
     }
     void Press(Qt::MouseButton button = Qt::LeftButton) {
@@ -79,6 +90,33 @@ private:
     Qt::MouseButtons Held;
     long Timestamp = 1'000'000;
 };
+
+// Qt's file dialog would keep its history in $XDG_CONFIG_HOME/QtProject.conf. Qt reads the
+// variable once, so it is set before anything of Qt runs: to a folder of this process's own.
+const std::string ConfigHome = [] {
+    std::string tmpl = (fs::temp_directory_path() / "calyxor-config-XXXXXX").string();
+    const std::string dir = ::mkdtemp(tmpl.data());
+    ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    return dir;
+}();
+
+// Runs check on the first modal window that opens, then answers it with Esc.
+void WhenModalOpens(std::function<void(QWidget*)> check) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, check] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        check(modal);
+        if (modal->isVisible()) {
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(modal, &esc);
+        }
+    });
+    timer->start(5);
+}
 
 QPoint CentreOf(const QWidget* w) {
     return w->geometry().center();
@@ -217,6 +255,89 @@ TEST_F(ChromeTest, OpenKeepsItsPressedLookAfterACancelledChoiceUntilThePointerLe
     EXPECT_FALSE(Pressed(b));
 }
 
+TEST_F(ChromeTest, ButtonStaysPressedWhileItsCommandShowsADialog) {
+    // The real boxes, not the recorder: a modal window is what makes Qt tell the button that
+    // the pointer left.
+    Dialogs::SetRecorder(nullptr);
+    const std::string source = Dir / "a.txt";
+    WriteAll(source, {1, 2, 3});
+    WriteAll(source + ".ash", {9});
+    Form->SourceFile = source;
+    Form->KeyBox->setText("key");
+
+    // The question before replacing: Да and Нет, Нет the default; Esc answers Нет.
+    TVeskFade* crypt = Form->BtnCrypt;
+    bool pressedDuringQuestion = false;
+    QString text, yes, no, byDefault;
+    WhenModalOpens([&](QWidget* modal) {
+        pressedDuringQuestion = Pressed(crypt);
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        text = box->text();
+        yes = box->button(QMessageBox::Yes)->text();
+        no = box->button(QMessageBox::No)->text();
+        byDefault = box->defaultButton()->text();
+    });
+    Mouse->Click(CentreOf(crypt));
+    EXPECT_TRUE(pressedDuringQuestion);
+    EXPECT_EQ(text.toStdString(), "Файл «" + source + ".ash» уже существует. Заменить?");
+    EXPECT_EQ(yes, "Да");
+    EXPECT_EQ(no, "Нет");
+    EXPECT_EQ(byDefault, "Нет");
+    EXPECT_EQ(ReadAll(source + ".ash"), std::vector<uint8_t>{9});
+    EXPECT_FALSE(Pressed(crypt)); // its release handler ran after the command
+
+    // The open button has no release handler: pressed during the dialog and after it, while
+    // the pointer rests on it; at rest once the pointer leaves.
+    TVeskFade* open = Form->BtnOpen;
+    bool pressedDuringDialog = false;
+    WhenModalOpens([&](QWidget* modal) {
+        EXPECT_NE(qobject_cast<QFileDialog*>(modal), nullptr);
+        pressedDuringDialog = Pressed(open);
+    });
+    Mouse->Click(CentreOf(open));
+    EXPECT_TRUE(pressedDuringDialog);
+    EXPECT_TRUE(Pressed(open));
+    Mouse->MoveBy(2, 1);
+    EXPECT_TRUE(Pressed(open));
+    Mouse->MoveTo(Background);
+    EXPECT_FALSE(Pressed(open));
+
+    // Left while the dialog was up: at rest as soon as the dialog has gone.
+    WhenModalOpens([&](QWidget*) {
+        pressedDuringDialog = Pressed(open);
+        Mouse->MoveTo(Background);
+    });
+    Mouse->Click(CentreOf(open));
+    EXPECT_TRUE(pressedDuringDialog);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(Pressed(open));
+}
+
+TEST_F(ChromeTest, FileDialogLeavesNoHistoryOfTheUsersFolders) {
+    Dialogs::SetRecorder(nullptr);
+    fs::create_directory(Dir / "private-folder");
+    const std::string module = Dir / "private-folder/my.sfx";
+    WriteAll(module, {1, 2, 3});
+    WhenModalOpens([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setDirectory(QString::fromStdString(Dir / "private-folder"));
+        dialog->selectFile(QString::fromStdString(module));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    Form->N2Click();
+    ASSERT_EQ(Form->SfxModule, module);
+    std::string written;
+    for (const auto& entry : fs::recursive_directory_iterator(ConfigHome))
+        if (entry.is_regular_file()) {
+            const auto bytes = ReadAll(entry.path());
+            written.append(bytes.begin(), bytes.end());
+        }
+    EXPECT_EQ(written.find("private-folder"), std::string::npos) << written;
+    fs::remove_all(ConfigHome);
+}
+
 TEST_F(ChromeTest, ButtonsWithAReleaseHandlerSnapBackOnReleaseOverThem) {
     for (TVeskFade* b : {Form->BtnMinimize, Form->BtnDeCrypt, Form->BtnKill}) {
         SCOPED_TRACE(b->objectName().toStdString());
@@ -265,6 +386,98 @@ TEST_F(ChromeTest, EyeShowsTheKeyOnlyWhileHeldOverIt) {
     Mouse->Release();
     EXPECT_EQ(key->echoMode(), QLineEdit::Password);
     EXPECT_EQ(key->text(), "open sesame");
+}
+
+TEST_F(ChromeTest, ShownKeyIsNeverCopiedSelectedOrUndone) {
+    QLineEdit* key = Form->KeyBox;
+    key->setText("open sesame");
+    key->selectAll(); // a selection made while masked must not become readable text
+    QGuiApplication::clipboard()->setText("before");
+    Mouse->MoveTo(CentreOf(Form->BtnSee));
+    Mouse->Press();
+    ASSERT_EQ(key->echoMode(), QLineEdit::Normal);
+    EXPECT_FALSE(key->hasSelectedText());
+
+    auto keyPress = [&](int code, Qt::KeyboardModifiers mods, const QString& text = {}) {
+        QKeyEvent event(QEvent::KeyPress, code, mods, text);
+        QApplication::sendEvent(key, &event);
+    };
+    struct Row {
+        const char* What;
+        int Key;
+        Qt::KeyboardModifiers Mods;
+    };
+    const Row rows[] = {
+        {"select all", Qt::Key_A, Qt::ControlModifier},
+        {"select to start", Qt::Key_Home, Qt::ShiftModifier},
+        {"select a character", Qt::Key_Left, Qt::ShiftModifier},
+        {"copy", Qt::Key_C, Qt::ControlModifier},
+        {"copy (Ctrl+Insert)", Qt::Key_Insert, Qt::ControlModifier},
+        {"cut", Qt::Key_X, Qt::ControlModifier},
+        {"cut (Shift+Delete)", Qt::Key_Delete, Qt::ShiftModifier},
+        {"undo", Qt::Key_Z, Qt::ControlModifier},
+        {"redo", Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.What);
+        keyPress(row.Key, row.Mods);
+        EXPECT_FALSE(key->hasSelectedText());
+        EXPECT_EQ(key->text(), "open sesame");
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+    }
+    // Tabbing back into the box, which selects all of it, selects nothing.
+    Form->CheckBoxKill->setFocus(Qt::TabFocusReason);
+    key->setFocus(Qt::BacktabFocusReason);
+    EXPECT_FALSE(key->hasSelectedText());
+    // The edit menu, which offers copy, does not open either.
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                           key->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(key, &menu);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    // Typing goes on as usual, capitals included.
+    keyPress(Qt::Key_X, Qt::ShiftModifier, "X");
+    EXPECT_EQ(key->text(), "open sesameX");
+    Mouse->Release();
+    EXPECT_EQ(key->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(ChromeTest, KeyIsMaskedWhenTheWindowIsLeftMinimisedOrHidden) {
+    QLineEdit* key = Form->KeyBox;
+    key->setText("open sesame");
+    TVeskFade* eye = Form->BtnSee;
+    const std::vector<std::pair<const char*, std::function<void()>>> ways = {
+        {"another window takes the focus",
+         [] {
+             auto* other = new QWidget;
+             other->setAttribute(Qt::WA_DeleteOnClose);
+             other->show();
+             other->activateWindow();
+             QApplication::setActiveWindow(other);
+             QCoreApplication::processEvents();
+             other->close();
+         }},
+        {"minimised", [&] { Form->showMinimized(); }},
+        {"hidden", [&] { Form->hide(); }},
+    };
+    for (const auto& [what, leave] : ways) {
+        SCOPED_TRACE(what);
+        Form->showNormal();
+        Form->activateWindow();
+        QApplication::setActiveWindow(Form.get());
+        QCoreApplication::processEvents();
+        Mouse->MoveTo(CentreOf(eye));
+        Mouse->Press();
+        ASSERT_EQ(key->echoMode(), QLineEdit::Normal);
+        leave();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(key->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(Form->PasswordChar(), QChar('#'));
+        EXPECT_FALSE(Pressed(eye));
+        Mouse->Release();
+        Form->showNormal();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(key->echoMode(), QLineEdit::Password);
+    }
 }
 
 TEST_F(ChromeTest, RightButtonOnAButtonFadesAndResetsButRunsNoCommandNorMenu) {

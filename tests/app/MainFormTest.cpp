@@ -188,6 +188,10 @@ TEST_F(MainFormTest, close_clearsTheKeyAndWritesThreeLines) {
     f.SkinFile = "/somewhere/else/skin.ini";
     EXPECT_TRUE(f.close());
     EXPECT_EQ(f.KeyBox->text(), "");
+    // Nothing brings the key back, not even with the box showing it as typed.
+    f.KeyBox->SetRevealed(true);
+    f.KeyBox->undo();
+    EXPECT_EQ(f.KeyBox->text(), "");
     EXPECT_EQ(ReadAll(Dir / "calyxor.ini"),
               Bytes("[Config]\r\nSkin=/somewhere/else/skin.ini\r\nSFX=" + BuildDir +
                     "/SFX/default.sfx\r\n"));
@@ -229,6 +233,28 @@ TEST_F(MainFormTest, oneArgument_selectsAnExistingFile_elseCloses) {
         EXPECT_FALSE(g.isVisible()) << arg;
         EXPECT_TRUE(fs::exists(Dir / "calyxor.ini"));
     }
+}
+
+TEST_F(MainFormTest, relativeStartArgument_staysTheFileMeantAfterTheFolderChanges) {
+    UseShippedFiles();
+    const auto mine = RandomBytes(4000, 11);
+    const auto other = RandomBytes(4000, 12);
+    WriteAll(Dir / "report.doc", mine);
+    fs::create_directory(Dir / "skins");
+    WriteAll(Dir / "skins/report.doc", other);
+    WriteSkin("skins/s.ini", "[KEYBOX]\r\nLEFT=70\r\n");
+    TForm1& f = Make({"report.doc"});
+    f.show();
+    f.ActivateOnce();
+    EXPECT_EQ(f.LabelFilename->text(), "report.doc");
+    // Choosing a skin elsewhere moves the working folder there.
+    Dialogs::QueueOpenFileAnswer(QString::fromStdString(Dir / "skins/s.ini"));
+    f.N1Click();
+    ASSERT_EQ(fs::current_path(), fs::path(Dir / "skins"));
+    f.BtnKillClick();
+    EXPECT_FALSE(fs::exists(Dir / "report.doc"));
+    EXPECT_EQ(ReadAll(Dir / "skins/report.doc"), other);
+    EXPECT_TRUE(Shown.empty());
 }
 
 TEST_F(MainFormTest, fourArguments_runTheVerbInAnyCaseThenClose) {
@@ -435,6 +461,86 @@ TEST_F(MainFormTest, chooseModule_takesItsSize_aMissingOneKeepsTheOld) {
     EXPECT_EQ(f.SfxModuleSize, 4321);
 }
 
+TEST_F(MainFormTest, existingTarget_isReplacedOnlyWhenTheUserSaysSo) {
+    UseShippedFiles();
+    TForm1& f = Make();
+    const auto data = RandomBytes(3000, 13);
+    const std::vector<uint8_t> good = Bytes("the user's good file");
+    WriteAll(Dir / "report.doc", data);
+    WriteAll(Dir / "report.doc.ash", good);
+    f.SourceFile = Dir / "report.doc";
+    f.KeyBox->setText("k");
+    f.CheckBoxKill->setChecked(true);
+
+    // Нет (the default, and Esc): nothing is written and nothing wiped.
+    f.BtnCryptClick();
+    EXPECT_EQ(Dialogs::LastQuestion().toStdString(),
+              "Файл «" + (Dir / "report.doc.ash") + "» уже существует. Заменить?");
+    EXPECT_EQ(ReadAll(Dir / "report.doc.ash"), good);
+    EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
+    EXPECT_EQ(Shown.size(), 1u); // the question, answered by its default
+
+    // Decrypting with a mistyped key over a good file: the same question, answered Нет.
+    fs::create_directory(Dir / "out");
+    fs::current_path(Dir / "out");
+    WriteAll(Dir / "out/report.doc", good);
+    f.SourceFile = Dir / "report.doc.ash";
+    Dialogs::QueueYesNoAnswer(false);
+    f.BtnDeCryptClick();
+    EXPECT_EQ(Dialogs::LastQuestion().toStdString(),
+              "Файл «" + (Dir / "out/report.doc") + "» уже существует. Заменить?");
+    EXPECT_EQ(ReadAll(Dir / "out/report.doc"), good);
+
+    // Да: replaced as before.
+    Dialogs::QueueYesNoAnswer(true);
+    f.N9Click();
+    EXPECT_EQ(ReadAll(Dir / "out/report.doc"), ref::transform(Bytes("k"), good, false));
+    f.SourceFile = Dir / "report.doc";
+    Dialogs::QueueYesNoAnswer(true);
+    f.N8Click();
+    EXPECT_EQ(ReadAll(Dir / "report.doc.ash"), ref::transform(Bytes("k"), data, true));
+    EXPECT_FALSE(fs::exists(Dir / "report.doc"));
+
+    // A target that does not exist yet is not asked about.
+    Shown.clear();
+    WriteAll(Dir / "new.doc", data);
+    f.SourceFile = Dir / "new.doc";
+    f.CheckBoxKill->setChecked(false);
+    f.BtnCryptClick();
+    EXPECT_TRUE(Shown.empty());
+    EXPECT_TRUE(fs::exists(Dir / "new.doc.ash"));
+}
+
+TEST_F(MainFormTest, moduleThatIsNoFile_isRefusedWhenChosenAndReportedAtStart) {
+    UseShippedFiles();
+    TForm1& f = Make();
+    const int32_t size = f.SfxModuleSize;
+    const std::string module = f.SfxModule;
+    ASSERT_EQ(::mkfifo((Dir / "pipe.sfx").c_str(), 0600), 0);
+    fs::create_directory(Dir / "folder.sfx");
+    const std::vector<std::string> notFiles = {Dir / "pipe.sfx", Dir / "folder.sfx", "/dev/zero"};
+    for (const std::string& path : notFiles) {
+        SCOPED_TRACE(path);
+        Shown.clear();
+        Dialogs::QueueOpenFileAnswer(QString::fromStdString(path));
+        f.N2Click();
+        EXPECT_EQ(f.SfxModule, module);
+        EXPECT_EQ(f.SfxModuleSize, size);
+        ASSERT_EQ(Shown.size(), 1u);
+        EXPECT_TRUE(Shown[0].starts_with("Error: \"" + path + "\" is not a file")) << Shown[0];
+    }
+    // Named by the settings: said at start, and the skin still loads.
+    for (const std::string& path : notFiles) {
+        SCOPED_TRACE(path);
+        WriteSettings(BuildDir + "/Skins/default/skin.ini", path);
+        Shown.clear();
+        TForm1& g = Make();
+        EXPECT_EQ(g.SfxModuleSize, 0);
+        EXPECT_EQ(Shown.size(), 1u);
+        EXPECT_FALSE(g.BtnCrypt->PicFrom().Empty());
+    }
+}
+
 TEST_F(MainFormTest, appErrorText_addsAFullStopAfterCharactersAboveIt) {
     EXPECT_EQ(Dialogs::AppErrorText("File not found"), "File not found.");
     EXPECT_EQ(Dialogs::AppErrorText("Done."), "Done.");
@@ -515,6 +621,22 @@ TEST_F(MainFormTest, skin_missingPictureKeepsTheOldOneAndTheLinesBefore) {
     EXPECT_EQ(f.BtnOpen->pos(), QPoint(3, 136));
     EXPECT_EQ(f.BtnOpen->size(), QSize(20, 10));
     EXPECT_EQ(f.BtnOpen->PicFrom().Width(), 20);
+}
+
+TEST_F(MainFormTest, skin_placesAndSizesStayWithinAScreen) {
+    TForm1& f = Make();
+    Shown.clear();
+    WriteSkin("huge.ini", "[KEYBOX]\r\nLEFT=2147483647\r\nTOP=-2147483648\r\n"
+                          "WIDTH=2000000000\r\nHEIGHT=-7\r\nFONTSIZE=$7FFFFFFF\r\n"
+                          "[PROGRESSBAR]\r\nWIDTH=$7FFFFFFF\r\nHEIGHT=99999\r\n"
+                          "[BTNKILL]\r\nLEFT=-99999\r\nTOP=99999\r\n");
+    f.SkinFile = Dir / "huge.ini";
+    ASSERT_TRUE(f.LoadSkin());
+    EXPECT_TRUE(Shown.empty());
+    EXPECT_EQ(f.KeyBox->geometry(), QRect(16384, -16384, 16384, 0));
+    EXPECT_LE(f.KeyBox->font().pointSize(), 4096);
+    EXPECT_EQ(f.ProgressBar->size(), QSize(16384, 16384));
+    EXPECT_EQ(f.BtnKill->pos(), QPoint(-16384, 16384));
 }
 
 TEST_F(MainFormTest, skin_backgroundSizesTheWindowAndPathsAreRelative) {

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -90,6 +91,88 @@ TEST_F(ProcessTest, withoutCommandTheWindowNeedsADisplay_aMissingFileEndsQuietly
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     // Closing wrote the settings, so the next start finds them.
     EXPECT_TRUE(fs::exists(Dir / "app/calyxor.ini"));
+}
+
+TEST_F(ProcessTest, argumentsThatLookLikeQtOptionsAreTheProgramsOwn) {
+    // Qt takes -platform, -style, -reverse, -display ... for itself and aborts on some; here they
+    // are a key and file names.
+    const auto data = RandomBytes(20000, 3);
+    WriteAll(Dir / "-display", data);
+    auto r = Run({"ENC", "-platform", "-display", "-reverse"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "-reverse"), ref::transform(Bytes("-platform"), data, true));
+    r = Run({"DEC", "-platform", "-reverse", "--style"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "--style"), data);
+    r = Run({"ENC", "-qwindowgeometry", "--style", "-style"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "-style"), ref::transform(Bytes("-qwindowgeometry"), data, true));
+}
+
+TEST_F(ProcessTest, settingsNamingWhatCannotBeReadNeverHoldTheStart) {
+    const auto data = RandomBytes(5000, 4);
+    WriteAll(Dir / "a", data);
+    ASSERT_EQ(::mkfifo((Dir / "fifo").c_str(), 0600), 0);
+    fs::create_directory(Dir / "folder");
+    // An endless file in all but name: far more than a skin could ever be.
+    WriteAll(Dir / "huge.ini", Bytes("<CALYXOR SKIN FILE>\r\n"));
+    fs::resize_file(Dir / "huge.ini", 1ull << 32);
+    const std::string skin = Dir / "app/Skins/default/skin.ini";
+    const std::string sfx = Dir / "app/SFX/default.sfx";
+    struct Row {
+        std::string Skin, Sfx, Said;
+    };
+    const Row rows[] = {
+        {Dir / "fifo", sfx, "is not a file that can be read"},
+        {"/dev/zero", sfx, "is not a file that can be read"},
+        {Dir / "folder", sfx, "is a folder, not a file"},
+        {Dir / "huge.ini", sfx, "is too large"},
+        {skin, Dir / "fifo", "cannot be the SFX module"},
+        {skin, "/dev/zero", "cannot be the SFX module"},
+        {skin, Dir / "folder", "cannot be the SFX module"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Skin + " " + row.Sfx);
+        WriteAll(Dir / "app/calyxor.ini",
+                 Bytes("[Config]\r\nSkin=" + row.Skin + "\r\nSFX=" + row.Sfx + "\r\n"));
+        fs::remove(Dir / "a.ash");
+        const auto r = Run({"ENC", "k", "a", "a.ash"});
+        ASSERT_FALSE(r.TimedOut);
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_NE(r.Err.find(row.Said), std::string::npos) << r.Err;
+        EXPECT_EQ(ReadAll(Dir / "a.ash"), ref::transform(Bytes("k"), data, true));
+    }
+}
+
+TEST_F(ProcessTest, settingsFileIsNeverLeftHalfWritten) {
+    if (!CanPtrace())
+        GTEST_SKIP() << "strace cannot trace here";
+    // What the program itself would not write, so that old and new are told apart.
+    const std::string ini = fs::canonical(Dir / "app/calyxor.ini");
+    const auto old = Bytes("[Config]\r\nSkin=" + (Dir / "app/Skins/default/skin.ini") +
+                           "\r\nSFX=" + (Dir / "app/SFX/default.sfx") + "\r\n; mine\r\n");
+    WriteAll(ini, old);
+    // A start with one missing file only closes the window and saves the settings: the one
+    // rename of the run is theirs. Killed there, the old file must still be there, whole.
+    TRunOptions options;
+    options.Cwd = Dir.Path;
+    options.Unset = NoDisplay;
+    const auto r = RunProgram({"/usr/bin/strace", "-qq", "-f", "-o", "/dev/null", "-e",
+                               "inject=rename,renameat,renameat2:signal=KILL", App, "no-such-file"},
+                              options);
+    EXPECT_FALSE(r.TimedOut);
+    EXPECT_EQ(ReadAll(ini), old);
+
+    // Left alone, the save replaces the file whole and leaves nothing else behind.
+    for (const auto& entry : fs::directory_iterator(Dir / "app"))
+        if (entry.path().filename().string().starts_with(".calyxor.ini."))
+            fs::remove(entry.path());
+    const auto done = Run({"no-such-file"});
+    EXPECT_EQ(done.ExitCode, 0) << done.Err;
+    const auto now = ReadAll(ini);
+    EXPECT_EQ(std::string(now.begin(), now.end()).find("; mine"), std::string::npos);
+    for (const auto& entry : fs::directory_iterator(Dir / "app"))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".calyxor.ini."));
 }
 
 } // namespace

@@ -365,6 +365,53 @@ scenario_popup() {
     stop_app
 }
 
+# A command-line run with a display shows its window, and its gauge is seen moving. The target
+# is a pipe read here in steps, so the run waits at chosen points while the window is looked at.
+window_painted() {
+    grab "$tmp/window.png" 0 0 "$ww" "$wh"
+    [ "$(identify -format %k "$tmp/window.png")" -gt 200 ]
+}
+gauge_moved_from() {
+    grab "$tmp/gauge.png" "$gx" "$gy" "$gw" "$gh"
+    differs "$1" "$tmp/gauge.png"
+}
+read_pipe() { # read_pipe BYTES: exactly so many bytes of the run's output
+    timeout 60 dd bs=100000 count=$(($1 / 100000)) iflag=fullblock <&4 >>"$work/out.ash" 2>/dev/null ||
+        fail "the run's output stopped"
+}
+
+scenario_progress() {
+    lay_out_app
+    head -c 8000000 /dev/urandom >"$work/big.bin"
+    reference_encryption "gauge key" "$work/big.bin" "$work/expected.ash"
+    mkfifo "$work/out.pipe"
+    # Opened for reading and writing, so that opening never waits for the other side.
+    exec 4<>"$work/out.pipe"
+    : >"$work/out.ash"
+    start_app "$work" ENC "gauge key" "$work/big.bin" "$work/out.pipe"
+    read_geometry
+    wait_for 60 "the window to be painted during the run" window_painted
+    gx=$(skin_value default PROGRESSBAR LEFT) gy=$(skin_value default PROGRESSBAR TOP)
+    gw=$(skin_value default PROGRESSBAR WIDTH) gh=$(skin_value default PROGRESSBAR HEIGHT)
+    grab "$tmp/gauge-start.png" "$gx" "$gy" "$gw" "$gh"
+
+    read_pipe 3000000
+    wait_for 60 "the gauge to move" gauge_moved_from "$tmp/gauge-start.png"
+    shot "gauge-mid"
+    cp "$tmp/gauge.png" "$tmp/gauge-mid.png"
+    [ "$(identify -format %k "$tmp/gauge-mid.png")" -gt 2 ] || fail "the gauge is one plain colour"
+    read_pipe 3000000
+    wait_for 60 "the gauge to move on" gauge_moved_from "$tmp/gauge-mid.png"
+    shot "gauge-later"
+
+    read_pipe 2000000
+    wait_for 60 "the run to end" app_gone
+    wait "$app_pid" || fail "calyxor exited with status $?"
+    app_pid=""
+    exec 4<&-
+    cmp -s "$work/expected.ash" "$work/out.ash" || fail "the run wrote other bytes than the command line"
+}
+
 scenario_screenshots() {
     local out="${1:?folder for the pictures}" skin
     mkdir -p "$out"
@@ -387,7 +434,7 @@ scenario_screenshots() {
 
 start_xvfb
 case "$scenario" in
-start | crypt | sfx | drag | eye | popup) "scenario_$scenario" ;;
+start | crypt | sfx | drag | eye | popup | progress) "scenario_$scenario" ;;
 screenshots) scenario_screenshots "${3:-}" ;;
 *) fail "unknown scenario" ;;
 esac

@@ -1,0 +1,32 @@
+#pragma once
+// The edit that holds the key. Masked, Qt already keeps the key off the clipboard, the primary
+// selection and drags; shown as typed (while the eye button is held), it would not. So while the
+// key is readable this box takes no copy, cut, undo, redo or selection of any kind, and emptying
+// it leaves nothing behind for an undo to bring back.
+
+#include <QLineEdit>
+
+class TKeyBox : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TKeyBox(QWidget* parent);
+
+    // Shows the key as typed (true) or masked (false).
+    void SetRevealed(bool revealed);
+    [[nodiscard]] bool Revealed() const { return FRevealed; }
+
+    // Empties the box and forgets its undo history.
+    void ClearKey();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    bool FRevealed = false;
+};
