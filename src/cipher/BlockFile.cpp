@@ -1,5 +1,6 @@
 #include "BlockFile.h"
 
+#include "BlockWriter.h"
 #include "Errors.h"
 #include "Progress.h"
 
@@ -113,26 +114,44 @@ bool OpenWrite(TBlockFile& rec, const std::string& name, TOpenWriteMode mode,
     return true;
 }
 
+std::size_t WriteOut(int fd, const uint8_t* data, std::size_t n) {
+    ssize_t done;
+    do {
+        done = ::write(fd, data, n);
+    } while (done < 0 && errno == EINTR);
+    if (done < 0)
+        RaiseIOError(errno);
+    return static_cast<std::size_t>(done);
+}
+
 void WriteBlock(TBlockFile& rec) {
+    if (rec.Writer) {
+        rec.WriterBuf = rec.Writer->Submit(static_cast<std::size_t>(rec.OutCount));
+        rec.OutCount = 0;
+        ReportWriterFailures(rec, *rec.Writer);
+        return;
+    }
     if (rec.OutFile < 0)
         RaiseIOError(EBADF);
-    const int32_t count = rec.OutCount;
-    ssize_t n;
-    do {
-        n = ::write(rec.OutFile, rec.OutBuf.data(), static_cast<size_t>(count));
-    } while (n < 0 && errno == EINTR);
+    const auto count = static_cast<std::size_t>(rec.OutCount);
     rec.OutCount = 0;
-    if (n < 0)
-        RaiseIOError(errno);
-    if (n < count) {
+    if (WriteOut(rec.OutFile, rec.OutBuf.data(), count) < count) {
         rec.WriteFailed = true;
         ShowIOError(WriteErrorMessage);
     }
 }
 
+namespace {
+
+uint8_t* OutData(TBlockFile& rec) {
+    return rec.Writer ? rec.WriterBuf : rec.OutBuf.data();
+}
+
+} // namespace
+
 void WriteByte(TBlockFile& rec, uint8_t b) {
     ++rec.OutCount;
-    rec.OutBuf[rec.OutCount - 1] = b;
+    OutData(rec)[rec.OutCount - 1] = b;
     if (rec.OutCount == rec.OutLimit)
         WriteBlock(rec);
 }
@@ -141,7 +160,7 @@ void WriteBytes(TBlockFile& rec, std::span<const uint8_t> bytes) {
     while (!bytes.empty()) {
         const auto take =
             std::min<size_t>(bytes.size(), static_cast<size_t>(rec.OutLimit - rec.OutCount));
-        std::memcpy(rec.OutBuf.data() + rec.OutCount, bytes.data(), take);
+        std::memcpy(OutData(rec) + rec.OutCount, bytes.data(), take);
         rec.OutCount += static_cast<int32_t>(take);
         bytes = bytes.subspan(take);
         if (rec.OutCount == rec.OutLimit)
@@ -150,8 +169,7 @@ void WriteBytes(TBlockFile& rec, std::span<const uint8_t> bytes) {
 }
 
 std::span<uint8_t> WriteRoom(TBlockFile& rec) {
-    return {rec.OutBuf.data() + rec.OutCount,
-            static_cast<std::size_t>(rec.OutLimit - rec.OutCount)};
+    return {OutData(rec) + rec.OutCount, static_cast<std::size_t>(rec.OutLimit - rec.OutCount)};
 }
 
 void WriteCommit(TBlockFile& rec, std::size_t n) {

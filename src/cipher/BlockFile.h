@@ -13,6 +13,8 @@
 
 constexpr int32_t BlockSize = 10240;
 
+class TBlockWriter;
+
 inline constexpr const char* CantOpenMessage = "! Can't open input file ";
 inline constexpr const char* WriteErrorMessage = "! Error writing output file";
 
@@ -33,6 +35,10 @@ struct TBlockFile {
     bool WriteFailed = false;
     bool InIsStdin = false;
     bool OutIsStdout = false;
+    // When a writer thread is attached (BlockWriter.h), bytes gather in its buffer instead of
+    // OutBuf, OutLimit is its batch's size, and a full batch goes to the thread.
+    TBlockWriter* Writer = nullptr;
+    uint8_t* WriterBuf = nullptr;
 };
 
 enum class TOpenWriteMode {
@@ -54,6 +60,11 @@ void CloseRead(TBlockFile& rec);
                              TOpenWriteMode mode = TOpenWriteMode::Truncate,
                              const struct stat* notSameAs = nullptr);
 void WriteBlock(TBlockFile& rec);
+// The one place where bytes reach the target: n bytes from data, once, taken up again when a
+// signal interrupts it. Returns how many the system took (fewer when it completed the write
+// short); a failed write raises EInOutError. Runs on the writer thread too, so it must never
+// talk to the user.
+[[nodiscard]] std::size_t WriteOut(int fd, const uint8_t* data, std::size_t n);
 void WriteByte(TBlockFile& rec, uint8_t b);
 // The same as calling WriteByte for each byte, blocks written at the same moments.
 void WriteBytes(TBlockFile& rec, std::span<const uint8_t> bytes);
