@@ -109,9 +109,13 @@ if cmake --build "$tsan" -j "$jobs" --target cipher_tests reliability_tests; the
   # Kernels set to randomise addresses more widely (vm.mmap_rnd_bits 32) can place mappings
   # where this sanitizer expects its shadow memory, and it then stops at start; the runs go
   # without address randomisation (setarch -R) so that they do not depend on that setting.
+  # The shrinking-source test is left to the other runs: this sanitizer's signal wrapper leaves
+  # SIGBUS blocked after the guard jumps out of its handler, so the test's second fault would
+  # end the process there and nowhere else.
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" setarch "$(uname -m)" -R \
     ctest --test-dir "$tsan" --output-on-failure -j "$jobs" -LE long \
-    -R '^(BlockWriterTest|BlockFileTest|FileTransformTest|FaultTest)\.' "$@" 2>&1 |
+    -R '^(BlockWriterTest|BlockFileTest|FileTransformTest|FaultTest)\.' \
+    -E 'FaultTest\.shrinkingSource' "$@" 2>&1 |
     tee "$log_dir/tsan.log"
   count_ctest "$log_dir/tsan.log" "${PIPESTATUS[0]}"
 else
