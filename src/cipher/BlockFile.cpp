@@ -1,5 +1,6 @@
 #include "BlockFile.h"
 
+#include "BlockWriter.h"
 #include "Errors.h"
 #include "Progress.h"
 
@@ -139,6 +140,12 @@ bool OpenWrite(TBlockFile& rec, const std::string& name, TOpenWriteMode mode,
 }
 
 void WriteBlock(TBlockFile& rec) {
+    if (rec.Writer) {
+        rec.WriterBuf = rec.Writer->Submit(static_cast<std::size_t>(rec.OutCount));
+        rec.OutCount = 0;
+        ReportWriterFailures(rec, *rec.Writer);
+        return;
+    }
     if (rec.OutFile < 0)
         RaiseIOError(EBADF);
     const int32_t count = rec.OutCount;
@@ -157,9 +164,17 @@ void WriteBlock(TBlockFile& rec) {
     RaiseIOError(err);
 }
 
+namespace {
+
+uint8_t* OutData(TBlockFile& rec) {
+    return rec.Writer ? rec.WriterBuf : rec.OutBuf.data();
+}
+
+} // namespace
+
 void WriteByte(TBlockFile& rec, uint8_t b) {
     ++rec.OutCount;
-    rec.OutBuf[rec.OutCount - 1] = b;
+    OutData(rec)[rec.OutCount - 1] = b;
     if (rec.OutCount == rec.OutLimit)
         WriteBlock(rec);
 }
@@ -168,7 +183,7 @@ void WriteBytes(TBlockFile& rec, std::span<const uint8_t> bytes) {
     while (!bytes.empty()) {
         const auto take =
             std::min<size_t>(bytes.size(), static_cast<size_t>(rec.OutLimit - rec.OutCount));
-        std::memcpy(rec.OutBuf.data() + rec.OutCount, bytes.data(), take);
+        std::memcpy(OutData(rec) + rec.OutCount, bytes.data(), take);
         rec.OutCount += static_cast<int32_t>(take);
         bytes = bytes.subspan(take);
         if (rec.OutCount == rec.OutLimit)
@@ -177,8 +192,7 @@ void WriteBytes(TBlockFile& rec, std::span<const uint8_t> bytes) {
 }
 
 std::span<uint8_t> WriteRoom(TBlockFile& rec) {
-    return {rec.OutBuf.data() + rec.OutCount,
-            static_cast<std::size_t>(rec.OutLimit - rec.OutCount)};
+    return {OutData(rec) + rec.OutCount, static_cast<std::size_t>(rec.OutLimit - rec.OutCount)};
 }
 
 void WriteCommit(TBlockFile& rec, std::size_t n) {

@@ -16,6 +16,8 @@
 
 constexpr int32_t BlockSize = 10240;
 
+class TBlockWriter;
+
 inline constexpr const char* CantOpenMessage = "! Can't open input file ";
 inline constexpr const char* WriteErrorMessage = "! Error writing output file";
 
@@ -40,6 +42,10 @@ struct TBlockFile {
     // The target of a writer that creates or empties its file: it owns OutFile, and the file
     // takes the target's name only when CloseWrite has written it whole.
     TSafeOutput Output;
+    // When a writer thread is attached (BlockWriter.h), bytes gather in its buffer instead of
+    // OutBuf, OutLimit is its batch's size, and a full batch goes to the thread.
+    TBlockWriter* Writer = nullptr;
+    uint8_t* WriterBuf = nullptr;
 };
 
 enum class TOpenWriteMode {

@@ -1,6 +1,7 @@
 #include "FileTransform.h"
 
 #include "BlockFile.h"
+#include "BlockWriter.h"
 #include "Errors.h"
 #include "MappedSource.h"
 
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,21 +57,26 @@ private:
 // How often the consumed part of the mapping is given back.
 constexpr int64_t ReleaseEvery = 8 << 20;
 
-// Steps 10 to 15 of both directions: run every source byte through the transform, writing
-// the results, with a progress write after byte 0, 10240, 20480, ...
+// Run every source byte through the transform, writing the results, with a progress write
+// after byte 0, 10240, 20480, ...
 void TransformMapped(TMappedSource& src, TBlockFile& writer, std::span<const uint8_t> keyBytes,
                      bool encrypt, TProgressWriter& progress) {
     // The generator state is overwritten however the run ends.
     TTransformState state;
     TransformInit(state, keyBytes);
     const TBufferFn fn = encrypt ? EncryptBuffer : DecryptBuffer;
+    // The writes go out on a thread of their own while this one transforms. A target that
+    // could not be opened keeps the plain path, whose first block write tells it.
+    std::optional<TAttachedWriter> async;
+    if (writer.OutFile >= 0)
+        async.emplace(writer, src.Data, src.Size);
     int64_t done = 0;
     bool faulted = false;
     while (done < src.Size && !faulted) {
         // The first chunk is byte 0 alone, then chunks end at each multiple of the block.
         const int64_t end = done == 0 ? 1 : std::min<int64_t>(src.Size, done + BlockSize);
-        // Transformed straight into the writer's block: no copy of every byte in between.
-        // A module ahead of the data shifts the blocks, so a chunk may span two of them.
+        // Transformed straight into the writer's buffer: no copy of every byte in between.
+        // A module ahead of the data shifts the blocks, so a chunk may span two buffers.
         while (done < end) {
             const std::span<uint8_t> room = WriteRoom(writer);
             const auto n = std::min<std::size_t>(room.size(), static_cast<std::size_t>(end - done));
@@ -80,11 +87,17 @@ void TransformMapped(TMappedSource& src, TBlockFile& writer, std::span<const uin
             WriteCommit(writer, n);
             done += static_cast<int64_t>(n);
         }
+        if (async)
+            async->Reached(done);
         if (!faulted && (end - 1) % BlockSize == 0)
             progress.Position(end - 1);
         if (done - src.Released >= ReleaseEvery)
             src.Release(done);
     }
+    // Every whole block is written before anything else is told, as when each was written the
+    // moment it filled: a failed write comes first, then a fault of the source.
+    if (async)
+        async->Finish();
     if (faulted) {
         progress.Position(0);
         throw Exception("The source file changed while it was being read (it became shorter); "

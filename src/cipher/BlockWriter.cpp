@@ -1,0 +1,199 @@
+#include "BlockWriter.h"
+
+#include "Cipher.h"
+#include "Errors.h"
+#include "SafeOutput.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+// How far ahead of the transform the source is read. Pages read ahead stay resident until the
+// transform has passed them and lets them go, so this adds to the peak memory one for one.
+constexpr int64_t ReadAheadSpan = 4 << 20;
+
+} // namespace
+
+TBlockWriter::TBlockWriter(int fd, const uint8_t* source, int64_t sourceSize)
+    : File(fd), Source(source), SourceSize(sourceSize) {
+    // Page-aligned, so that the kernel copies each write from whole pages.
+    void* memory = std::aligned_alloc(4096, static_cast<std::size_t>(Count) * BatchSize);
+    if (!memory)
+        throw std::bad_alloc();
+    for (int k = 0; k < Count; ++k)
+        Buffers[k] = static_cast<uint8_t*>(memory) + static_cast<std::size_t>(k) * BatchSize;
+    try {
+        Thread = std::thread([this] { Run(); });
+    } catch (...) {
+        std::free(memory);
+        throw;
+    }
+}
+
+TBlockWriter::~TBlockWriter() {
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        Stopping = true;
+    }
+    WorkReady.notify_one();
+    Thread.join();
+    // What a decryption writes is the plain text: none of it is left behind in freed memory.
+    SecureWipe(Buffers[0], static_cast<std::size_t>(Count) * BatchSize);
+    std::free(Buffers[0]);
+}
+
+uint8_t* TBlockWriter::Submit(std::size_t n) {
+    std::unique_lock<std::mutex> lk(Lock);
+    if (!Failed) {
+        Lengths[Filling] = n;
+        ++Queued;
+        WorkReady.notify_one();
+    }
+    Filling = (Filling + 1) % Count;
+    // The buffers in flight are the Queued ones just before Filling: it is free once fewer
+    // than all of them are.
+    SpaceReady.wait(lk, [this] { return Queued < Count || Failed; });
+    return Buffers[Filling];
+}
+
+void TBlockWriter::Drain() {
+    std::unique_lock<std::mutex> lk(Lock);
+    SpaceReady.wait(lk, [this] { return Queued == 0 || Failed; });
+}
+
+TWriterFailures TBlockWriter::TakeFailures() {
+    std::lock_guard<std::mutex> guard(Lock);
+    TWriterFailures taken = Failures;
+    Failures.ShortWrites = 0;
+    Failures.Error = nullptr;
+    return taken;
+}
+
+void TBlockWriter::Run() {
+    std::unique_lock<std::mutex> lk(Lock);
+    for (;;) {
+        WorkReady.wait(lk, [this] { return Stopping || Queued > 0; });
+        if (Stopping)
+            return;
+        const int k = Next;
+        const std::size_t n = Lengths[k];
+        lk.unlock();
+        bool cut = false;
+        std::exception_ptr error;
+        // WriteOut never talks to the user, so it is safe on this thread. As in the plain
+        // writer, a batch cut short is told and the next one tried; a write that took nothing
+        // at all stops the run with its error.
+        std::size_t written = 0;
+        if (const int err = WriteOut(File, Buffers[k], n, &written); err != 0) {
+            if (written > 0) {
+                cut = true;
+            } else {
+                try {
+                    RaiseIOError(err);
+                } catch (...) {
+                    error = std::current_exception();
+                }
+            }
+        }
+        lk.lock();
+        Next = (Next + 1) % Count;
+        --Queued;
+        if (cut)
+            ++Failures.ShortWrites;
+        if (error) {
+            // Nothing after a failed write is written, as the plain writer stops there too.
+            Failures.Error = error;
+            Failed = true;
+            Queued = 0;
+            SpaceReady.notify_one();
+            return;
+        }
+        SpaceReady.notify_one();
+        lk.unlock();
+        ReadAhead();
+        lk.lock();
+    }
+}
+
+void TBlockWriter::ReadAhead() {
+    if (!Source)
+        return;
+    const int64_t at = Position.load(std::memory_order_relaxed);
+    // A few megabytes at a time, when half the span has been used: one call maps many pages.
+    if (ReadUpTo >= SourceSize || ReadUpTo - at >= ReadAheadSpan / 2)
+        return;
+    const int64_t page = ::sysconf(_SC_PAGESIZE);
+    const int64_t from = std::max(ReadUpTo, at) / page * page;
+    const int64_t to = std::min(SourceSize, at + ReadAheadSpan);
+    if (to <= from)
+        return;
+    auto* start = const_cast<uint8_t*>(Source) + from;
+    const auto length = static_cast<std::size_t>(to - from);
+    // Populating maps the pages as well as reading them, so the transform takes no fault at
+    // all there. A kernel older than 5.14 does not know it; asking it to read ahead still
+    // moves the waiting for the device off the transform. A source cut short makes populating
+    // fail instead of raising SIGBUS here; the transform finds that out for itself.
+    if (Populate && ::madvise(start, length, MADV_POPULATE_READ) != 0) {
+        if (errno != EINVAL) {
+            Source = nullptr;
+            return;
+        }
+        Populate = false;
+    }
+    if (!Populate)
+        (void)::madvise(start, length, MADV_WILLNEED);
+    ReadUpTo = to;
+}
+
+void ReportWriterFailures(TBlockFile& rec, TBlockWriter& writer) {
+    const TWriterFailures failures = writer.TakeFailures();
+    for (int k = 0; k < failures.ShortWrites; ++k) {
+        rec.WriteFailed = true;
+        ShowIOError(WriteErrorMessage);
+    }
+    if (failures.Error)
+        std::rethrow_exception(failures.Error);
+}
+
+void AttachWriter(TBlockFile& rec, TBlockWriter& writer) {
+    std::memcpy(writer.Current(), rec.OutBuf.data(), static_cast<std::size_t>(rec.OutCount));
+    rec.Writer = &writer;
+    rec.WriterBuf = writer.Current();
+    rec.OutLimit = BatchSize;
+}
+
+void DetachWriter(TBlockFile& rec) {
+    TBlockWriter& writer = *rec.Writer;
+    const int32_t whole = rec.OutCount / BlockSize * BlockSize;
+    const int32_t tail = rec.OutCount - whole;
+    std::memcpy(rec.OutBuf.data(), rec.WriterBuf + whole, static_cast<std::size_t>(tail));
+    rec.Writer = nullptr;
+    rec.WriterBuf = nullptr;
+    rec.OutCount = tail;
+    rec.OutLimit = BlockSize;
+    if (whole > 0)
+        (void)writer.Submit(static_cast<std::size_t>(whole));
+    writer.Drain();
+    ReportWriterFailures(rec, writer);
+}
+
+TAttachedWriter::TAttachedWriter(TBlockFile& rec, const uint8_t* source, int64_t sourceSize)
+    : Rec(rec), Writer(rec.OutFile, source, sourceSize) {
+    AttachWriter(rec, Writer);
+}
+
+TAttachedWriter::~TAttachedWriter() {
+    // Left by an error: the bytes not yet written are dropped with the thread.
+    if (Rec.Writer == &Writer) {
+        Rec.Writer = nullptr;
+        Rec.WriterBuf = nullptr;
+        Rec.OutCount = 0;
+        Rec.OutLimit = BlockSize;
+    }
+}

@@ -1,0 +1,114 @@
+#pragma once
+// Writes a file's blocks on a thread of its own, so that the kernel's work of writing (and of
+// reading the source ahead) is done on another core while the transform produces the next
+// bytes. The bytes, their order and the file they make are those of the plain block writer;
+// only the system calls move, and they grow to several whole blocks each.
+//
+// The thread never talks to the user: what it meets is kept, and told on the thread that
+// hands it the bytes, in the order the plain writer would have told it.
+
+#include "BlockFile.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+// Eight blocks a write: 81920 bytes, twenty pages of 4 KiB, so that every write starts on a
+// page of the target and fills whole ones (a block that splits pages makes the kernel copy
+// into half-filled pages twice).
+constexpr int32_t BatchBlocks = 8;
+constexpr int32_t BatchSize = BatchBlocks * BlockSize;
+
+// What went wrong on the thread since it was last asked: short writes (each one is told as the
+// plain writer tells it) and, last, the error that stopped it.
+struct TWriterFailures {
+    int ShortWrites = 0;
+    std::exception_ptr Error;
+};
+
+class TBlockWriter {
+public:
+    // Starts the thread writing to fd, which stays the caller's to close (after this object
+    // is gone). source, when given, is the mapped source the bytes come from: between its
+    // writes the thread reads it ahead of the transform, so that the transform finds the pages
+    // already in memory instead of faulting them in.
+    explicit TBlockWriter(int fd, const uint8_t* source = nullptr, int64_t sourceSize = 0);
+    // Stops the thread; what has been handed over and not yet written is dropped, as the plain
+    // writer never gets to write past an error.
+    ~TBlockWriter();
+    TBlockWriter(const TBlockWriter&) = delete;
+    TBlockWriter& operator=(const TBlockWriter&) = delete;
+
+    // The buffer being filled: BatchSize bytes.
+    [[nodiscard]] uint8_t* Current() const { return Buffers[Filling]; }
+    // Hands the first n bytes of the current buffer to the thread and returns the next buffer
+    // to fill. Waits while every buffer is in flight, unless the thread has stopped on an error.
+    [[nodiscard]] uint8_t* Submit(std::size_t n);
+    // Waits until everything handed over has been written, or the thread has stopped.
+    void Drain();
+    // Takes what the thread has met since the last call.
+    [[nodiscard]] TWriterFailures TakeFailures();
+
+    // Where the transform is in the source.
+    void Reached(int64_t offset) { Position.store(offset, std::memory_order_relaxed); }
+
+private:
+    static constexpr int Count = 6;
+
+    void Run();
+    void ReadAhead();
+
+    const int File;
+    uint8_t* Buffers[Count] = {};
+    std::size_t Lengths[Count] = {};
+    int Filling = 0; // the caller's buffer
+
+    std::mutex Lock;
+    std::condition_variable WorkReady;
+    std::condition_variable SpaceReady;
+    // Buffers handed over and not yet written are Queued of them, starting at Next.
+    int Next = 0;
+    int Queued = 0;
+    bool Stopping = false;
+    bool Failed = false; // the thread has stopped on an error
+    TWriterFailures Failures;
+
+    // The thread's own: the source, how far it has been read ahead, and how.
+    const uint8_t* Source;
+    const int64_t SourceSize;
+    int64_t ReadUpTo = 0;
+    bool Populate = true;
+    std::atomic<int64_t> Position{0};
+
+    std::thread Thread;
+};
+
+// Routes the record's writes through the writer: full batches go to its thread instead of full
+// blocks being written here. Bytes already waiting in the record's block move along.
+void AttachWriter(TBlockFile& rec, TBlockWriter& writer);
+// Writes every whole block the record holds and waits for them; the bytes of a last, partial
+// block go back to the record's own block, so that closing writes them as it always has. Tells
+// and raises what the thread met, as WriteBlock does.
+void DetachWriter(TBlockFile& rec);
+// Tells and raises what the thread has met so far (WriteBlock calls it after each hand-over).
+void ReportWriterFailures(TBlockFile& rec, TBlockWriter& writer);
+
+// A writer attached to a record for this object's life. Leaving by an error drops what was not
+// yet written; Finish is DetachWriter.
+class TAttachedWriter {
+public:
+    TAttachedWriter(TBlockFile& rec, const uint8_t* source, int64_t sourceSize);
+    ~TAttachedWriter();
+    TAttachedWriter(const TAttachedWriter&) = delete;
+    TAttachedWriter& operator=(const TAttachedWriter&) = delete;
+    void Finish() { DetachWriter(Rec); }
+    void Reached(int64_t offset) { Writer.Reached(offset); }
+
+private:
+    TBlockFile& Rec;
+    TBlockWriter Writer;
+};

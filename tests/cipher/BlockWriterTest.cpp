@@ -1,0 +1,197 @@
+// The writer thread: the files it makes are the plain writer's to the byte, whatever the size
+// against blocks and batches; what it meets is told on the caller's thread, in order; and a
+// failed write is never success.
+
+#include "BlockWriter.h"
+#include "BlockFile.h"
+#include "Errors.h"
+#include "FileTransform.h"
+#include "MessageRecorder.h"
+#include "ReferenceCipher.h"
+#include "TempDir.h"
+
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<uint8_t> Key = {'c', 'o', 'r', 'r', 'e', 'c', 't', ' ', 'h', 'o', 'r', 's', 'e'};
+
+// The sizes where a run's last write changes shape: around a block, around a batch, and
+// several batches with a tail that is neither.
+const std::size_t Sizes[] = {1,
+                             BlockSize - 1,
+                             BlockSize,
+                             BlockSize + 1,
+                             BatchSize - 1,
+                             BatchSize,
+                             BatchSize + 1,
+                             6 * BatchSize + 3 * BlockSize + 77,
+                             (std::size_t{3} << 20) + 12345};
+
+// Progress writes and messages as the window would get them, with the thread each came on.
+class TThreadRecorder : public TProgressReceiver {
+public:
+    void SetMinValue(int32_t v) override { Add("min " + std::to_string(v)); }
+    void SetMaxValue(int32_t v) override { Add("max " + std::to_string(v)); }
+    void SetProgress(int32_t v) override { Add("pos " + std::to_string(v)); }
+    void Add(const std::string& call) {
+        Calls.push_back(call);
+        Threads.push_back(std::this_thread::get_id());
+    }
+    bool AllOn(std::thread::id id) const {
+        return std::all_of(Threads.begin(), Threads.end(), [&](auto t) { return t == id; });
+    }
+    std::vector<std::string> Calls;
+    std::vector<std::thread::id> Threads;
+};
+
+class BlockWriterTest : public ::testing::Test {
+protected:
+    TTempDir Dir;
+    TMessageRecorder Messages;
+};
+
+TEST_F(BlockWriterTest, files_areTheTransformToTheByte_atEverySizeAroundBlocksAndBatches) {
+    for (const std::size_t size : Sizes) {
+        SCOPED_TRACE("size " + std::to_string(size));
+        const auto data = RandomBytes(size, static_cast<uint32_t>(size));
+        WriteAll(Dir / "s", data);
+        ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "s.ash", Key, {}, nullptr));
+        const auto enc = ReadAll(Dir / "s.ash");
+        ASSERT_EQ(enc, ref::transform(Key, data, true));
+        ASSERT_TRUE(DecryptFileCore(Dir / "s.ash", Dir / "back", Key, nullptr));
+        ASSERT_EQ(ReadAll(Dir / "back"), data);
+    }
+    EXPECT_TRUE(Messages.Messages.empty());
+}
+
+// A module ahead of the data leaves bytes waiting in the record's block when the thread takes
+// over, and shifts every batch against the source.
+TEST_F(BlockWriterTest, files_withAModuleAhead_areModuleThenTheSameEncryptedBytes) {
+    const auto module = RandomBytes(3 * BlockSize + 4321, 50);
+    WriteAll(Dir / "m.sfx", module);
+    const auto data = RandomBytes(2 * BatchSize + 7, 51);
+    WriteAll(Dir / "s", data);
+    auto expected = module;
+    const auto enc = ref::transform(Key, data, true);
+    expected.insert(expected.end(), enc.begin(), enc.end());
+    const TSfxOptions sfx{true, Dir / "m.sfx", static_cast<int32_t>(module.size())};
+    ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "s.exe", Key, sfx, nullptr));
+    EXPECT_EQ(ReadAll(Dir / "s.exe"), expected);
+}
+
+// The record with a writer attached, fed in uneven pieces; closing after detaching writes the
+// last partial block as the plain writer does. Zero bytes make an empty file.
+TEST_F(BlockWriterTest, record_unevenPiecesThroughTheThread_makeTheSameFile) {
+    for (const std::size_t size : {std::size_t{0}, std::size_t{BatchSize} * 3 + 5}) {
+        const auto data = RandomBytes(size, 52);
+        TBlockFile rec;
+        ASSERT_TRUE(OpenWrite(rec, Dir / "out"));
+        {
+            TAttachedWriter writer(rec, nullptr, 0);
+            std::size_t at = 0;
+            for (std::size_t piece = 1; at < size; piece = piece * 3 % 20011 + 1) {
+                const std::size_t n = std::min(piece, size - at);
+                WriteBytes(rec, std::span<const uint8_t>(data.data() + at, n));
+                at += n;
+            }
+            writer.Finish();
+        }
+        EXPECT_LT(rec.OutCount, BlockSize);
+        CloseWrite(rec);
+        EXPECT_EQ(ReadAll(Dir / "out"), data) << size;
+    }
+}
+
+// The progress writes of a file of many batches are those of the plain loop, computed here
+// from their rule: byte 0, every block's first byte, then 0; all on the caller's thread.
+TEST_F(BlockWriterTest, progress_sameSequenceAsBlockByBlock_onTheCallersThread) {
+    const std::size_t size = 5 * BatchSize + 2 * BlockSize + 99;
+    WriteAll(Dir / "s", RandomBytes(size, 53));
+    std::vector<std::string> expected{"min 0", "max " + std::to_string(size)};
+    for (std::size_t p = 0; p < size; p += BlockSize)
+        expected.push_back("pos " + std::to_string(p));
+    expected.push_back("pos 0");
+    for (const bool encrypt : {true, false}) {
+        TThreadRecorder progress;
+        const bool ok = encrypt ? EncryptFileCore(Dir / "s", Dir / "t", Key, {}, &progress)
+                                : DecryptFileCore(Dir / "s", Dir / "t", Key, &progress);
+        ASSERT_TRUE(ok);
+        EXPECT_EQ(progress.Calls, expected);
+        EXPECT_TRUE(progress.AllOn(std::this_thread::get_id()));
+    }
+}
+
+// A device that is full from the first write: the thread stops, and the caller, which may be
+// waiting for a free buffer by then, gets the error instead of waiting for ever.
+TEST_F(BlockWriterTest, failure_fullDeviceRaisesDiskFullOnTheCaller_inBothDirections) {
+    WriteAll(Dir / "s", RandomBytes(2 << 20, 54));
+    for (const bool encrypt : {true, false}) {
+        try {
+            (void)(encrypt ? EncryptFileCore(Dir / "s", "/dev/full", Key, {}, nullptr)
+                           : DecryptFileCore(Dir / "s", "/dev/full", Key, nullptr));
+            ADD_FAILURE() << "a full device must not end normally";
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.Message(), "Disk full");
+        }
+    }
+    EXPECT_TRUE(Messages.Messages.empty());
+}
+
+// A file-size limit fails the first write outright, or lets some writes through and cuts the
+// next one short (the one after it then fails), or ends exactly on a batch's edge. Each runs
+// in a child, as the limit holds for the whole process; the child's exit code tells what it
+// saw.
+TEST_F(BlockWriterTest, failure_shortWriteMidFile_isToldOnTheCallerThenRaised_neverSuccess) {
+    const auto data = RandomBytes(3 << 20, 55);
+    WriteAll(Dir / "s", data);
+    for (const rlim_t limit : {rlim_t{0}, rlim_t{BlockSize}, rlim_t{BatchSize},
+                               rlim_t{BatchSize} * 2 + 5000, rlim_t{BatchSize} * 5}) {
+        SCOPED_TRACE("limit " + std::to_string(limit));
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit lim{limit, limit};
+            setrlimit(RLIMIT_FSIZE, &lim);
+            const auto caller = std::this_thread::get_id();
+            std::vector<std::string> seen;
+            bool elsewhere = false;
+            SetMessageHandler([&](const std::string& t) {
+                seen.push_back(t);
+                elsewhere |= std::this_thread::get_id() != caller;
+            });
+            int code = 9;
+            try {
+                const bool ok = EncryptFileCore(Dir / "s", Dir / "t", Key, {}, nullptr);
+                code = ok ? 1 : 2;
+            } catch (const EInOutError& e) {
+                // A write cut short is told before the error of the write after it.
+                const bool toldFirst =
+                    seen.empty() || seen == std::vector<std::string>{"! Error writing output file"};
+                code = elsewhere ? 3 : !toldFirst ? 4 : e.Message() != "Disk full" ? 5 : 0;
+            } catch (...) {
+                code = 6;
+            }
+            _exit(code);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0)
+            << "1: success reported, 2: no error raised, 3: told on another thread, "
+               "4: wrong messages, 5: wrong error, 6: another exception";
+        EXPECT_LE(fs::file_size(Dir / "t"), limit);
+        EXPECT_EQ(ReadAll(Dir / "s"), data);
+    }
+}
+
+} // namespace
