@@ -65,8 +65,8 @@ std::string CheckNumber(std::string_view value) {
     try {
         got = SkinStrToInt(value);
     } catch (const EConvertError& e) {
-        // The message is shown as a C string, so a NUL in the value ends it there, as it
-        // does in the program's home platform's message box.
+        // The message is shown as a C string, so a NUL in the value ends it there: the
+        // message box shows no more than that either.
         const std::string full = "'" + std::string(value) + "' is not a valid integer value";
         if (std::string_view(e.what()) != std::string_view(full.c_str()))
             return "number error does not quote the value: " + std::string(e.what());

@@ -47,8 +47,8 @@ struct TOpenDialog {
     QString InitialDir;
     QString FileName;
     // Shows the dialog; true when a file was confirmed. The process's working directory is then
-    // the folder of that file, as the program's home platform leaves it: the decrypt command's
-    // output lands there.
+    // the folder of that file, because the decrypt command's output lands in the working
+    // directory, and users expect it beside the file they last chose.
     bool Execute(QWidget* parent);
 };
 

@@ -19,7 +19,7 @@
 // The extension of the file-name part, from its last "." on; empty without a dot.
 [[nodiscard]] std::string ExtractFileExt(std::string_view path);
 
-// Skins written on the program's home platform use "\" between folders; on Linux it is "/".
+// Skins are shared between systems, and many use "\" between folders; on Linux it is "/".
 [[nodiscard]] std::string NativeSeparators(std::string_view path);
 
 inline constexpr const char* SkinMarker = "<CALYXOR SKIN FILE>";

@@ -1,6 +1,6 @@
 #pragma once
 // Keys are text, and their bytes are the text's CP1251 encoding: a key typed in Cyrillic
-// gives the same bytes on Linux as in the program's home code page, so files stay portable.
+// gives the same bytes on every system that makes or opens these files, so files stay portable.
 
 #include "SecretBytes.h"
 

@@ -20,7 +20,7 @@ using TExtended = long double;
 constexpr TExtended Pi = std::numbers::pi_v<long double>;
 
 // The range in the message stops one short of the other bound, although a value equal to
-// it is accepted; callers and users have always seen it worded so.
+// it is accepted: scripts and tests that match the text rely on this wording.
 [[noreturn]] void RaiseOutOfRange(int64_t low, int64_t high) {
     char text[96];
     std::snprintf(text, sizeof text, "Value must be between %lld and %lld",

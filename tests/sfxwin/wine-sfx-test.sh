@@ -27,6 +27,10 @@ cleanup() {
     local status=$?
     set +e
     [ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null && wait "$run_pid" 2>/dev/null
+    # Wine's server outlives its last program by a few seconds, and the next scenario's
+    # programs would join it with this one's display (or its lack of one): end it here.
+    "$wineserver" -k 2>/dev/null
+    "$wineserver" -w 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     if [ "$status" -ne 0 ] && [ -d "$tmp/shots" ]; then
         local keep="$build/test-artifacts/wine-$scenario-$(date +%Y%m%d-%H%M%S)-$$"
@@ -221,6 +225,9 @@ scenario_dialog() {
     make_sfx "$key" "$tmp/data" "$d/report.doc.exe"
     printf 'keep me' >"$d/report.doc"
     start_xvfb
+    # A server left by an earlier run has no display: this run's windows need one that has.
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w 2>/dev/null || true
     # Started as Explorer starts it: no arguments and nobody on standard input.
     (cd "$d" && exec "$wine" report.doc.exe </dev/null >"$tmp/run.log" 2>&1) &
     run_pid=$!
