@@ -101,6 +101,13 @@ bool GuardedTransform(const TMappedSource& src, TBufferFn fn, TTransformState& s
     if (sigsetjmp(guard.Env, 0) != 0) {
         tBusGuard.store(nullptr, std::memory_order_relaxed);
         std::atomic_signal_fence(std::memory_order_seq_cst);
+        // The handler runs with SA_NODEFER, but a runtime that wraps handlers (the thread
+        // sanitizer's does) may leave SIGBUS blocked after the jump, and a second fault would
+        // then end the process. This path runs once per fault, so the call costs nothing.
+        sigset_t bus;
+        sigemptyset(&bus);
+        sigaddset(&bus, SIGBUS);
+        pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
         return false;
     }
     tBusGuard.store(&guard, std::memory_order_relaxed);

@@ -184,12 +184,23 @@ bool WipeVerifiedFile(const std::string& path, const TFileIdentity& expected,
     // The file as the encryption read it: a change of its contents, its size or its metadata
     // since then (reading it changed none of them) means another file, or other bytes, that
     // have no encrypted copy.
-    TOpened file = OpenForOverwrite(path, [&](const struct stat& st) {
+    const auto asRead = [&](const struct stat& st) {
         return S_ISREG(st.st_mode) && st.st_dev == expected.Device && st.st_ino == expected.Inode &&
                st.st_size == expected.Size && SameTime(st.st_ctim, expected.ChangeTime) &&
                SameTime(st.st_mtim, expected.ModifyTime);
-    });
+    };
+    TOpened file = OpenForOverwrite(path, asRead);
     const bool gone = file.Error == ENOENT || file.Error == ELOOP || file.Error == ENXIO;
+    // A source given through a symbolic link was read through it and has not changed: the link
+    // is refused as the wipe command refuses it, and the user is not told that the file changed.
+    struct stat link {
+    }, target{};
+    if (file.Result == TOpenResult::Failed && file.Error == ELOOP &&
+        ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) &&
+        ::stat(path.c_str(), &target) == 0 && asRead(target)) {
+        ShowIOError(CantOpenMessage + path);
+        return false;
+    }
     if (file.Result == TOpenResult::Changed || (file.Result == TOpenResult::Failed && gone)) {
         ShowIOError("The source file changed after it was encrypted; it was kept: " + path);
         return false;

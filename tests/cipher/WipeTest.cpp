@@ -1,4 +1,5 @@
 #include "Wipe.h"
+#include "BlockFile.h"
 #include "MessageRecorder.h"
 #include "TempDir.h"
 
@@ -57,6 +58,22 @@ TEST_F(WipeTest, symbolicLinkIsRefusedAndItsTargetKept) {
     EXPECT_EQ(ReadAll(Dir / "real"), data);
     EXPECT_TRUE(fs::is_symlink(Dir / "link"));
     EXPECT_EQ(Recorder.Messages.size(), 1u);
+}
+
+// Encrypting through a symbolic link reads the file it leads to; the wipe that follows refuses
+// the link, as the wipe command does, rather than claim that the file changed.
+TEST_F(WipeTest, afterEncryptionThroughALink_theLinkIsRefusedAndBothStay) {
+    const auto original = RandomBytes(5000, 62);
+    WriteAll(Dir / "file", original);
+    fs::create_symlink(Dir / "file", Dir / "link");
+    TFileIdentity read;
+    ASSERT_TRUE(EncryptFileCore(Dir / "link", Dir / "enc", std::vector<uint8_t>{'k'}, {}, nullptr,
+                                {}, &read));
+    EXPECT_FALSE(WipeVerifiedFile(Dir / "link", read, nullptr));
+    EXPECT_EQ(Recorder.Messages,
+              std::vector<std::string>{std::string(CantOpenMessage) + (Dir / "link").c_str()});
+    EXPECT_TRUE(fs::is_symlink(Dir / "link"));
+    EXPECT_EQ(ReadAll(Dir / "file"), original);
 }
 
 TEST_F(WipeTest, readOnlyFileIsMadeWritableAndWiped) {
