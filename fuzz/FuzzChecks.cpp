@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "Naming.h"
 #include "Settings.h"
+#include "FilePaths.h"
 #include "SkinValues.h"
 #include "TextFile.h"
 

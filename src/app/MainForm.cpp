@@ -6,6 +6,7 @@
 #include "Naming.h"
 #include "Operations.h"
 #include "Settings.h"
+#include "FilePaths.h"
 #include "SkinValues.h"
 #include "TextFile.h"
 

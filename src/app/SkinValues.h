@@ -1,6 +1,6 @@
 #pragma once
-// Value and path rules of the skin files, and the loader's reading of a skin's lines, kept apart
-// from the window so they can be tested and fuzzed on their own.
+// The skin files' number rule and the loader's reading of a skin's lines, kept apart from the
+// window so they can be tested and fuzzed on their own.
 
 #include <cstdint>
 #include <functional>
@@ -11,16 +11,6 @@
 // "X", "0x" or "0X" (no sign then), after optional leading blanks, with nothing following.
 // Raises EConvertError "'%s' is not a valid integer value".
 [[nodiscard]] int32_t SkinStrToInt(std::string_view text);
-
-// The directory part of a path, up to and including its last separator; empty without one.
-[[nodiscard]] std::string ExtractFilePath(std::string_view path);
-// The file-name part: what follows the last separator.
-[[nodiscard]] std::string ExtractFileName(std::string_view path);
-// The extension of the file-name part, from its last "." on; empty without a dot.
-[[nodiscard]] std::string ExtractFileExt(std::string_view path);
-
-// Skins are shared between systems, and many use "\" between folders; on Linux it is "/".
-[[nodiscard]] std::string NativeSeparators(std::string_view path);
 
 inline constexpr const char* SkinMarker = "<CALYXOR SKIN FILE>";
 

@@ -7,7 +7,7 @@
 #include "KeyInput.h"
 #include "Naming.h"
 #include "Operations.h"
-#include "SkinValues.h"
+#include "FilePaths.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "Naming.h"
 
-#include "SkinValues.h"
+#include "FilePaths.h"
 
 std::string EncryptTargetName(std::string_view sourceFile, bool selfExtracting) {
     return std::string(sourceFile) + (selfExtracting ? SelfExtractingSuffix : EncryptedSuffix);

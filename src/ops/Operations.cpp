@@ -4,7 +4,7 @@
 #include "Cp1251.h"
 #include "Locations.h"
 #include "Settings.h"
-#include "SkinValues.h"
+#include "FilePaths.h"
 #include "TextFile.h"
 #include "Wipe.h"
 
