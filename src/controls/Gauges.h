@@ -101,7 +101,8 @@ private:
     std::pair<int, int> PrepareRoundFace(TCanvas& canvas, const TRect& face) const;
     void DrawPieFace(TBitmap& image, const TRect& face) const;
     void DrawNeedleFace(TBitmap& image, const TRect& face) const;
-    void DrawPercentText(TBitmap& image, const TRect& face) const;
+    // face and the font's size are in image pixels: ratio of them to one of the gauge's.
+    void DrawPercentText(TBitmap& image, const TRect& face, qreal ratio) const;
     void Probe(TPaintStage stage, const TBitmap& composition) const;
 
     int32_t FMinValue = 0;
