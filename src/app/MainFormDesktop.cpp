@@ -70,16 +70,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::RunFromKey(TVeskFade* button, void (TForm1::*command)()) {
-    Guarded([&] {
-        // The same picture a click shows: pressed while the command runs, at rest after it,
-        // also when the command fails.
-        struct TRelease {
-            TVeskFade* Button;
-            ~TRelease() { Button->Reset(); }
-        } release{button};
-        button->Fade();
-        (this->*command)();
-    });
+    // The same picture a click shows: pressed while the command runs, at rest after it. Each
+    // step on its own, so that neither a picture that fails nor a failing command keeps the
+    // other from its part.
+    Guarded([button] { button->Fade(); });
+    Guarded([this, command] { (this->*command)(); });
+    Guarded([button] { button->Reset(); });
 }
 
 void TForm1::PopupFromKey() {

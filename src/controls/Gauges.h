@@ -66,7 +66,8 @@ public:
     void EndLoading() { FLoading = false; }
     [[nodiscard]] bool Loading() const { return FLoading; }
 
-    // Composes the gauge off-screen and copies it onto canvas at (0, 0).
+    // Composes the gauge off-screen and copies it onto canvas at (0, 0). On a device with
+    // finer pixels than the gauge's (a scaled screen) the text is composed in the device's own.
     void Paint(QPainter& canvas);
     // The same for the part of the gauge in exposed (the gauge's coordinates) alone: the
     // images are made only as large as what can be seen of it, however large it is laid out.

@@ -434,7 +434,7 @@ scenario_scale() {
         type_key "secret"
         xdotool key ctrl+e
         wait_for 60 "the encrypted file at scale $factor" size_is "$work/in/report.txt.ash" 18
-        sleep 0.6 # the gauge shows 100 %, past a caret blink
+        sleep 0.6 # past a caret blink
         import -window root -crop "${ww}x$wh+$wx+$wy" +repage "$keep/window-x$factor.png"
         xdotool key ctrl+q
         wait_for 60 "the program to end at scale $factor" app_gone
