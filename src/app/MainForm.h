@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
+#include <QUrl>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -140,17 +141,33 @@ public:
     // Runs an event handler, showing any error that escapes it in the application's error box.
     void Guarded(const std::function<void()>& handler);
 
+    // ---- desktop: dropped files and keys ----
+    // Makes path the file the commands work on, as the open command's choice does, working
+    // folder included.
+    void SelectSourceFile(const std::string& path);
+    // The first regular local file among dropped urls; empty when there is none.
+    [[nodiscard]] static std::string DroppedFile(const QList<QUrl>& urls);
+    // Runs a button's command for its key, the button pressed while the command runs.
+    void RunFromKey(TVeskFade* button, void (TForm1::*command)());
+    // Opens the background menu where the keyboard's user is looking: below the key box when
+    // it has the focus, else at the window's centre.
+    void PopupFromKey();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
     void BuildMenu();
     void BindButtons();
+    void BindKeys();
     void ApplySkinSetting(const std::string& section, const std::string& key,
                           const std::string& value, const std::string& skinDir);
     // False when the module names something that is not a file (a folder, a pipe, a device):

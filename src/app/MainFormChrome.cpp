@@ -18,6 +18,9 @@ void TImage::paintEvent(QPaintEvent*) {
     if (Picture.Empty())
         return;
     QPainter painter(this);
+    // On a scaled screen the background is enlarged; blended, not in blocks of uneven size.
+    if (devicePixelRatio() != 1.0)
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
     Picture.Draw(painter, 0, 0);
 }
 
@@ -107,6 +110,7 @@ void TForm1::BindButtons() {
             };
         }
     }
+    BindKeys();
 }
 
 void TForm1::SetPasswordChar(QChar c) {

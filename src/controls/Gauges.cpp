@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -172,7 +173,9 @@ TRect TGauge::FaceRect() const {
 
 void TGauge::ClearImage(TBitmap& image) const {
     TCanvas& canvas = image.Canvas();
-    const TRect all{0, 0, width(), height()};
+    // The image's whole surface, however many pixels a gauge's pixel takes on it.
+    const QPoint at = image.Origin();
+    const TRect all{at.x(), at.y(), at.x() + image.Width(), at.y() + image.Height()};
     canvas.CopyMode = cmBlackness;
     canvas.CopyRect(all, canvas, all);
     canvas.CopyMode = cmSrcCopy;
@@ -215,6 +218,7 @@ void TGauge::Paint(QPainter& canvas, const QRect& exposed) {
     composition.SetOrigin(area.topLeft());
     ClearImage(composition);
     const TRect face = FaceRect();
+    const qreal ratio = canvas.device() ? canvas.device()->devicePixelRatio() : 1.0;
     {
         TBltBitmap faceImage;
         faceImage.MakeLike(composition);
@@ -240,12 +244,38 @@ void TGauge::Paint(QPainter& canvas, const QRect& exposed) {
         target.Draw(0, 0, faceImage);
         target.CopyMode = cmSrcCopy;
         Probe(TPaintStage::FaceDrawn, composition);
-        if (FShowText) {
-            DrawPercentText(composition, face);
+        if (FShowText && ratio == 1.0) {
+            DrawPercentText(composition, face, 1.0);
             Probe(TPaintStage::TextDrawn, composition);
         }
     }
-    canvas.drawImage(area.topLeft(), composition.ToImage());
+    if (ratio == 1.0) {
+        canvas.drawImage(area.topLeft(), composition.ToImage());
+        return;
+    }
+    // On a scaled screen each of the gauge's pixels takes ratio device pixels. The face is
+    // flat colour and is enlarged as it is; the text is drawn afresh at the device's own
+    // resolution, since glyphs enlarged pixel by pixel at 1.5 come out uneven and unreadable.
+    const QRect pixels(QPoint(static_cast<int>(std::floor(area.left() * ratio)),
+                              static_cast<int>(std::floor(area.top() * ratio))),
+                       QPoint(static_cast<int>(std::ceil((area.right() + 1) * ratio)) - 1,
+                              static_cast<int>(std::ceil((area.bottom() + 1) * ratio)) - 1));
+    TBitmap sharp(pixels.width(), pixels.height());
+    sharp.SetOrigin(pixels.topLeft());
+    sharp.Canvas().CopyRect(
+        TRect{pixels.left(), pixels.top(), pixels.right() + 1, pixels.bottom() + 1},
+        composition.Canvas(), TRect{area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+    if (FShowText) {
+        const auto scaled = [ratio](int v) { return static_cast<int>(std::lround(v * ratio)); };
+        DrawPercentText(
+            sharp,
+            TRect{scaled(face.Left), scaled(face.Top), scaled(face.Right), scaled(face.Bottom)},
+            ratio);
+        Probe(TPaintStage::TextDrawn, sharp);
+    }
+    QImage image = sharp.ToImage();
+    image.setDevicePixelRatio(ratio);
+    canvas.drawImage(QPointF(pixels.topLeft()) / ratio, image);
 }
 
 void TGauge::DrawPlainFace(TBitmap& image, const TRect& face) const {
@@ -332,7 +362,7 @@ void TGauge::DrawNeedleFace(TBitmap& image, const TRect& face) const {
     canvas.LineTo(Rounded(cx * (1 - std::cos(a))), Rounded((face.Bottom - 1) * (1 - std::sin(a))));
 }
 
-void TGauge::DrawPercentText(TBitmap& image, const TRect& face) const {
+void TGauge::DrawPercentText(TBitmap& image, const TRect& face, qreal ratio) const {
     TBltBitmap textImage;
     textImage.MakeLike(image);
     ClearImage(textImage);
@@ -340,6 +370,13 @@ void TGauge::DrawPercentText(TBitmap& image, const TRect& face) const {
     TCanvas& canvas = textImage.Canvas();
     canvas.Brush.Style = bsClear;
     canvas.Font.Font = font();
+    if (ratio != 1.0) {
+        QFont& f = canvas.Font.Font;
+        if (f.pixelSize() > 0)
+            f.setPixelSize(std::max(1, static_cast<int>(std::lround(f.pixelSize() * ratio))));
+        else
+            f.setPointSizeF(f.pointSizeF() * ratio);
+    }
     // White on black, so that the XOR below inverts exactly the text's pixels, whatever
     // colour the font was given.
     canvas.Font.Color = clWhite;

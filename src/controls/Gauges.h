@@ -66,7 +66,8 @@ public:
     void EndLoading() { FLoading = false; }
     [[nodiscard]] bool Loading() const { return FLoading; }
 
-    // Composes the gauge off-screen and copies it onto canvas at (0, 0).
+    // Composes the gauge off-screen and copies it onto canvas at (0, 0). On a device with
+    // finer pixels than the gauge's (a scaled screen) the text is composed in the device's own.
     void Paint(QPainter& canvas);
     // The same for the part of the gauge in exposed (the gauge's coordinates) alone: the
     // images are made only as large as what can be seen of it, however large it is laid out.
@@ -101,7 +102,8 @@ private:
     std::pair<int, int> PrepareRoundFace(TCanvas& canvas, const TRect& face) const;
     void DrawPieFace(TBitmap& image, const TRect& face) const;
     void DrawNeedleFace(TBitmap& image, const TRect& face) const;
-    void DrawPercentText(TBitmap& image, const TRect& face) const;
+    // face and the font's size are in image pixels: ratio of them to one of the gauge's.
+    void DrawPercentText(TBitmap& image, const TRect& face, qreal ratio) const;
     void Probe(TPaintStage stage, const TBitmap& composition) const;
 
     int32_t FMinValue = 0;

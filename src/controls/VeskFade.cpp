@@ -230,6 +230,9 @@ void TVeskFade::Reset() {
 
 void TVeskFade::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    // On a scaled screen the picture is enlarged; blended, not in blocks of uneven size.
+    if (devicePixelRatio() != 1.0)
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(0, 0, fFrontImage);
 }
 

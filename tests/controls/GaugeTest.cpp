@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
 #include <set>
@@ -311,6 +312,59 @@ TEST(GaugeText, tooLargeATextIsClippedToTheFace) {
     const QImage image = Render(gauge);
     EXPECT_TRUE(FramedInBlack(image));
     EXPECT_TRUE(ColoursIn(image, TRect{1, 1, 29, 11}).contains(0xFFFFFF)); // black inverted
+}
+
+// The gauge painted for a screen whose pixels are ratio to one of the window's.
+QImage RenderAtRatio(TGauge& gauge, qreal ratio) {
+    QImage image(static_cast<int>(std::ceil(gauge.width() * ratio)),
+                 static_cast<int>(std::ceil(gauge.height() * ratio)), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::gray);
+    QPainter painter(&image);
+    gauge.Paint(painter);
+    return image;
+}
+
+// The bounds of the inverted (text) pixels: the text over the bar is aqua, over the rest magenta.
+QRect TextBounds(const QImage& image) {
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (const TColor c = At(image, x, y); c == Aqua || c == Magenta)
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+TEST(GaugeText, onAScaledScreenThePercentageIsDrawnAtTheScreensResolution) {
+    TGauge gauge;
+    MakeWindowGauge(gauge);
+    gauge.SetProgress(50);
+    const QImage plain = Render(gauge);
+    const QRect plainText = TextBounds(plain);
+    ASSERT_FALSE(plainText.isEmpty());
+    for (const qreal ratio : {1.5, 2.0}) {
+        SCOPED_TRACE(ratio);
+        const QImage sharp = RenderAtRatio(gauge, ratio);
+        // Every pixel is the gauge's: its colours, the frame-less face filled to the edge.
+        EXPECT_EQ(ColoursIn(sharp, TRect{0, 0, sharp.width(), sharp.height()}),
+                  (Colours{Red, Lime, Aqua, Magenta}));
+        // The text takes ratio times the room, centred as before.
+        const QRect text = TextBounds(sharp);
+        EXPECT_NEAR(text.height(), plainText.height() * ratio, 2.0);
+        EXPECT_NEAR(text.width(), plainText.width() * ratio, 3.0);
+        EXPECT_NEAR(text.center().x(), plainText.center().x() * ratio, 2.0);
+        EXPECT_NEAR(text.center().y(), plainText.center().y() * ratio, 2.0);
+        // Drawn afresh, not the small picture enlarged: that is what garbled it at 1.5.
+        QImage enlarged = plain.scaled(sharp.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        enlarged.setDevicePixelRatio(ratio);
+        int differing = 0;
+        for (int y = 0; y < sharp.height(); ++y)
+            for (int x = 0; x < sharp.width(); ++x)
+                differing += sharp.pixel(x, y) != enlarged.pixel(x, y);
+        EXPECT_GT(differing, 20);
+    }
+    // At ratio 1 the painting is the one the window has always had.
+    EXPECT_EQ(RenderAtRatio(gauge, 1.0), plain);
 }
 
 namespace {

@@ -412,6 +412,37 @@ scenario_progress() {
     cmp -s "$work/expected.ash" "$work/out.ash" || fail "the run wrote other bytes than the command line"
 }
 
+# At each scale factor the window takes that many screen pixels a pixel and is drawn at that
+# resolution; the keys work the commands without the pointer. The pictures are kept in
+# BUILD_DIR/test-artifacts/scale/ to be looked at.
+scenario_scale() {
+    lay_out_app
+    local keep="$build/test-artifacts/scale" factor want_w want_h
+    mkdir -p "$keep" "$work/in"
+    printf 'quarterly figures\n' >"$work/in/report.txt"
+    for factor in 1 1.5 2; do
+        rm -f "$work/in/report.txt.ash"
+        export QT_SCALE_FACTOR="$factor"
+        start_app "$work" "$work/in/report.txt"
+        unset QT_SCALE_FACTOR
+        read_geometry
+        # Qt rounds a half pixel up.
+        want_w="$(awk -v f="$factor" 'BEGIN { printf "%d", 300 * f + 0.5 }')"
+        want_h="$(awk -v f="$factor" 'BEGIN { printf "%d", 165 * f + 0.5 }')"
+        [ "$ww" -eq "$want_w" ] && [ "$wh" -eq "$want_h" ] ||
+            fail "at scale $factor the window is ${ww}x$wh, not ${want_w}x$want_h"
+        type_key "secret"
+        xdotool key ctrl+e
+        wait_for 60 "the encrypted file at scale $factor" size_is "$work/in/report.txt.ash" 18
+        sleep 0.6 # past a caret blink
+        import -window root -crop "${ww}x$wh+$wx+$wy" +repage "$keep/window-x$factor.png"
+        xdotool key ctrl+q
+        wait_for 60 "the program to end at scale $factor" app_gone
+        wait "$app_pid" || fail "calyxor exited with status $?"
+        app_pid=""
+    done
+}
+
 scenario_screenshots() {
     local out="${1:?folder for the pictures}" skin
     mkdir -p "$out"
@@ -434,7 +465,7 @@ scenario_screenshots() {
 
 start_xvfb
 case "$scenario" in
-start | crypt | sfx | drag | eye | popup | progress) "scenario_$scenario" ;;
+start | crypt | sfx | drag | eye | popup | progress | scale) "scenario_$scenario" ;;
 screenshots) scenario_screenshots "${3:-}" ;;
 *) fail "unknown scenario" ;;
 esac

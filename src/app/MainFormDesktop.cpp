@@ -1,0 +1,130 @@
+// The window as a desktop program: a file dropped from the file manager is chosen as the open
+// command would choose it, and the commands have keys, with the key box keeping the focus.
+
+#include "MainForm.h"
+#include "SkinValues.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QShortcut>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The keys of the commands and of the menu. The key box would take Ctrl+E and Ctrl+D for its
+// own line editing (end of line, delete) on Linux; these keys are the window's.
+struct TKeyCommand {
+    QKeyCombination Key;
+    TVeskFade* TForm1::*Button; // nullptr: the background menu
+    void (TForm1::*Command)();
+};
+
+const TKeyCommand KeyCommands[] = {
+    {Qt::CTRL | Qt::Key_O, &TForm1::BtnOpen, &TForm1::BtnOpenClick},
+    {Qt::CTRL | Qt::Key_E, &TForm1::BtnCrypt, &TForm1::BtnCryptClick},
+    {Qt::CTRL | Qt::Key_D, &TForm1::BtnDeCrypt, &TForm1::BtnDeCryptClick},
+    {Qt::CTRL | Qt::Key_Q, &TForm1::BtnClose, &TForm1::BtnCloseClick},
+    {QKeyCombination(Qt::Key_Menu), nullptr, nullptr},
+    {Qt::SHIFT | Qt::Key_F10, nullptr, nullptr},
+};
+
+bool IsWindowKey(const QKeyEvent* event) {
+    const QKeyCombination pressed = event->keyCombination();
+    for (const auto& k : KeyCommands)
+        if (k.Key == pressed)
+            return true;
+    return false;
+}
+
+} // namespace
+
+void TForm1::BindKeys() {
+    for (const auto& k : KeyCommands) {
+        auto* shortcut = new QShortcut(QKeySequence(k.Key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        const auto button = k.Button;
+        const auto command = k.Command;
+        connect(shortcut, &QShortcut::activated, this, [this, button, command] {
+            if (button)
+                RunFromKey(this->*button, command);
+            else
+                Guarded([this] { PopupFromKey(); });
+        });
+    }
+    // The key box would otherwise claim the window's keys while it has the focus.
+    KeyBox->installEventFilter(this);
+    // A file dropped on the key box is a file to work on, not text for the key.
+    KeyBox->setAcceptDrops(false);
+    setAcceptDrops(true);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == KeyBox && event->type() == QEvent::ShortcutOverride &&
+        IsWindowKey(static_cast<QKeyEvent*>(event)))
+        return true; // left unaccepted, so the window's shortcut runs
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::RunFromKey(TVeskFade* button, void (TForm1::*command)()) {
+    // The same picture a click shows: pressed while the command runs, at rest after it. Each
+    // step on its own, so that neither a picture that fails nor a failing command keeps the
+    // other from its part.
+    Guarded([button] { button->Fade(); });
+    Guarded([this, command] { (this->*command)(); });
+    Guarded([button] { button->Reset(); });
+}
+
+void TForm1::PopupFromKey() {
+    const QPoint at = KeyBox->hasFocus() ? KeyBox->mapToGlobal(QPoint(0, KeyBox->height()))
+                                         : mapToGlobal(rect().center());
+    PopupMenu1->popup(at);
+}
+
+// ---- dropped files ----------------------------------------------------------------------------
+
+std::string TForm1::DroppedFile(const QList<QUrl>& urls) {
+    // Folders, remote places and whatever cannot be read as a file are passed over: the first
+    // regular file is the one meant, as a file manager drags a selection in its own order.
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        const std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+        struct stat st {};
+        if (!path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            return path;
+    }
+    return {};
+}
+
+void TForm1::SelectSourceFile(const std::string& path) {
+    SourceFile = path;
+    LabelFilename->setText(QFile::decodeName(QByteArray::fromStdString(ExtractFileName(path))));
+    // The decrypt command's output lands in the working folder, which follows the last file
+    // chosen in the open dialog; a dropped file is a choice like any other.
+    const std::string folder = ExtractFilePath(path);
+    if (!folder.empty())
+        (void)::chdir(folder.c_str());
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    // Refused at once when nothing dropped could be used, so the pointer says so.
+    if (event->mimeData()->hasUrls() && !DroppedFile(event->mimeData()->urls()).empty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const std::string path =
+        event->mimeData()->hasUrls() ? DroppedFile(event->mimeData()->urls()) : std::string();
+    if (path.empty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    Guarded([&] { SelectSourceFile(path); });
+}
