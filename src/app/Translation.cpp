@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QTranslator>
-#include <algorithm>
 #include <string_view>
 
 namespace {
