@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
+  qt6-l10n-tools qt6-tools-dev
   libjpeg62-turbo-dev libwmf-dev libemf2svg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick

@@ -100,9 +100,16 @@ std::string Absolute(const std::string& folder, const std::string& path) {
     return folder.back() == '/' ? folder + path : folder + "/" + path;
 }
 
+// The window's texts are written as the Russian window shows them; an English catalogue,
+// installed at start, gives the rest of the world its own.
+QString Tr(const char* text) {
+    return QCoreApplication::translate("MainForm", text);
+}
+
 QString NotAModuleText(const std::string& path) {
-    return QStringLiteral("\"%1\" is not a file and cannot be the SFX module. Choose the "
-                          "module's file (Параметры → Выбрать SFX модуль).")
+    return QCoreApplication::translate("MainForm",
+                                       "\"%1\" is not a file and cannot be the SFX module. Choose "
+                                       "the module's file (Параметры → Выбрать SFX модуль).")
         .arg(Q(path));
 }
 
@@ -186,13 +193,14 @@ void TForm1::BuildControls() {
         const char* Hint;
     };
     const TButtonLayout buttons[] = {
-        {&BtnClose, "BtnClose", 256, 8, 33, 17, "Закрыть"},
-        {&BtnSee, "BtnSee", 264, 32, 35, 17, "Просмотреть ключ"},
-        {&BtnOpen, "BtnOpen", 192, 136, 35, 17, "Выбрать файл"},
-        {&BtnCrypt, "BtnCrypt", 8, 136, 35, 17, "Зашифровать файл"},
-        {&BtnDeCrypt, "BtnDeCrypt", 72, 136, 35, 17, "Расшифровать файл"},
-        {&BtnKill, "BtnKill", 128, 136, 35, 17, "Удалить файл"},
-        {&BtnMinimize, "BtnMinimize", 216, 8, 33, 17, "Свернуть"},
+        {&BtnClose, "BtnClose", 256, 8, 33, 17, QT_TRANSLATE_NOOP("MainForm", "Закрыть")},
+        {&BtnSee, "BtnSee", 264, 32, 35, 17, QT_TRANSLATE_NOOP("MainForm", "Просмотреть ключ")},
+        {&BtnOpen, "BtnOpen", 192, 136, 35, 17, QT_TRANSLATE_NOOP("MainForm", "Выбрать файл")},
+        {&BtnCrypt, "BtnCrypt", 8, 136, 35, 17, QT_TRANSLATE_NOOP("MainForm", "Зашифровать файл")},
+        {&BtnDeCrypt, "BtnDeCrypt", 72, 136, 35, 17,
+         QT_TRANSLATE_NOOP("MainForm", "Расшифровать файл")},
+        {&BtnKill, "BtnKill", 128, 136, 35, 17, QT_TRANSLATE_NOOP("MainForm", "Удалить файл")},
+        {&BtnMinimize, "BtnMinimize", 216, 8, 33, 17, QT_TRANSLATE_NOOP("MainForm", "Свернуть")},
     };
     for (const auto& b : buttons) {
         auto* btn = new TVeskFade(this);
@@ -201,7 +209,7 @@ void TForm1::BuildControls() {
         btn->SetStretchToFit(false);
         btn->SetMsecPerFrame(5);
         btn->SetBounds(b.Left, b.Top, b.Width, b.Height);
-        btn->setToolTip(QString::fromUtf8(b.Hint));
+        btn->setToolTip(Tr(b.Hint));
         *b.Field = btn;
     }
 
@@ -213,11 +221,12 @@ void TForm1::BuildControls() {
     PasswordStyle->setParent(KeyBox);
     KeyBox->setStyle(PasswordStyle);
 
-    CheckBoxKill = new QCheckBox(QStringLiteral("Удалить исходный файл"), this);
+    CheckBoxKill = new QCheckBox(Tr(QT_TRANSLATE_NOOP("MainForm", "Удалить исходный файл")), this);
     CheckBoxKill->setObjectName("CheckBoxKill");
     CheckBoxKill->setGeometry(16, 80, 161, 17);
 
-    CheckBoxSFX = new QCheckBox(QStringLiteral("Создать SFX шифрованный файл"), this);
+    CheckBoxSFX =
+        new QCheckBox(Tr(QT_TRANSLATE_NOOP("MainForm", "Создать SFX шифрованный файл")), this);
     CheckBoxSFX->setObjectName("CheckBoxSFX");
     CheckBoxSFX->setGeometry(16, 104, 161, 17);
 
@@ -233,20 +242,20 @@ void TForm1::BuildControls() {
 void TForm1::BuildMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
-    QMenu* file = PopupMenu1->addMenu(QStringLiteral("Файл"));
+    QMenu* file = PopupMenu1->addMenu(Tr(QT_TRANSLATE_NOOP("MainForm", "Файл")));
     N3 = file->menuAction();
-    N4 = file->addAction(QStringLiteral("Открыть"));
+    N4 = file->addAction(Tr(QT_TRANSLATE_NOOP("MainForm", "Открыть")));
     N6 = file->addSeparator();
-    N5 = file->addAction(QStringLiteral("Выход"));
-    QMenu* commands = PopupMenu1->addMenu(QStringLiteral("Команды"));
+    N5 = file->addAction(Tr(QT_TRANSLATE_NOOP("MainForm", "Выход")));
+    QMenu* commands = PopupMenu1->addMenu(Tr(QT_TRANSLATE_NOOP("MainForm", "Команды")));
     N7 = commands->menuAction();
-    N8 = commands->addAction(QStringLiteral("Зашифровать"));
-    N9 = commands->addAction(QStringLiteral("Расшифровать"));
-    N10 = commands->addAction(QStringLiteral("Удалить"));
-    QMenu* options = PopupMenu1->addMenu(QStringLiteral("Параметры"));
+    N8 = commands->addAction(Tr(QT_TRANSLATE_NOOP("MainForm", "Зашифровать")));
+    N9 = commands->addAction(Tr(QT_TRANSLATE_NOOP("MainForm", "Расшифровать")));
+    N10 = commands->addAction(Tr(QT_TRANSLATE_NOOP("MainForm", "Удалить")));
+    QMenu* options = PopupMenu1->addMenu(Tr(QT_TRANSLATE_NOOP("MainForm", "Параметры")));
     N11 = options->menuAction();
-    N1 = options->addAction(QStringLiteral("Выбрать скин"));
-    N2 = options->addAction(QStringLiteral("Выбрать SFX модуль"));
+    N1 = options->addAction(Tr(QT_TRANSLATE_NOOP("MainForm", "Выбрать скин")));
+    N2 = options->addAction(Tr(QT_TRANSLATE_NOOP("MainForm", "Выбрать SFX модуль")));
 
     const std::pair<QAction*, void (TForm1::*)()> handlers[] = {
         {N4, &TForm1::N4Click}, {N5, &TForm1::N5Click},   {N8, &TForm1::N8Click},
@@ -367,8 +376,10 @@ void TForm1::FormActivate() {
         return;
     }
     if (Dialogs::Headless()) {
-        std::fprintf(stderr, "Calyxor: no display to show the window on. Without one it runs only "
-                             "the command line: calyxor ENC|DEC key source target\n");
+        const QString text = Tr(QT_TRANSLATE_NOOP(
+            "MainForm", "Calyxor: no display to show the window on. Without one it runs only the "
+                        "command line: calyxor ENC|DEC key source target"));
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         ExitCode = 2;
         close();
     }
@@ -502,7 +513,7 @@ void TForm1::ApplySkinSetting(const std::string& section, const std::string& key
 }
 
 void TForm1::N1Click() {
-    OpenDialog1.Filter = QStringLiteral("Calyxor skin file|*.ini");
+    OpenDialog1.Filter = Tr(QT_TRANSLATE_NOOP("MainForm", "Calyxor skin file")) + "|*.ini";
     OpenDialog1.InitialDir = Q(ExtractFilePath(SkinFile));
     if (!OpenDialog1.Execute(this))
         return;
@@ -533,7 +544,7 @@ bool TForm1::WipeFile(const std::string& path) {
 // ---- commands -----------------------------------------------------------------------------------
 
 void TForm1::BtnOpenClick() {
-    OpenDialog1.Filter = QStringLiteral("Все файлы|*.*");
+    OpenDialog1.Filter = Tr(QT_TRANSLATE_NOOP("MainForm", "Все файлы")) + "|*.*";
     if (!OpenDialog1.Execute(this))
         return;
     SourceFile = B(OpenDialog1.FileName);
@@ -562,9 +573,11 @@ void TForm1::BtnDeCryptClick() {
         return;
     // From the window, an empty name would send the plain bytes to standard output.
     if (TargetFile.empty()) {
-        Dialogs::ShowError(QStringLiteral("Cannot name the decrypted file: \"%1\" has no extension "
-                                          "to remove. Rename it to end in .ash and try again.")
-                               .arg(Q(ExtractFileName(SourceFile))));
+        Dialogs::ShowError(
+            Tr(QT_TRANSLATE_NOOP("MainForm", "Cannot name the decrypted file: \"%1\" has no "
+                                             "extension to remove. Rename it to end in .ash "
+                                             "and try again."))
+                .arg(Q(ExtractFileName(SourceFile))));
         return;
     }
     if (!ConfirmReplace(TargetFile))
@@ -583,7 +596,8 @@ bool TForm1::ConfirmReplace(const std::string& target) const {
         t.st_dev == s.st_dev && t.st_ino == s.st_ino)
         return true;
     const std::string shown = Absolute(CurrentDir(), target);
-    return Dialogs::AskYesNo(QStringLiteral("Файл «%1» уже существует. Заменить?").arg(Q(shown)));
+    return Dialogs::AskYesNo(
+        Tr(QT_TRANSLATE_NOOP("MainForm", "Файл «%1» уже существует. Заменить?")).arg(Q(shown)));
 }
 
 void TForm1::BtnKillClick() {
@@ -593,7 +607,7 @@ void TForm1::BtnKillClick() {
 }
 
 void TForm1::N2Click() {
-    OpenDialog1.Filter = QStringLiteral("Calyxor SFX Module|*.sfx");
+    OpenDialog1.Filter = Tr(QT_TRANSLATE_NOOP("MainForm", "Calyxor SFX Module")) + "|*.sfx";
     OpenDialog1.InitialDir = Q(ExtractFilePath(SfxModule));
     if (!OpenDialog1.Execute(this))
         return;

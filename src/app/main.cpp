@@ -4,9 +4,11 @@
 #include "CommandLineHelp.h"
 #include "CoreDumps.h"
 #include "Dialogs.h"
+#include "Language.h"
 #include "MainForm.h"
 #include "Progress.h"
 #include "SafeOutput.h"
+#include "Translation.h"
 
 #include <QApplication>
 #include <QFont>
@@ -29,7 +31,7 @@ public:
         } catch (const std::exception& e) {
             Dialogs::ShowAppError(QString::fromUtf8(e.what()));
         } catch (...) {
-            Dialogs::ShowAppError(QStringLiteral("Unexpected error"));
+            Dialogs::ShowAppError(QCoreApplication::translate("MainForm", "Unexpected error"));
         }
         return false;
     }
@@ -80,6 +82,8 @@ int main(int argc, char** argv) {
     // The desktop pairs the window with its entry, and so with the icon and name it shows.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.calyxor.Calyxor"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/io.github.calyxor.Calyxor.png")));
+    // Russian where the user's language is Russian, English everywhere else.
+    (void)UseLanguage(SystemLanguageIsRussian());
     const QString platform = QGuiApplication::platformName();
     Dialogs::SetHeadless(platform == "offscreen" || platform == "minimal");
     // The window's fonts on Linux: Liberation Sans is the metric twin of the fonts it names.
@@ -87,7 +91,7 @@ int main(int argc, char** argv) {
                                {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(QStringLiteral("Arial"),
                                {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    SetMessageHandler([](const std::string& text) { Dialogs::ShowError(QString::fromUtf8(text)); });
+    SetMessageHandler([](const std::string& text) { Dialogs::ShowError(EngineText(text)); });
 
     std::vector<std::string> args(argv + 1, argv + argc);
     TForm1 form(std::move(args));

@@ -23,6 +23,11 @@ QString gLastQuestion;
 QString gLastFilter;
 QString gLastInitialDir;
 
+// The texts are written as a Russian desktop shows them; elsewhere the catalogue speaks.
+QString Tr(const char* text) {
+    return QCoreApplication::translate("Dialogs", text);
+}
+
 void Print(const QString& caption, const QString& text) {
     std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
     std::fflush(stderr);
@@ -76,7 +81,7 @@ void KeepNoDialogHistory() {
 } // namespace
 
 void ShowError(const QString& text) {
-    ShowBox(QMessageBox::Critical, "Error", text);
+    ShowBox(QMessageBox::Critical, Tr(QT_TRANSLATE_NOOP("Dialogs", "Error")), text);
 }
 
 QString AppErrorText(const QString& message) {
@@ -107,12 +112,12 @@ bool AskYesNo(const QString& text) {
         return false;
     }
     if (gHeadless || !qApp) {
-        Print(title, text + QStringLiteral(" Нет"));
+        Print(title, text + " " + Tr(QT_TRANSLATE_NOOP("Dialogs", "Нет")));
         return false;
     }
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    box.button(QMessageBox::Yes)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "Да")));
+    box.button(QMessageBox::No)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "Нет")));
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     box.adjustSize();

@@ -26,9 +26,9 @@ void ShowAppError(const QString& message);
 [[nodiscard]] std::optional<QString> OpenFile(QWidget* parent, const QString& filter,
                                               const QString& initialDir);
 
-// A question with the buttons "Да" and "Нет"; "Нет" is the default and the answer to Esc. True
-// for "Да". Without a display nobody can answer: the text goes to standard error and the
-// answer is "Нет".
+// A question with the buttons "Да" and "Нет" ("Yes" and "No" in English); "Нет" is the default
+// and the answer to Esc. True for "Да". Without a display nobody can answer: the text goes to
+// standard error and the answer is "Нет".
 [[nodiscard]] bool AskYesNo(const QString& text);
 
 // Whether messages go to standard error (no display) instead of modal boxes.

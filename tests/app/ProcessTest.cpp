@@ -176,3 +176,56 @@ TEST_F(ProcessTest, settingsFileIsNeverLeftHalfWritten) {
 }
 
 } // namespace
+
+namespace {
+
+// The program takes its language from the environment at start: Russian as it has always
+// spoken, English for everyone else. A module setting that names a folder makes it speak.
+TEST(ProcessLanguageTest, theEnvironmentChoosesTheLanguage) {
+    TTempDir dir;
+    fs::create_directory(dir / "app");
+    fs::create_directory(dir / "folder");
+    fs::copy_file(std::string(CALYXOR_BUILD_DIR) + "/calyxor", dir / "app/calyxor");
+    fs::create_directory_symlink(std::string(CALYXOR_BUILD_DIR) + "/Skins", dir / "app/Skins");
+    WriteAll(dir / "app/calyxor.ini",
+             Bytes("[Config]\r\nSkin=" + (dir / "app/Skins/default/skin.ini") +
+                   "\r\nSFX=" + (dir / "folder") + "\r\n"));
+    WriteAll(dir / "a", Bytes("plain"));
+    const std::string russian = "(Параметры → Выбрать SFX модуль).";
+    const std::string english = "(Options → Choose SFX module).";
+    struct TRow {
+        std::vector<std::string> Env;
+        const std::string& Said;
+    };
+    const TRow rows[] = {
+        {{"LANG=ru_RU.UTF-8"}, russian},
+        {{"LANG=en_US.UTF-8"}, english},
+        {{"LANG=C.UTF-8"}, english},
+        {{}, english},
+        {{"LANGUAGE=ru", "LANG=C.UTF-8"}, russian},
+        {{"LC_ALL=C.UTF-8", "LANG=ru_RU.UTF-8"}, english},
+        {{"LC_MESSAGES=ru_RU.UTF-8", "LANG=de_DE.UTF-8"}, russian},
+    };
+    for (const TRow& row : rows) {
+        TRunOptions options;
+        options.Cwd = dir.Path;
+        options.Unset = NoDisplay;
+        for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
+            options.Unset.emplace_back(name);
+        options.Env = row.Env;
+        std::string shown;
+        for (const std::string& e : row.Env)
+            shown += e + " ";
+        SCOPED_TRACE(shown);
+        fs::remove(dir / "a.ash");
+        const auto r = RunProgram({dir / "app/calyxor", "ENC", "k", "a", "a.ash"}, options);
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_NE(r.Err.find("Error: \"" + (dir / "folder") + "\" is not a file"),
+                  std::string::npos)
+            << r.Err;
+        EXPECT_NE(r.Err.find(row.Said), std::string::npos) << r.Err;
+        EXPECT_TRUE(fs::exists(dir / "a.ash"));
+    }
+}
+
+} // namespace

@@ -4,7 +4,8 @@
 # ImageMagick's import for screenshots.
 #
 #   window-test.sh BUILD_DIR SCENARIO        run one scenario (see the case at the end)
-#   window-test.sh BUILD_DIR screenshots DIR write default.png and graphite.png into DIR
+#   window-test.sh BUILD_DIR screenshots DIR write default.png and graphite.png (Russian) and
+#                                            default-en.png (English) into DIR
 #
 # Screenshots of a failing run are kept in BUILD_DIR/test-artifacts/. Everything started here
 # is ended on the way out, however the run ends.
@@ -444,11 +445,14 @@ scenario_scale() {
 }
 
 scenario_screenshots() {
-    local out="${1:?folder for the pictures}" skin
+    local out="${1:?folder for the pictures}" spec skin name
     mkdir -p "$out"
     out="$(cd "$out" && pwd)"
     printf 'quarterly figures\n' >"$work/report.pdf"
-    for skin in default graphite; do
+    # skin:language the program is started in:picture
+    for spec in default:ru:default graphite:ru:graphite default:en:default-en; do
+        IFS=: read -r skin LANGUAGE name <<<"$spec"
+        export LANGUAGE
         lay_out_app "$skin"
         # BtnClose where this skin puts it.
         close_x=$(($(skin_value "$skin" BTNCLOSE LEFT) + 12))
@@ -458,9 +462,10 @@ scenario_screenshots() {
         point 150 70
         sleep 0.6 # past a caret blink
         read_geometry
-        import -window root -crop "${ww}x$wh+$wx+$wy" +repage "$out/$skin.png"
+        import -window root -crop "${ww}x$wh+$wx+$wy" +repage "$out/$name.png"
         stop_app
     done
+    unset LANGUAGE
 }
 
 start_xvfb

@@ -1,0 +1,180 @@
+// The window in both of its languages: Russian exactly as the program has always spoken it,
+// English for everyone else, from the catalogue built into the program.
+#include "Dialogs.h"
+#include "FileTransform.h"
+#include "MainForm.h"
+#include "Operations.h"
+#include "TempDir.h"
+#include "Translation.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TWindowTexts {
+    const char* Name;
+    bool Russian;
+    // File, Open, Exit, Commands, Encrypt, Decrypt, Wipe, Options, Choose skin, Choose module.
+    std::vector<QString> Menu;
+    QString KillBox, SfxBox;
+    // Close, See, Open, Crypt, DeCrypt, Kill, Minimize.
+    std::vector<QString> Hints;
+    QString Question; // with %1 for the file
+    QString ErrorTitle, AllFiles, ModuleHint;
+    QString Yes, No;
+    QString SfxNotFound, CantDelete;
+};
+
+const TWindowTexts Languages[] = {
+    {"Russian",
+     true,
+     {"Файл", "Открыть", "Выход", "Команды", "Зашифровать", "Расшифровать", "Удалить", "Параметры",
+      "Выбрать скин", "Выбрать SFX модуль"},
+     "Удалить исходный файл",
+     "Создать SFX шифрованный файл",
+     {"Закрыть", "Просмотреть ключ", "Выбрать файл", "Зашифровать файл", "Расшифровать файл",
+      "Удалить файл", "Свернуть"},
+     "Файл «%1» уже существует. Заменить?",
+     "Error",
+     "Все файлы|*.*",
+     "(Параметры → Выбрать SFX модуль).",
+     "Да",
+     "Нет",
+     "Модуль SFX не найден",
+     "Не могу удалить файл"},
+    {"English",
+     false,
+     {"File", "Open", "Exit", "Commands", "Encrypt", "Decrypt", "Wipe", "Options", "Choose skin",
+      "Choose SFX module"},
+     "Wipe the source file",
+     "Create SFX encrypted file",
+     {"Close", "Show key", "Choose file", "Encrypt file", "Decrypt file", "Wipe file", "Minimize"},
+     "The file “%1” already exists. Replace it?",
+     "Error",
+     "All files|*.*",
+     "(Options → Choose SFX module).",
+     "Yes",
+     "No",
+     "SFX module not found",
+     "Cannot wipe the file"},
+};
+
+class LanguageWindowTest : public ::testing::TestWithParam<TWindowTexts> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(UseLanguage(GetParam().Russian));
+        QApplication::setApplicationName("Calyxor");
+        Dialogs::SetRecorder([this](const QString& caption, const QString& text) {
+            Shown.emplace_back(caption, text);
+        });
+        OldCwd = fs::current_path();
+        fs::current_path(Dir.Path);
+    }
+    void TearDown() override {
+        Form.reset();
+        fs::current_path(OldCwd);
+        Dialogs::SetRecorder(nullptr);
+        // The other tests see the window as it is written.
+        (void)UseLanguage(true);
+    }
+    TForm1& Make() {
+        Form = std::make_unique<TForm1>(std::vector<std::string>{}, Dir.Path + "/");
+        Shown.clear(); // the missing settings file
+        return *Form;
+    }
+
+    TTempDir Dir;
+    fs::path OldCwd;
+    std::vector<std::pair<QString, QString>> Shown;
+    std::unique_ptr<TForm1> Form;
+};
+
+TEST_P(LanguageWindowTest, menusCheckBoxesAndHints) {
+    const TWindowTexts& t = GetParam();
+    TForm1& f = Make();
+    const std::vector<QAction*> menu = {f.N3, f.N4,  f.N5,  f.N7, f.N8,
+                                        f.N9, f.N10, f.N11, f.N1, f.N2};
+    for (std::size_t i = 0; i < menu.size(); ++i)
+        EXPECT_EQ(menu[i]->text(), t.Menu[i]);
+    EXPECT_EQ(f.CheckBoxKill->text(), t.KillBox);
+    EXPECT_EQ(f.CheckBoxSFX->text(), t.SfxBox);
+    const std::vector<QWidget*> buttons = {f.BtnClose,   f.BtnSee,  f.BtnOpen,    f.BtnCrypt,
+                                           f.BtnDeCrypt, f.BtnKill, f.BtnMinimize};
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        EXPECT_EQ(buttons[i]->toolTip(), t.Hints[i]);
+}
+
+TEST_P(LanguageWindowTest, questionErrorsAndFileFilter) {
+    const TWindowTexts& t = GetParam();
+    TForm1& f = Make();
+    WriteAll(Dir / "report.doc", {'a'});
+    WriteAll(Dir / "report.doc.ash", {'b'});
+    f.SourceFile = Dir / "report.doc";
+    f.KeyBox->setText("k");
+    f.BtnCryptClick();
+    EXPECT_EQ(Dialogs::LastQuestion(),
+              t.Question.arg(QString::fromStdString(Dir / "report.doc.ash")));
+
+    Dialogs::QueueOpenFileAnswer(std::nullopt);
+    f.BtnOpenClick();
+    EXPECT_EQ(Dialogs::LastOpenFilter(), t.AllFiles);
+
+    // A folder offered as the module: the error box and the menu path it points to.
+    Shown.clear();
+    fs::create_directory(Dir / "folder.sfx");
+    Dialogs::QueueOpenFileAnswer(QString::fromStdString(Dir / "folder.sfx"));
+    f.N2Click();
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0].first, t.ErrorTitle);
+    EXPECT_TRUE(Shown[0].second.endsWith(t.ModuleHint)) << Shown[0].second.toStdString();
+}
+
+// The real question box, answered by its default button.
+TEST_P(LanguageWindowTest, replaceQuestionButtons) {
+    const TWindowTexts& t = GetParam();
+    Dialogs::SetRecorder(nullptr);
+    QStringList buttons;
+    QString title;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        title = box->windowTitle();
+        for (QAbstractButton* b : box->buttons())
+            buttons << b->text();
+        box->defaultButton()->click();
+    });
+    poll.start(10);
+    EXPECT_FALSE(Dialogs::AskYesNo("?"));
+    poll.stop();
+    buttons.sort();
+    QStringList expected{t.Yes, t.No};
+    expected.sort();
+    EXPECT_EQ(buttons, expected);
+    EXPECT_EQ(title, "Calyxor");
+}
+
+// The operations speak without Qt; their messages take the window's language on the way in,
+// and a file name after the fixed words is kept as it came.
+TEST_P(LanguageWindowTest, operationsMessages) {
+    const TWindowTexts& t = GetParam();
+    EXPECT_EQ(EngineText(SfxNotFoundMessage), t.SfxNotFound);
+    EXPECT_EQ(EngineText(std::string(CantDeleteMessage) + "\r/tmp/Отчёт.doc"),
+              t.CantDelete + "\r/tmp/Отчёт.doc");
+    // The English ones are the same in both languages.
+    EXPECT_EQ(EngineText("! Can't open input file /tmp/a"), "! Can't open input file /tmp/a");
+    EXPECT_EQ(EngineText(""), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, LanguageWindowTest, ::testing::ValuesIn(Languages),
+                         [](const auto& test) { return std::string(test.param.Name); });
+
+} // namespace
