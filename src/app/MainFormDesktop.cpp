@@ -1,8 +1,8 @@
 // The window as a desktop program: a file dropped from the file manager is chosen as the open
 // command would choose it, and the commands have keys, with the key box keeping the focus.
 
+#include "FilePaths.h"
 #include "MainForm.h"
-#include "SkinValues.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
