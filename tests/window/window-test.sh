@@ -445,13 +445,13 @@ scenario_scale() {
 }
 
 scenario_screenshots() {
-    local out="${1:?folder for the pictures}" spec skin name
+    local out="${1:?folder for the pictures}" shot skin name
     mkdir -p "$out"
     out="$(cd "$out" && pwd)"
     printf 'quarterly figures\n' >"$work/report.pdf"
     # skin:language the program is started in:picture
-    for spec in default:ru:default graphite:ru:graphite default:en:default-en; do
-        IFS=: read -r skin LANGUAGE name <<<"$spec"
+    for shot in default:ru:default graphite:ru:graphite default:en:default-en; do
+        IFS=: read -r skin LANGUAGE name <<<"$shot"
         export LANGUAGE
         lay_out_app "$skin"
         # BtnClose where this skin puts it.
