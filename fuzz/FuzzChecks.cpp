@@ -1,9 +1,9 @@
 #include "FuzzChecks.h"
 
 #include "Errors.h"
+#include "FilePaths.h"
 #include "Naming.h"
 #include "Settings.h"
-#include "FilePaths.h"
 #include "SkinValues.h"
 #include "TextFile.h"
 

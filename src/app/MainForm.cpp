@@ -2,11 +2,11 @@
 
 #include "Dialogs.h"
 #include "Errors.h"
+#include "FilePaths.h"
 #include "Locations.h"
 #include "Naming.h"
 #include "Operations.h"
 #include "Settings.h"
-#include "FilePaths.h"
 #include "SkinValues.h"
 #include "TextFile.h"
 

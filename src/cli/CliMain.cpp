@@ -4,10 +4,10 @@
 
 #include "CliOptions.h"
 #include "Console.h"
+#include "FilePaths.h"
 #include "KeyInput.h"
 #include "Naming.h"
 #include "Operations.h"
-#include "FilePaths.h"
 
 #include <atomic>
 #include <cerrno>

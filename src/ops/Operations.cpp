@@ -2,9 +2,9 @@
 
 #include "BlockFile.h"
 #include "Cp1251.h"
+#include "FilePaths.h"
 #include "Locations.h"
 #include "Settings.h"
-#include "FilePaths.h"
 #include "TextFile.h"
 #include "Wipe.h"
 

@@ -1,6 +1,6 @@
 #include "Errors.h"
-#include "Settings.h"
 #include "FilePaths.h"
+#include "Settings.h"
 #include "SkinValues.h"
 #include "TempDir.h"
 #include "TextFile.h"
