@@ -189,7 +189,7 @@ bool WmfBitmapSound(const unsigned char* record, int64_t bytes, int function) {
 
 // The WMF record chain, checked before libwmf sees it: a standard header whose sizes agree
 // with the data, records that each lie inside it and none longer than the header's largest,
-// an end record, and every bitmap a record carries sound.
+// an end record of three words, and every bitmap a record carries sound.
 bool WmfRecordsSound(const QByteArray& data) {
     constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
     constexpr int64_t kPlaceableSize = 22;
@@ -211,8 +211,10 @@ bool WmfRecordsSound(const QByteArray& data) {
         const int function = LoadU16(p + at + 4);
         if (words < 3 || words > largest || words * 2 > size - at)
             return false;
+        // The end record is three words long; libwmf reads on past a longer one, into
+        // bytes that were never checked as records.
         if (function == 0)
-            return true;
+            return words == 3;
         if (!WmfBitmapSound(p + at, words * 2, function))
             return false;
         at += words * 2;
