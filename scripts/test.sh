@@ -135,10 +135,12 @@ else
     # target each, so they get less time than the parsers. An input that takes more than 10
     # seconds is a finding too, and so is one allocation of more than 512 MB.
     picture_seconds="${CALYXOR_PICTURE_FUZZ_SECONDS:-30}"
+    lsan_supp="$(pwd)/fuzz/lsan.supp"
     for target in jpeg bmp ico wmf emf; do
       corpus="$fuzz/fuzz-corpus/$target"
       mkdir -p "$corpus"
-      if (cd "$fuzz" && "./fuzz_$target" -max_total_time="$picture_seconds" -max_len=262144 \
+      if (cd "$fuzz" && LSAN_OPTIONS="suppressions=$lsan_supp" \
+            "./fuzz_$target" -max_total_time="$picture_seconds" -max_len=262144 \
             -timeout=10 -malloc_limit_mb=512 -print_final_stats=1 \
             -artifact_prefix="fuzz-crash-$target-" "fuzz-corpus/$target" "fuzz-seeds/$target") \
             >"$log_dir/fuzz-$target.log" 2>&1; then
