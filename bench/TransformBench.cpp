@@ -192,10 +192,10 @@ void PrintSummary(const TSummaryReporter& reporter) {
     std::printf("\nMedians over %zu MiB (MB/s of CPU time):\n", gSize >> 20);
     std::printf("  encrypt %9.1f", enc);
     if (rc4 > 0)
-        std::printf("   %.2f x RC4 (aim: at least 0.75)", enc / rc4);
+        std::printf("   %.2f x RC4 (aim: at least 0.80)", enc / rc4);
     std::printf("\n  decrypt %9.1f", dec);
     if (rc4 > 0)
-        std::printf("   %.2f x RC4 (aim: at least 0.30)", dec / rc4);
+        std::printf("   %.2f x RC4 (aim: at least 0.37)", dec / rc4);
     std::printf("\n  rc4     %9.1f\n  memcpy  %9.1f\n", rc4, mem);
     std::printf("summary: size_mib=%zu enc=%.1f dec=%.1f rc4=%.1f memcpy=%.1f enc_real=%.1f "
                 "dec_real=%.1f rc4_real=%.1f memcpy_real=%.1f\n",

@@ -152,7 +152,7 @@ TEST_F(BlockWriterTest, failure_fullDeviceRaisesDiskFullOnTheCaller_inBothDirect
 // in a child, as the limit holds for the whole process; the child's exit code tells what it
 // saw.
 TEST_F(BlockWriterTest, failure_shortWriteMidFile_isToldOnTheCallerThenRaised_neverSuccess) {
-    const auto data = RandomBytes(3 << 20, 55);
+    const auto data = RandomBytes(std::size_t{BatchSize} * 8 + 12345, 55);
     WriteAll(Dir / "s", data);
     for (const rlim_t limit : {rlim_t{0}, rlim_t{BlockSize}, rlim_t{BatchSize},
                                rlim_t{BatchSize} * 2 + 5000, rlim_t{BatchSize} * 5}) {

@@ -5,6 +5,7 @@
 // success.
 
 #include "BlockFile.h"
+#include "BlockWriter.h"
 #include "Cipher.h"
 #include "Errors.h"
 #include "FileTransform.h"
@@ -235,7 +236,9 @@ TEST_F(FaultTest, injectedFailures_ofEveryWriteAndClose_areNeverSuccess) {
     if (!CanPtrace())
         GTEST_SKIP()
             << "strace cannot trace here (ptrace is not allowed), so no call can be failed";
-    const std::string src = MakeSource("src", 3 * BlockSize + 100);
+    // Two full batches go out on the writer thread, then whole blocks and a partial one as the
+    // record is closed: a failure can land on each kind of write.
+    const std::string src = MakeSource("src", 2 * BatchSize + 3 * BlockSize + 100);
     const uint64_t before = FileHash(src);
     const auto complete = Encrypted(src);
     const std::string dst = Dir / "out.ash";
