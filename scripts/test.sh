@@ -112,49 +112,41 @@ else
   fi
   if cmake --build "$fuzz" --target fuzzers -j "$jobs"; then
     executions=0
-    for target in settings skin decrypt_name; do
-      corpus="$fuzz/fuzz-corpus/$target"
-      mkdir -p "$corpus"
-      # Inputs are kept short so that each run covers many of them; the 1 MB line is
-      # replayed whole by the parser regression test.
-      if (cd "$fuzz" && "./fuzz_$target" -max_total_time="$fuzz_seconds" -max_len=4096 \
-            -print_final_stats=1 -artifact_prefix="fuzz-crash-$target-" \
-            "fuzz-corpus/$target" "fuzz-seeds/$target") >"$log_dir/fuzz-$target.log" 2>&1; then
-        runs="$(grep -E '^stat::number_of_executed_units' "$log_dir/fuzz-$target.log" | awk '{print $2}')"
-        executions=$((executions + ${runs:-0}))
-        echo "fuzz_$target: ${runs:-0} executions, no finding"
-        passed=$((passed + 1))
-      else
-        tail -n 30 "$log_dir/fuzz-$target.log"
-        echo "fuzz_$target: FOUND A FAULT (input kept as $fuzz/fuzz-crash-$target-*);" \
-          "copy it to fuzz/regressions/$target/ once understood"
-        failed=$((failed + 1))
-      fi
-    done
+    # fuzz_each OPTION... -- TARGET...: runs each fuzz_TARGET from its corpus and seeds with the
+    # libFuzzer options given, and counts it as passed or, with the input it found, failed.
+    fuzz_each() {
+      local options=() target runs
+      while [ "$1" != "--" ]; do
+        options+=("$1")
+        shift
+      done
+      shift
+      for target in "$@"; do
+        mkdir -p "$fuzz/fuzz-corpus/$target"
+        if (cd "$fuzz" && "./fuzz_$target" "${options[@]}" -print_final_stats=1 \
+              -artifact_prefix="fuzz-crash-$target-" "fuzz-corpus/$target" "fuzz-seeds/$target") \
+              >"$log_dir/fuzz-$target.log" 2>&1; then
+          runs="$(grep -E '^stat::number_of_executed_units' "$log_dir/fuzz-$target.log" | awk '{print $2}')"
+          executions=$((executions + ${runs:-0}))
+          echo "fuzz_$target: ${runs:-0} executions, no finding"
+          passed=$((passed + 1))
+        else
+          tail -n 30 "$log_dir/fuzz-$target.log"
+          echo "fuzz_$target: FOUND A FAULT (input kept as $fuzz/fuzz-crash-$target-*);" \
+            "copy it to fuzz/regressions/$target/ once understood"
+          failed=$((failed + 1))
+        fi
+      done
+    }
+    # Inputs are kept short so that each run covers many of them; the 1 MB line is replayed
+    # whole by the parser regression test.
+    fuzz_each -max_total_time="$fuzz_seconds" -max_len=4096 -- settings skin decrypt_name
     # The picture loaders, each for $CALYXOR_PICTURE_FUZZ_SECONDS (default 30): a slower
     # target each, so they get less time than the parsers. An input that takes more than 10
     # seconds is a finding too, and so is one allocation of more than 512 MB.
-    picture_seconds="${CALYXOR_PICTURE_FUZZ_SECONDS:-30}"
-    lsan_supp="$(pwd)/fuzz/lsan.supp"
-    for target in jpeg bmp ico wmf emf; do
-      corpus="$fuzz/fuzz-corpus/$target"
-      mkdir -p "$corpus"
-      if (cd "$fuzz" && LSAN_OPTIONS="suppressions=$lsan_supp" \
-            "./fuzz_$target" -max_total_time="$picture_seconds" -max_len=262144 \
-            -timeout=10 -malloc_limit_mb=512 -print_final_stats=1 \
-            -artifact_prefix="fuzz-crash-$target-" "fuzz-corpus/$target" "fuzz-seeds/$target") \
-            >"$log_dir/fuzz-$target.log" 2>&1; then
-        runs="$(grep -E '^stat::number_of_executed_units' "$log_dir/fuzz-$target.log" | awk '{print $2}')"
-        executions=$((executions + ${runs:-0}))
-        echo "fuzz_$target: ${runs:-0} executions, no finding"
-        passed=$((passed + 1))
-      else
-        tail -n 30 "$log_dir/fuzz-$target.log"
-        echo "fuzz_$target: FOUND A FAULT (input kept as $fuzz/fuzz-crash-$target-*);" \
-          "copy it to fuzz/regressions/$target/ once understood"
-        failed=$((failed + 1))
-      fi
-    done
+    LSAN_OPTIONS="suppressions=$(pwd)/fuzz/lsan.supp" \
+      fuzz_each -max_total_time="${CALYXOR_PICTURE_FUZZ_SECONDS:-30}" -max_len=262144 \
+      -timeout=10 -malloc_limit_mb=512 -- jpeg bmp ico wmf emf
     echo "fuzzers: $executions executions in all"
   else
     echo "the fuzzer build failed"

@@ -5,7 +5,6 @@
 #include "TempDir.h"
 #include "TextFile.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -168,11 +167,8 @@ TEST(TextFileTest, replacingKeepsTheFilesBitsAndLinksAndLeavesNothingElse) {
     } catch (const EInOutError& e) {
         EXPECT_EQ(e.Message(), "File not found");
     }
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path))
-        names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"calyxor.ini", "dotfiles", "linked.ini", "old"}));
+    EXPECT_EQ(dir.Names(),
+              (std::vector<std::string>{"calyxor.ini", "dotfiles", "linked.ini", "old"}));
 }
 
 } // namespace

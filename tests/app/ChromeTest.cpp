@@ -4,8 +4,8 @@
 // the path a real pointer's do: picked by position, grabbed by the pressed widget, with enter
 // and leave made by Qt itself.
 
-#include "Cipher.h"
 #include "Dialogs.h"
+#include "FormHarness.h"
 #include "MainForm.h"
 #include "Progress.h"
 #include "TempDir.h"
@@ -33,16 +33,6 @@ QT_END_NAMESPACE
 namespace fs = std::filesystem;
 
 namespace {
-
-// The fades are paced by this clock, so a press costs no real time.
-class TInstantClock : public TFadeClock {
-public:
-    double NowMs() override { return Now; }
-    void SleepMs(int ms) override { Now += ms; }
-    void ProcessEvents() override {}
-    uint32_t MsOfUtcDay() override { return 0; }
-    double Now = 0;
-};
 
 // A pointer on the screen: it has a global position, and every event is reported to the window
 // relative to where the window is at that moment, as the window system does.
@@ -128,15 +118,7 @@ const QPoint Background{230, 70};
 class ChromeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        BuildPrimeTable();
-        Dialogs::SetRecorder([this](const QString& caption, const QString& text) {
-            Shown.push_back(caption.toStdString() + ": " + text.toStdString());
-        });
-        const std::string skins = CALYXOR_SOURCE_DIR "/Skins/default/skin.ini";
-        const std::string ini =
-            "[Config]\r\nSkin=" + skins + "\r\nSFX=" + Dir / "none.sfx" + "\r\n";
-        WriteAll(Dir / "calyxor.ini", {ini.begin(), ini.end()});
-        Form = std::make_unique<TForm1>(std::vector<std::string>{}, Dir.Path + "/");
+        Form = OpenDefaultForm(Dir, Shown);
         for (TVeskFade* b : Buttons()) {
             b->SetClock(&Clock);
             b->OnEnd = [this](TVeskFade* s) { Ended.push_back(s); };
@@ -156,12 +138,6 @@ protected:
     std::vector<TVeskFade*> Buttons() const {
         return {Form->BtnClose, Form->BtnMinimize, Form->BtnSee, Form->BtnOpen,
                 Form->BtnCrypt, Form->BtnDeCrypt,  Form->BtnKill};
-    }
-    // A button shows its pressed picture from the end of its fade until it is reset.
-    static bool Pressed(const TVeskFade* b) { return b->FrontImage() == b->TargetImage(); }
-    static void CloseMenus() {
-        while (QWidget* popup = QApplication::activePopupWidget())
-            popup->close();
     }
     // Counts the command that runs behind a button's click, without changing what it does.
     void CountClicks(TVeskFade* b) {

@@ -2,8 +2,8 @@
 // Drops are real drag events with the urls a file manager sends; keys go through Qt's shortcut
 // map first, as a key from the keyboard does, with the window active.
 
-#include "Cipher.h"
 #include "Dialogs.h"
+#include "FormHarness.h"
 #include "MainForm.h"
 #include "TempDir.h"
 
@@ -28,15 +28,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TInstantClock : public TFadeClock {
-public:
-    double NowMs() override { return Now; }
-    void SleepMs(int ms) override { Now += ms; }
-    void ProcessEvents() override {}
-    uint32_t MsOfUtcDay() override { return 0; }
-    double Now = 0;
-};
-
 std::string WorkingDir() {
     return fs::current_path().string();
 }
@@ -44,19 +35,11 @@ std::string WorkingDir() {
 class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        BuildPrimeTable();
         // Each test starts in a folder of its own choosing: an earlier dialog may have left the
         // process in a temporary folder that is gone.
         fs::current_path(fs::temp_directory_path());
         StartDir = WorkingDir();
-        Dialogs::SetRecorder([this](const QString& caption, const QString& text) {
-            Shown.push_back(caption.toStdString() + ": " + text.toStdString());
-        });
-        const std::string skins = CALYXOR_SOURCE_DIR "/Skins/default/skin.ini";
-        const std::string ini =
-            "[Config]\r\nSkin=" + skins + "\r\nSFX=" + Dir / "none.sfx" + "\r\n";
-        WriteAll(Dir / "calyxor.ini", {ini.begin(), ini.end()});
-        Form = std::make_unique<TForm1>(std::vector<std::string>{}, Dir.Path + "/");
+        Form = OpenDefaultForm(Dir, Shown);
         for (TVeskFade* b : {Form->BtnOpen, Form->BtnCrypt, Form->BtnDeCrypt, Form->BtnClose})
             b->SetClock(&Clock);
         Form->show();
@@ -66,8 +49,7 @@ protected:
         ASSERT_TRUE(Shown.empty()) << Shown.front();
     }
     void TearDown() override {
-        while (QWidget* popup = QApplication::activePopupWidget())
-            popup->close();
+        CloseMenus();
         Form.reset();
         Dialogs::SetRecorder(nullptr);
         fs::current_path(StartDir);
@@ -100,8 +82,6 @@ protected:
         QKeyEvent release(QEvent::KeyRelease, key.key(), key.keyboardModifiers());
         QApplication::sendEvent(target, &release);
     }
-
-    static bool Pressed(const TVeskFade* b) { return b->FrontImage() == b->TargetImage(); }
 
     TTempDir Dir;
     TInstantClock Clock;

@@ -3,6 +3,8 @@
 // input, output and error are the terminal, and each answer is typed, followed by Enter, when
 // the program's output ends with a prompt (":").
 
+#include "Process.h"
+
 #include <chrono>
 #include <csignal>
 #include <poll.h>
@@ -20,15 +22,12 @@ struct TPtyResult {
 
 inline TPtyResult RunOnPty(const std::vector<std::string>& argv, const std::string& cwd,
                            const std::vector<std::string>& answers, int timeoutSeconds = 60) {
+    const std::vector<char*> args = ExecArgs(argv);
     int master = -1;
     const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
     if (pid == 0) {
         if (!cwd.empty() && ::chdir(cwd.c_str()) != 0)
             ::_exit(126);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
         ::execv(args[0], args.data());
         ::_exit(127);
     }
@@ -39,9 +38,7 @@ inline TPtyResult RunOnPty(const std::vector<std::string>& argv, const std::stri
     std::size_t promptSeenAt = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
+        const auto left = MsUntil(deadline);
         if (left <= 0) {
             r.TimedOut = true;
             ::kill(pid, SIGKILL);

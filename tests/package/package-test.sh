@@ -13,6 +13,11 @@ set -euo pipefail
 build="$(cd "${1:?build folder}" && pwd)"
 user=calyxortest
 
+# ctest starts this from the build folder: the helpers are found beside the script.
+# shellcheck source=../support/common.sh
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../support/common.sh"
+test_label="package-test"
+
 skip() {
     echo "package-test: skipped: $*" >&2
     exit 77
@@ -27,45 +32,21 @@ tmp="$(mktemp -d "${TMPDIR:-/tmp}/calyxor-package-XXXXXX")"
 chmod 755 "$tmp"
 shots="$tmp/shots"
 mkdir -p "$shots"
-xvfb_pid=""
 app_pid=""
 installed=""
 
 cleanup() {
     local status=$?
     set +e
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    end_process "$app_pid"
+    end_process "$xvfb_pid"
     [ -n "$installed" ] && apt-get remove -y -qq calyxor >>"$tmp/apt.log" 2>&1
-    if [ "$status" -ne 0 ]; then
-        local keep
-        keep="$build/test-artifacts/package-$(date +%Y%m%d-%H%M%S)-$$"
-        mkdir -p "$keep"
-        cp -r "$shots/." "$keep/" 2>/dev/null
-        cp "$tmp"/*.log "$keep/" 2>/dev/null
-        echo "package-test: FAILED; logs and screenshots in $keep" >&2
-    fi
+    [ "$status" -eq 0 ] || keep_failed_run "package" "$tmp"/*.log
     rm -rf "$tmp"
     exit "$status"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-fail() {
-    echo "package-test: $*" >&2
-    [ -n "${DISPLAY:-}" ] && import -window root "$shots/failure.png" 2>/dev/null
-    exit 1
-}
-
-wait_for() {
-    local timeout="$1" what="$2"
-    shift 2
-    local deadline=$((SECONDS + timeout))
-    until "$@"; do
-        [ "$SECONDS" -ge "$deadline" ] && fail "timed out waiting for $what"
-        sleep 0.1
-    done
-}
 
 # ---- the package as a file ----
 
@@ -124,14 +105,8 @@ as_user() {
         LANG=C.UTF-8 ${DISPLAY:+DISPLAY="$DISPLAY"} "$@"
 }
 
-# A private X server; without an authority file it takes local clients of every user.
-exec 3>"$tmp/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-wait_for 20 "Xvfb's display number" grep -q '^[0-9]' "$tmp/display"
-export DISPLAY=":$(head -n1 "$tmp/display")"
-wait_for 20 "the X server" xdpyinfo >/dev/null 2>&1
+# A private X server, which the user's program shows its window on.
+start_xvfb
 
 # ---- the first start: the default skin, no message box ----
 
@@ -151,7 +126,7 @@ find_window() {
 }
 wait_for 60 "the main window at the default skin's size" find_window
 sleep 0.5 # a message box would come with the window: give it the time it would take
-import -window root "$shots/started.png"
+shot "started"
 [ "$(xdotool search --onlyvisible --name '.' 2>/dev/null | wc -l)" -eq 1 ] ||
     fail "another window than the main one is open (a message box?)"
 xprop -id "$win" _NET_WM_ICON | grep -q '_NET_WM_ICON(CARDINAL) = ' || fail "the window has no icon"

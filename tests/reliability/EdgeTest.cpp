@@ -11,7 +11,6 @@
 #include "SafeOutput.h"
 #include "TempDir.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -34,10 +33,7 @@ const std::string Key = "correct horse";
 // the program: what a shell's redirections would do, and what a shell cannot (closing a
 // standard descriptor before exec, making one non-blocking).
 pid_t Start(const std::vector<std::string>& argv, const std::function<void()>& prepare) {
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
+    const std::vector<char*> args = ExecArgs(argv);
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setpgid(0, 0);
@@ -117,14 +113,6 @@ protected:
         return RunProgram({"/bin/bash", "-c", script, Calyxor, Key}, opt);
     }
 
-    std::vector<std::string> Listing() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(Dir.Path))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
     TTempDir Dir;
 };
 
@@ -172,7 +160,7 @@ TEST_F(EdgeTest, killedMidRun_leavesTheOldTargetOrNone_neverAPartialFile) {
         const std::vector<std::string> expected = targetExisted
                                                       ? std::vector<std::string>{"big", "big.ash"}
                                                       : std::vector<std::string>{"big"};
-        EXPECT_EQ(Listing(), expected) << "nothing may be left beside the target";
+        EXPECT_EQ(Dir.Names(), expected) << "nothing may be left beside the target";
     }
 }
 
@@ -221,7 +209,7 @@ TEST_F(EdgeTest, withoutUnnamedFiles_theHiddenTemporaryGoesOnFailuresAndSignals)
         EXPECT_EQ(Finish(pid), 128 + sig);
         ASSERT_TRUE(caught) << "the run was never seen writing";
         EXPECT_EQ(ReadAll(Dir / "big.ash"), old);
-        EXPECT_EQ(Listing(), (std::vector<std::string>{"big", "big.ash", "small", "small.ash"}));
+        EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"big", "big.ash", "small", "small.ash"}));
     }
 }
 
@@ -237,7 +225,7 @@ TEST_F(EdgeTest, twoRunsOnOneTarget_leaveOneCompleteResult) {
     EXPECT_EQ(Finish(b), 0);
     const auto got = ReadAll(dst);
     EXPECT_TRUE(got == first || got == second) << "a mixture of both runs";
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"out.ash", "src"}));
+    EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"out.ash", "src"}));
 }
 
 TEST_F(EdgeTest, replacedFile_keepsItsMode_newFileGetsTheUmasks_links_areReplaced) {

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <csignal>
@@ -114,15 +113,6 @@ protected:
         r.Err = Text(ReadAll(err));
         return r;
     }
-
-    // The names in Dir: a failed run must leave no temporary or partial file behind.
-    std::vector<std::string> Listing() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(Dir.Path))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 };
 
 // ---- where the stub's own image ends --------------------------------------------------------
@@ -190,7 +180,7 @@ TEST_F(SfxTest, restoresTheSourceUnderTheNameItWasStartedAs_forEveryLineEnd) {
         ASSERT_EQ(r.Status, 0) << r.Err;
         EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
     }
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"report.doc", "report.doc.exe"}));
+    EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"report.doc", "report.doc.exe"}));
 
     // The unstripped stub as module: its debugging sections lie at the end of its image.
     fs::remove(Dir / "report.doc");
@@ -230,7 +220,7 @@ TEST_F(SfxTest, outputOption_existingFileIsKeptUnlessForced) {
     EXPECT_NE(r.Status, 0);
     EXPECT_NE(r.Err.find("already exists"), std::string::npos) << r.Err;
     EXPECT_EQ(ReadAll(Dir / "report.doc"), precious);
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"report.doc", "report.doc.exe"}));
+    EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"report.doc", "report.doc.exe"}));
 
     r = Run("./report.doc.exe", {"-f"}, Key + "\n");
     ASSERT_EQ(r.Status, 0) << r.Err;
@@ -268,7 +258,7 @@ TEST_F(SfxTest, unwritableOrUnnamedOutput_failsWithAMessageAndNoFile) {
     r = Run("./report", {}, Key + "\n");
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Err.find("-o"), std::string::npos) << r.Err;
-    EXPECT_EQ(Listing(), std::vector<std::string>{"report"});
+    EXPECT_EQ(Dir.Names(), std::vector<std::string>{"report"});
     r = Run("./report", {"-o", "named.doc"}, Key + "\n");
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(ReadAll(Dir / "named.doc"), data);
@@ -288,7 +278,7 @@ TEST_F(SfxTest, deviceOutput_isWrittenThroughNeverReplaced) {
     EXPECT_EQ(r.Status, 1);
     EXPECT_FALSE(r.Err.empty());
     EXPECT_TRUE(fs::is_character_file(full));
-    EXPECT_EQ(Listing(), std::vector<std::string>{"report.doc.exe"});
+    EXPECT_EQ(Dir.Names(), std::vector<std::string>{"report.doc.exe"});
 }
 
 // Standard output and the names of descriptors are the descriptors themselves, with or without
@@ -312,7 +302,7 @@ TEST_F(SfxTest, standardOutputAndDescriptorNames_areWrittenAsTheyAre) {
             EXPECT_EQ(Text(ReadAll(log)), "x" + Text(data));
         }
     }
-    EXPECT_EQ(Listing(), std::vector<std::string>{"report.doc.exe"});
+    EXPECT_EQ(Dir.Names(), std::vector<std::string>{"report.doc.exe"});
 }
 
 // With standard input closed there is no key to read, and with standard output closed nothing
@@ -325,7 +315,7 @@ TEST_F(SfxTest, closedStandardInputOrOutput_failsWithAMessage) {
     r = Run("/bin/bash", {"-c", "exec 1>&-; ./report.doc.exe -o -"}, Key + "\n");
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Err.find("standard output"), std::string::npos) << r.Err;
-    EXPECT_EQ(Listing(), std::vector<std::string>{"report.doc.exe"});
+    EXPECT_EQ(Dir.Names(), std::vector<std::string>{"report.doc.exe"});
 }
 
 TEST_F(SfxTest, moduleThatGrewAfterItsSizeWasTaken_contributesOnlyThatSize) {
@@ -354,7 +344,7 @@ TEST_F(SfxTest, bareModule_saysThereIsNothingToExtract) {
         EXPECT_EQ(r.Status, 1) << exe;
         EXPECT_NE(r.Err.find("nothing to extract"), std::string::npos) << r.Err;
     }
-    EXPECT_EQ(Listing(), std::vector<std::string>{"empty.exe"});
+    EXPECT_EQ(Dir.Names(), std::vector<std::string>{"empty.exe"});
 }
 
 TEST_F(SfxTest, keyText_isTakenAsTheEngineTakesIt) {
@@ -372,7 +362,7 @@ TEST_F(SfxTest, keyText_isTakenAsTheEngineTakesIt) {
         r = Run("./report.doc.exe", {}, bad);
         EXPECT_EQ(r.Status, 1) << bad;
         EXPECT_FALSE(r.Err.empty());
-        EXPECT_EQ(Listing(), std::vector<std::string>{"report.doc.exe"});
+        EXPECT_EQ(Dir.Names(), std::vector<std::string>{"report.doc.exe"});
     }
 
     // A key of 300 characters works as its first 255.
@@ -511,7 +501,7 @@ TEST_F(SfxTest, help_explainsUsageAndThatAWrongKeyGoesUnnoticed) {
     EXPECT_EQ(r.Status, 0);
     for (const char* want : {"-o PATH", "-f", "'report.doc'", "WRONG KEY CANNOT BE DETECTED"})
         EXPECT_NE(r.Out.find(want), std::string::npos) << want << "\n" << r.Out;
-    EXPECT_EQ(Listing(), std::vector<std::string>{"report.doc.exe"});
+    EXPECT_EQ(Dir.Names(), std::vector<std::string>{"report.doc.exe"});
 }
 
 } // namespace

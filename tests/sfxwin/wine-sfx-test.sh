@@ -12,6 +12,11 @@ build="$(cd "${1:?build folder}" && pwd)"
 scenario="${2:?scenario}"
 module="$build/SFX/windows.sfx"
 
+# ctest starts this from the build folder: the helpers are found beside the script.
+# shellcheck source=../support/common.sh
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../support/common.sh"
+test_label="wine-sfx-test: $scenario"
+
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
 # No Mono or Gecko: the module needs neither, and their installers would ask.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -21,42 +26,24 @@ wine="${CALYXOR_WINE:-$(command -v wine64 || command -v wine || echo /usr/lib/wi
 wineserver="$(command -v wineserver || echo /usr/lib/wine/wineserver64)"
 
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/calyxor-wine-XXXXXX")"
-xvfb_pid=""
+# Made by the scenario that takes pictures: only a failed run of that one has any to keep.
+shots="$tmp/shots"
 run_pid=""
 cleanup() {
     local status=$?
     set +e
-    [ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null && wait "$run_pid" 2>/dev/null
+    end_process "$run_pid"
     # Wine's server outlives its last program by a few seconds, and the next scenario's
     # programs would join it with this one's display (or its lack of one): end it here.
     "$wineserver" -k 2>/dev/null
     "$wineserver" -w 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    if [ "$status" -ne 0 ] && [ -d "$tmp/shots" ]; then
-        local keep="$build/test-artifacts/wine-$scenario-$(date +%Y%m%d-%H%M%S)-$$"
-        mkdir -p "$keep" && cp -r "$tmp/shots/." "$keep/" && echo "screenshots in $keep" >&2
-    fi
+    end_process "$xvfb_pid"
+    [ "$status" -eq 0 ] || [ ! -d "$shots" ] || keep_failed_run "wine-$scenario" "$tmp/run.log"
     rm -rf "$tmp"
     exit "$status"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-fail() {
-    echo "wine-sfx-test: $scenario: $*" >&2
-    [ -n "${DISPLAY:-}" ] && import -window root "$tmp/shots/failure.png" 2>/dev/null
-    exit 1
-}
-
-wait_for() {
-    local timeout="$1" what="$2"
-    shift 2
-    local deadline=$((SECONDS + timeout))
-    until "$@"; do
-        [ "$SECONDS" -ge "$deadline" ] && fail "timed out waiting for $what"
-        sleep 0.1
-    done
-}
 
 # make_sfx KEY SOURCE EXE: the program's encryption of SOURCE behind the module.
 make_sfx() {
@@ -188,21 +175,6 @@ scenario_console() {
 
 # ---- the dialog ----
 
-start_xvfb() {
-    mkdir -p "$tmp/shots"
-    exec 3>"$tmp/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$tmp/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    exec 3>&-
-    local deadline=$((SECONDS + 20))
-    until grep -q '^[0-9]' "$tmp/display" 2>/dev/null; do
-        kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start"
-        [ "$SECONDS" -ge "$deadline" ] && fail "Xvfb gave no display number"
-        sleep 0.05
-    done
-    export DISPLAY=":$(head -n1 "$tmp/display")"
-}
-
 # Visible windows of the run whose title is exactly $1.
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
 has_window() { [ -n "$(window_named "$1")" ]; }
@@ -222,15 +194,15 @@ focus() {
     done
     fail "the window \"$1\" does not take the keyboard"
 }
-size_is() { [ -f "$1" ] && [ "$(stat -c %s "$1")" -eq "$2" ]; }
 run_gone() { ! kill -0 "$run_pid" 2>/dev/null; }
 
 scenario_dialog() {
-    local shot="${1:-}" d="$tmp/d" key="Key-42 x"
+    local picture="${1:-}" d="$tmp/d" key="Key-42 x"
     mkdir -p "$d"
     head -c 150000 /dev/urandom >"$tmp/data"
     make_sfx "$key" "$tmp/data" "$d/report.doc.exe"
     printf 'keep me' >"$d/report.doc"
+    mkdir -p "$shots"
     start_xvfb
     # A server left by an earlier run has no display: this run's windows need one that has.
     "$wineserver" -k 2>/dev/null || true
@@ -243,16 +215,16 @@ scenario_dialog() {
     focus "Calyxor: report.doc"
     xdotool type --delay 30 "$key"
     sleep 0.3
-    import -window root "$tmp/shots/typed.png"
-    if [ -n "$shot" ]; then
+    shot "typed"
+    if [ -n "$picture" ]; then
         eval "$(xdotool getwindowgeometry --shell "$win" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
-        import -window root -crop "${WIDTH}x$HEIGHT+$X+$Y" +repage "$shot"
+        import -window root -crop "${WIDTH}x$HEIGHT+$X+$Y" +repage "$picture"
     fi
     xdotool key Return
 
     # The existing file: the question's default answer keeps it, and the key is asked again.
     focus "Calyxor"
-    import -window root "$tmp/shots/question.png"
+    shot "question"
     xdotool key Return
     focus "Calyxor: report.doc"
     [ "$(cat "$d/report.doc")" = "keep me" ] || fail "the existing file was replaced unasked"
@@ -264,7 +236,7 @@ scenario_dialog() {
     wait_for 60 "the restored file" size_is "$d/report.doc" 150000
     cmp -s "$tmp/data" "$d/report.doc" || fail "the dialog restored other bytes"
     focus "Calyxor"
-    import -window root "$tmp/shots/outcome.png"
+    shot "outcome"
     xdotool key Return
     wait_for 60 "the module to end" run_gone
     local status=0

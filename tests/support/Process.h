@@ -41,10 +41,28 @@ struct TRunResult {
     [[nodiscard]] bool Exited() const { return !TimedOut && Signal == 0 && ExitCode >= 0; }
 };
 
+// argv as execv takes it: argv[0] is the program's path. Built before fork, so that the child
+// does as little as it can between fork and exec.
+inline std::vector<char*> ExecArgs(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    return args;
+}
+
+// Milliseconds from now until deadline; 0 or less once it has passed.
+inline long long MsUntil(std::chrono::steady_clock::time_point deadline) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                 std::chrono::steady_clock::now())
+        .count();
+}
+
 inline TRunResult RunProgram(const std::vector<std::string>& argv, const TRunOptions& opt = {}) {
     int in[2], out[2], err[2];
     if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC))
         std::abort();
+    const std::vector<char*> args = ExecArgs(argv);
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(in[0], 0);
@@ -68,10 +86,6 @@ inline TRunResult RunProgram(const std::vector<std::string>& argv, const TRunOpt
             ::unsetenv(name.c_str());
         for (const auto& e : opt.Env)
             ::putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
         ::execv(args[0], args.data());
         ::_exit(127);
     }
@@ -92,9 +106,7 @@ inline TRunResult RunProgram(const std::vector<std::string>& argv, const TRunOpt
     std::string* sinks[2] = {&r.Out, &r.Err};
     int open = 2;
     while (open > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
+        const auto left = MsUntil(deadline);
         if (left <= 0) {
             r.TimedOut = true;
             ::kill(-pid, SIGKILL);

@@ -1,6 +1,7 @@
 #pragma once
 // A temporary folder for one test, removed with everything in it when the test ends.
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +27,14 @@ public:
     TTempDir& operator=(const TTempDir&) = delete;
 
     [[nodiscard]] std::string operator/(const std::string& name) const { return Path + "/" + name; }
+    // The names in the folder, sorted: what a failed run left behind shows in one comparison.
+    [[nodiscard]] std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(Path))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
     std::string Path;
 };
 

@@ -14,8 +14,13 @@ set -euo pipefail
 build="$(cd "${1:?build folder}" && pwd)"
 scenario="${2:?scenario}"
 
+# ctest starts this from the build folder: what belongs to it is found beside the script.
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=../support/common.sh
+source "$here/../support/common.sh"
+test_label="window-test: $scenario"
+
 # A sanitizer build of the program reports leaks at exit; the system libraries' are not its own.
-here="$(cd "$(dirname "$0")" && pwd)"
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$here/lsan.supp"
 
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/calyxor-window-XXXXXX")"
@@ -23,75 +28,20 @@ app="$tmp/app"
 work="$tmp/work"
 shots="$tmp/shots"
 mkdir -p "$app" "$work" "$shots"
-xvfb_pid=""
 app_pid=""
-step=0
 
 cleanup() {
     local status=$?
     # Nothing here may end the clean-up early: a killed process's status is not a failure.
     set +e
-    if [ -n "$app_pid" ]; then
-        kill "$app_pid" 2>/dev/null
-        wait "$app_pid" 2>/dev/null
-    fi
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
-    if [ "$status" -ne 0 ]; then
-        local keep
-        keep="$build/test-artifacts/window-$scenario-$(date +%Y%m%d-%H%M%S)-$$"
-        mkdir -p "$keep"
-        cp -r "$shots/." "$keep/" 2>/dev/null || true
-        [ -f "$tmp/app.log" ] && cp "$tmp/app.log" "$keep/"
-        echo "window-test: $scenario FAILED; screenshots in $keep" >&2
-    fi
+    end_process "$app_pid"
+    end_process "$xvfb_pid"
+    [ "$status" -eq 0 ] || keep_failed_run "window-$scenario" "$tmp/app.log"
     rm -rf "$tmp"
     exit "$status"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-fail() {
-    echo "window-test: $scenario: $*" >&2
-    shot "failure"
-    exit 1
-}
-
-# Polls a command until it succeeds; fails the run after the timeout (seconds).
-wait_for() {
-    local timeout="$1" what="$2"
-    shift 2
-    local deadline=$((SECONDS + timeout))
-    until "$@"; do
-        [ "$SECONDS" -ge "$deadline" ] && fail "timed out waiting for $what"
-        sleep 0.05
-    done
-}
-
-shot() {
-    step=$((step + 1))
-    [ -n "${DISPLAY:-}" ] && import -window root "$shots/$(printf %02d "$step")-$1.png" 2>/dev/null || true
-}
-
-start_xvfb() {
-    # Xvfb picks a free display number itself and writes it to the descriptor it is given.
-    exec 3>"$tmp/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$tmp/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    exec 3>&-
-    local deadline=$((SECONDS + 20))
-    until [ -s "$tmp/display" ] && grep -q '^[0-9]' "$tmp/display"; do
-        kill -0 "$xvfb_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; fail "Xvfb did not start"; }
-        [ "$SECONDS" -ge "$deadline" ] && fail "Xvfb gave no display number"
-        sleep 0.05
-    done
-    DISPLAY=":$(head -n1 "$tmp/display")"
-    export DISPLAY
-    wait_for 20 "the X server" xdpyinfo -display "$DISPLAY" >/dev/null
-    read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
-}
 
 # The application folder: the binary, its skins and module, settings naming them.
 lay_out_app() {
@@ -168,8 +118,6 @@ type_key() {
     xdotool type --delay 20 "$1"
 }
 
-# Files are written in order, so once one has its full size every byte is there.
-size_is() { [ -f "$1" ] && [ "$(stat -c %s "$1")" -eq "$2" ]; }
 # wait_for_copy WHAT EXPECTED ACTUAL: waits for ACTUAL to be complete, then compares.
 wait_for_copy() {
     wait_for 60 "$1" size_is "$3" "$(stat -c %s "$2")"
@@ -469,6 +417,7 @@ scenario_screenshots() {
 }
 
 start_xvfb
+read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
 case "$scenario" in
 start | crypt | sfx | drag | eye | popup | progress | scale) "scenario_$scenario" ;;
 screenshots) scenario_screenshots "${3:-}" ;;
