@@ -1,4 +1,5 @@
 #include "MainForm.h"
+#include "MainFormButtons.h"
 
 #include "Dialogs.h"
 #include "Errors.h"
@@ -7,7 +8,6 @@
 #include "Naming.h"
 #include "Operations.h"
 #include "Settings.h"
-#include "SkinValues.h"
 #include "TextFile.h"
 
 #include <QApplication>
@@ -18,7 +18,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -53,18 +52,6 @@ QFont PixelFont(const QString& family, int pixels) {
     return font;
 }
 
-void SetTextColor(QWidget* w, QPalette::ColorRole role, TColor color) {
-    QPalette pal = w->palette();
-    pal.setColor(role, ToQColor(color));
-    w->setPalette(pal);
-}
-
-void SetFontSize(QWidget* w, int points) {
-    QFont font = w->font();
-    font.setPointSize(points > 0 ? points : 1);
-    w->setFont(font);
-}
-
 // The key box's text as key bytes. The UTF-8 copy made on the way is overwritten as well,
 // however the conversion ends.
 TSecretBytes KeyOf(const QString& key) {
@@ -75,18 +62,6 @@ TSecretBytes KeyOf(const QString& key) {
     } wipe{utf8};
     return ops::KeyBytes(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
-
-// Skins are shared between people: whatever a skin says, a place or a size stays within what a
-// screen can hold, before any image is made for it.
-constexpr int MaxSkinCoordinate = 16384;
-int SkinPosition(int32_t value) {
-    return std::clamp<int32_t>(value, -MaxSkinCoordinate, MaxSkinCoordinate);
-}
-int SkinSize(int32_t value) {
-    return std::clamp<int32_t>(value, 0, MaxSkinCoordinate);
-}
-// Past this a font's glyphs are larger than the bound screen itself.
-constexpr int MaxSkinFontPoints = 4096;
 
 std::string CurrentDir() {
     char buf[PATH_MAX];
@@ -186,31 +161,16 @@ void TForm1::BuildControls() {
     ProgressBar->setFont(PixelFont(QStringLiteral("Arial"), 9));
     ProgressBar->EndLoading();
 
-    struct TButtonLayout {
-        TVeskFade** Field;
-        const char* Name;
-        int Left, Top, Width, Height;
-        const char* Hint;
-    };
-    const TButtonLayout buttons[] = {
-        {&BtnClose, "BtnClose", 256, 8, 33, 17, QT_TRANSLATE_NOOP("MainForm", "Закрыть")},
-        {&BtnSee, "BtnSee", 264, 32, 35, 17, QT_TRANSLATE_NOOP("MainForm", "Просмотреть ключ")},
-        {&BtnOpen, "BtnOpen", 192, 136, 35, 17, QT_TRANSLATE_NOOP("MainForm", "Выбрать файл")},
-        {&BtnCrypt, "BtnCrypt", 8, 136, 35, 17, QT_TRANSLATE_NOOP("MainForm", "Зашифровать файл")},
-        {&BtnDeCrypt, "BtnDeCrypt", 72, 136, 35, 17,
-         QT_TRANSLATE_NOOP("MainForm", "Расшифровать файл")},
-        {&BtnKill, "BtnKill", 128, 136, 35, 17, QT_TRANSLATE_NOOP("MainForm", "Удалить файл")},
-        {&BtnMinimize, "BtnMinimize", 216, 8, 33, 17, QT_TRANSLATE_NOOP("MainForm", "Свернуть")},
-    };
-    for (const auto& b : buttons) {
+    for (const TButtonRow& row : ButtonRows) {
         auto* btn = new TVeskFade(this);
-        btn->setObjectName(b.Name);
+        btn->setObjectName(row.Name);
         btn->SetColorFrom(clMaroon);
         btn->SetStretchToFit(false);
         btn->SetMsecPerFrame(5);
-        btn->SetBounds(b.Left, b.Top, b.Width, b.Height);
-        btn->setToolTip(Tr(b.Hint));
-        *b.Field = btn;
+        btn->SetBounds(row.Left, row.Top, row.Width, row.Height);
+        btn->setToolTip(Tr(row.Hint));
+        btn->setFocusPolicy(Qt::NoFocus);
+        this->*row.Field = btn;
     }
 
     KeyBox = new TKeyBox(this);
@@ -230,9 +190,7 @@ void TForm1::BuildControls() {
     CheckBoxSFX->setObjectName("CheckBoxSFX");
     CheckBoxSFX->setGeometry(16, 104, 161, 17);
 
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{BackImage, LabelFilename, ProgressBar, BtnClose, BtnSee,
-                                         BtnOpen, BtnCrypt, BtnDeCrypt, BtnKill, BtnMinimize})
+    for (QWidget* w : std::initializer_list<QWidget*>{BackImage, LabelFilename, ProgressBar})
         w->setFocusPolicy(Qt::NoFocus);
     setTabOrder(KeyBox, CheckBoxKill);
     setTabOrder(CheckBoxKill, CheckBoxSFX);
@@ -415,112 +373,6 @@ void TForm1::LoadSettings() {
 void TForm1::SaveSettings() {
     ReplaceTextFile(SettingsPathForSaving(FindLocations(AppDir)),
                     FormatSettings({SkinFile, SfxModule}));
-}
-
-// ---- skins ------------------------------------------------------------------------------------
-
-bool TForm1::LoadSkin() {
-    const std::string skinDir = ExtractFilePath(SkinFile);
-    return ReadSkinSettings(
-        ReadTextFileBytes(SkinFile),
-        [&](const std::string& section, const std::string& key, const std::string& value) {
-            ApplySkinSetting(section, key, value, skinDir);
-        });
-}
-
-void TForm1::ApplySkinSetting(const std::string& section, const std::string& key,
-                              const std::string& value, const std::string& skinDir) {
-    auto number = [&] { return SkinStrToInt(value); };
-    auto picturePath = [&] { return Q(skinDir + NativeSeparators(value)); };
-
-    if (section == "[MAINFORM]") {
-        if (key == "BACKGROUND") {
-            BackImage->Picture.LoadFromFile(picturePath());
-            SetClientSize(SkinSize(BackImage->Picture.Width()),
-                          SkinSize(BackImage->Picture.Height()));
-        }
-        return;
-    }
-    struct TButtonSection {
-        const char* Name;
-        TVeskFade* Button;
-    };
-    const TButtonSection buttons[] = {
-        {"[BTNCLOSE]", BtnClose}, {"[BTNMINIMIZE]", BtnMinimize}, {"[BTNSEE]", BtnSee},
-        {"[BTNOPEN]", BtnOpen},   {"[BTNCRYPT]", BtnCrypt},       {"[BTNDECRYPT]", BtnDeCrypt},
-        {"[BTNKILL]", BtnKill},
-    };
-    for (const auto& b : buttons) {
-        if (section != b.Name)
-            continue;
-        if (key == "LEFT")
-            b.Button->SetLeft(SkinPosition(number()));
-        else if (key == "TOP")
-            b.Button->SetTop(SkinPosition(number()));
-        else if (key == "PICTUREUP")
-            b.Button->PicFrom().LoadFromFile(picturePath());
-        else if (key == "PICTUREDOWN")
-            b.Button->PicTo().LoadFromFile(picturePath());
-        return;
-    }
-
-    QWidget* control = nullptr;
-    if (section == "[LABELFILENAME]")
-        control = LabelFilename;
-    else if (section == "[PROGRESSBAR]")
-        control = ProgressBar;
-    else if (section == "[CHECKBOXKILL]")
-        control = CheckBoxKill;
-    else if (section == "[CHECKBOXSFX]")
-        control = CheckBoxSFX;
-    else if (section == "[KEYBOX]")
-        control = KeyBox;
-    if (!control)
-        return;
-
-    const QRect g = control->geometry();
-    if (key == "LEFT")
-        control->move(SkinPosition(number()), g.top());
-    else if (key == "TOP")
-        control->move(g.left(), SkinPosition(number()));
-    else if (key == "WIDTH")
-        control->resize(SkinSize(number()), g.height());
-    else if (key == "HEIGHT")
-        control->resize(g.width(), SkinSize(number()));
-    else if (key == "FONTSIZE")
-        SetFontSize(control, std::min(number(), MaxSkinFontPoints));
-    else if (key == "COLOR") {
-        const auto color = static_cast<TColor>(number());
-        if (control == ProgressBar)
-            ProgressBar->SetForeColor(color);
-        else if (control == KeyBox)
-            SetTextColor(KeyBox, QPalette::Text, color);
-        else
-            SetTextColor(control, QPalette::WindowText, color);
-    } else if (key == "BACKCOLOR" && control != LabelFilename) {
-        const auto color = static_cast<TColor>(number());
-        if (control == ProgressBar) {
-            ProgressBar->SetBackColor(color);
-        } else if (control == KeyBox) {
-            SetTextColor(KeyBox, QPalette::Base, color);
-        } else {
-            // A check box fills with the button role; both roles, so the whole box takes it.
-            SetTextColor(control, QPalette::Window, color);
-            SetTextColor(control, QPalette::Button, color);
-            control->setAutoFillBackground(true);
-        }
-    }
-}
-
-void TForm1::N1Click() {
-    OpenDialog1.Filter = Tr(QT_TRANSLATE_NOOP("MainForm", "Calyxor skin file")) + "|*.ini";
-    OpenDialog1.InitialDir = Q(ExtractFilePath(SkinFile));
-    if (!OpenDialog1.Execute(this))
-        return;
-    const std::string previous = SkinFile;
-    SkinFile = B(OpenDialog1.FileName);
-    if (!LoadSkin())
-        SkinFile = previous;
 }
 
 // ---- file operations ----------------------------------------------------------------------------

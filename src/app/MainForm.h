@@ -4,6 +4,7 @@
 
 #include "FileTransform.h"
 #include "Gauges.h"
+#include "Image.h"
 #include "KeyBox.h"
 #include "Picture.h"
 #include "VeskFade.h"
@@ -19,28 +20,6 @@
 #include <vector>
 
 class QProxyStyle;
-
-// The picture control under all others: it shows its picture unscaled from the top-left
-// corner and carries the window's mouse handling and popup menu.
-class TImage : public QWidget {
-    Q_OBJECT
-public:
-    using TMouseHandler = std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int, int)>;
-    using TMoveHandler = std::function<void(Qt::KeyboardModifiers, int, int)>;
-
-    explicit TImage(QWidget* parent);
-    TPicture Picture;
-    QMenu* PopupMenu = nullptr;
-    TMouseHandler OnMouseDown;
-    TMoveHandler OnMouseMove;
-    TMouseHandler OnMouseUp;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-};
 
 // The open-file dialog the three choosers share.
 struct TOpenDialog {
@@ -170,6 +149,7 @@ private:
     void BindKeys();
     void ApplySkinSetting(const std::string& section, const std::string& key,
                           const std::string& value, const std::string& skinDir);
+    static void SetTextColor(QWidget* w, QPalette::ColorRole role, TColor color);
     // False when the module names something that is not a file (a folder, a pipe, a device):
     // its size is then not taken.
     bool ReadSfxModuleSize();

@@ -3,6 +3,7 @@
 
 #include "FilePaths.h"
 #include "MainForm.h"
+#include "MainFormButtons.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -17,19 +18,19 @@ namespace {
 
 // The keys of the commands and of the menu. The key box would take Ctrl+E and Ctrl+D for its
 // own line editing (end of line, delete) on Linux; these keys are the window's.
+// A key runs its button's own click command.
 struct TKeyCommand {
     QKeyCombination Key;
-    TVeskFade* TForm1::*Button; // nullptr: the background menu
-    void (TForm1::*Command)();
+    const TButtonRow* Button; // nullptr: the background menu
 };
 
-const TKeyCommand KeyCommands[] = {
-    {Qt::CTRL | Qt::Key_O, &TForm1::BtnOpen, &TForm1::BtnOpenClick},
-    {Qt::CTRL | Qt::Key_E, &TForm1::BtnCrypt, &TForm1::BtnCryptClick},
-    {Qt::CTRL | Qt::Key_D, &TForm1::BtnDeCrypt, &TForm1::BtnDeCryptClick},
-    {Qt::CTRL | Qt::Key_Q, &TForm1::BtnClose, &TForm1::BtnCloseClick},
-    {QKeyCombination(Qt::Key_Menu), nullptr, nullptr},
-    {Qt::SHIFT | Qt::Key_F10, nullptr, nullptr},
+constexpr TKeyCommand KeyCommands[] = {
+    {Qt::CTRL | Qt::Key_O, ButtonRowOf(&TForm1::BtnOpen)},
+    {Qt::CTRL | Qt::Key_E, ButtonRowOf(&TForm1::BtnCrypt)},
+    {Qt::CTRL | Qt::Key_D, ButtonRowOf(&TForm1::BtnDeCrypt)},
+    {Qt::CTRL | Qt::Key_Q, ButtonRowOf(&TForm1::BtnClose)},
+    {QKeyCombination(Qt::Key_Menu), nullptr},
+    {Qt::SHIFT | Qt::Key_F10, nullptr},
 };
 
 bool IsWindowKey(const QKeyEvent* event) {
@@ -46,11 +47,10 @@ void TForm1::BindKeys() {
     for (const auto& k : KeyCommands) {
         auto* shortcut = new QShortcut(QKeySequence(k.Key), this);
         shortcut->setContext(Qt::WindowShortcut);
-        const auto button = k.Button;
-        const auto command = k.Command;
-        connect(shortcut, &QShortcut::activated, this, [this, button, command] {
+        const TButtonRow* button = k.Button;
+        connect(shortcut, &QShortcut::activated, this, [this, button] {
             if (button)
-                RunFromKey(this->*button, command);
+                RunFromKey(this->*button->Field, button->Click);
             else
                 Guarded([this] { PopupFromKey(); });
         });

@@ -1,15 +1,10 @@
-#include "MainForm.h"
-#include "Dialogs.h"
-#include "Errors.h"
-#include "MessageRecorder.h"
-#include "ReferenceCipher.h"
-#include "TempDir.h"
+// The window's start, close, command line and commands, run on the real window in a folder of
+// its own.
 
-#include <QApplication>
-#include <QImage>
-#include <QStyle>
-#include <filesystem>
-#include <gtest/gtest.h>
+#include "MainFormFixture.h"
+#include "ReferenceCipher.h"
+
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,153 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string BuildDir = CALYXOR_BUILD_DIR;
-
-std::vector<uint8_t> Bytes(const std::string& s) {
-    return {s.begin(), s.end()};
-}
-
-// Every test gets its own application folder and records what the window would show.
-class MainFormTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        BuildPrimeTable();
-        QApplication::setApplicationName("Calyxor"); // as the program's start sets it
-        Dialogs::SetRecorder([this](const QString& caption, const QString& text) {
-            Shown.push_back(caption.toStdString() + ": " + text.toStdString());
-        });
-        SetMessageHandler(
-            [](const std::string& text) { Dialogs::ShowError(QString::fromUtf8(text)); });
-        OldCwd = fs::current_path();
-        fs::current_path(Dir.Path);
-    }
-    void TearDown() override {
-        Form.reset();
-        fs::current_path(OldCwd);
-        Dialogs::SetRecorder(nullptr);
-        SetMessageHandler(nullptr);
-    }
-
-    std::string AppDir() const { return Dir.Path + "/"; }
-
-    void WriteSettings(const std::string& skin, const std::string& sfx) {
-        WriteAll(Dir / "calyxor.ini",
-                 Bytes("[Config]\r\nSkin=" + skin + "\r\nSFX=" + sfx + "\r\n"));
-    }
-    // Settings naming the shipped default skin and the built module.
-    void UseShippedFiles() {
-        WriteSettings(BuildDir + "/Skins/default/skin.ini", BuildDir + "/SFX/default.sfx");
-    }
-    TForm1& Make(std::vector<std::string> args = {}) {
-        Form = std::make_unique<TForm1>(std::move(args), AppDir());
-        return *Form;
-    }
-    void WriteSkin(const std::string& name, const std::string& body) {
-        WriteAll(Dir / name, Bytes("<CALYXOR SKIN FILE>\r\n" + body));
-    }
-    static void MakeBmp(const std::string& path, int w, int h, QColor color) {
-        QImage img(w, h, QImage::Format_RGB888);
-        img.fill(color);
-        ASSERT_TRUE(img.save(QString::fromStdString(path), "BMP"));
-    }
-
-    TTempDir Dir;
-    fs::path OldCwd;
-    std::vector<std::string> Shown;
-    std::unique_ptr<TForm1> Form;
-};
-
 // ---- start-up and layout ------------------------------------------------------------------------
-
-TEST_F(MainFormTest, builtInLayout_withoutSettingsFile) {
-    TForm1& f = Make();
-    // A missing settings file is reported and the rest of the start is skipped.
-    EXPECT_EQ(Shown, std::vector<std::string>{"Calyxor: File not found."});
-    EXPECT_EQ(f.SfxModuleSize, 0);
-    EXPECT_EQ(f.AppDir, AppDir());
-    EXPECT_EQ(f.SkinFile, AppDir() + "Skins/default/skin.ini");
-    EXPECT_EQ(f.SfxModule, AppDir() + "SFX/default.sfx");
-    EXPECT_EQ(f.windowTitle(), "Calyxor");
-    EXPECT_TRUE(f.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(f.size(), QSize(300, 165));
-
-    struct Row {
-        QWidget* W;
-        QRect Geometry;
-    };
-    const Row rows[] = {
-        {f.BackImage, {0, 0, 300, 165}},     {f.LabelFilename, {88, 8, 161, 9}},
-        {f.ProgressBar, {216, 112, 65, 17}}, {f.BtnClose, {256, 8, 33, 17}},
-        {f.BtnSee, {264, 32, 35, 17}},       {f.BtnOpen, {192, 136, 35, 17}},
-        {f.BtnCrypt, {8, 136, 35, 17}},      {f.BtnDeCrypt, {72, 136, 35, 17}},
-        {f.BtnKill, {128, 136, 35, 17}},     {f.BtnMinimize, {216, 8, 33, 17}},
-        {f.KeyBox, {64, 32, 193, 21}},       {f.CheckBoxKill, {16, 80, 161, 17}},
-        {f.CheckBoxSFX, {16, 104, 161, 17}},
-    };
-    // Stacking order from the bottom is the order of the table.
-    QList<QWidget*> stacked;
-    for (QObject* child : f.children())
-        if (auto* w = qobject_cast<QWidget*>(child); w && !qobject_cast<QMenu*>(w))
-            stacked.push_back(w);
-    ASSERT_EQ(stacked.size(), static_cast<qsizetype>(std::size(rows)));
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
-        EXPECT_EQ(rows[i].W->geometry(), rows[i].Geometry) << rows[i].W->objectName().toStdString();
-        EXPECT_EQ(stacked[static_cast<qsizetype>(i)], rows[i].W);
-    }
-
-    EXPECT_EQ(f.LabelFilename->text(), "");
-    EXPECT_EQ(f.KeyBox->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(f.PasswordChar(), QChar('#'));
-    EXPECT_EQ(f.KeyBox->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter), '#');
-    EXPECT_FALSE(f.KeyBox->hasFrame());
-    EXPECT_EQ(f.CheckBoxKill->text(), "Удалить исходный файл");
-    EXPECT_EQ(f.CheckBoxSFX->text(), "Создать SFX шифрованный файл");
-    EXPECT_FALSE(f.CheckBoxKill->isChecked());
-    EXPECT_EQ(f.BtnClose->toolTip(), "Закрыть");
-    EXPECT_EQ(f.BtnSee->toolTip(), "Просмотреть ключ");
-    EXPECT_EQ(f.BtnMinimize->toolTip(), "Свернуть");
-    for (TVeskFade* b :
-         {f.BtnClose, f.BtnSee, f.BtnOpen, f.BtnCrypt, f.BtnDeCrypt, f.BtnKill, f.BtnMinimize}) {
-        EXPECT_EQ(b->ColorFrom(), 0x000080u);
-        EXPECT_FALSE(b->StretchToFit());
-        EXPECT_EQ(b->MsecPerFrame(), 5);
-    }
-    EXPECT_EQ(f.ProgressBar->BackColor(), 0x00FF00u);
-    EXPECT_EQ(f.ProgressBar->ForeColor(), 0x0000FFu);
-    EXPECT_EQ(f.ProgressBar->BorderStyle(), bsNone);
-    EXPECT_EQ(f.ProgressBar->font().pixelSize(), 9);
-    EXPECT_EQ(f.KeyBox->nextInFocusChain(), f.CheckBoxKill);
-    EXPECT_EQ(f.CheckBoxKill->nextInFocusChain(), f.CheckBoxSFX);
-    EXPECT_EQ(f.OpenDialog1.Filter, "Все файлы|*.*");
-}
-
-TEST_F(MainFormTest, popupMenu_hasTheThreeSubmenusInOrder) {
-    TForm1& f = Make();
-    const auto top = f.PopupMenu1->actions();
-    ASSERT_EQ(top.size(), 3);
-    EXPECT_EQ(top[0], f.N3);
-    EXPECT_EQ(top[1], f.N7);
-    EXPECT_EQ(top[2], f.N11);
-    EXPECT_EQ(f.N3->text(), "Файл");
-    EXPECT_EQ(f.N7->text(), "Команды");
-    EXPECT_EQ(f.N11->text(), "Параметры");
-    const auto file = f.N3->menu()->actions();
-    ASSERT_EQ(file.size(), 3);
-    EXPECT_EQ(file[0]->text(), "Открыть");
-    EXPECT_TRUE(file[1]->isSeparator());
-    EXPECT_EQ(file[2]->text(), "Выход");
-    const auto cmds = f.N7->menu()->actions();
-    ASSERT_EQ(cmds.size(), 3);
-    EXPECT_EQ(cmds[0]->text(), "Зашифровать");
-    EXPECT_EQ(cmds[1]->text(), "Расшифровать");
-    EXPECT_EQ(cmds[2]->text(), "Удалить");
-    const auto opts = f.N11->menu()->actions();
-    ASSERT_EQ(opts.size(), 2);
-    EXPECT_EQ(opts[0], f.N1);
-    EXPECT_EQ(opts[1], f.N2);
-    EXPECT_EQ(f.N1->text(), "Выбрать скин");
-    EXPECT_EQ(f.N2->text(), "Выбрать SFX модуль");
-}
 
 TEST_F(MainFormTest, shippedFiles_loadWithoutErrorAndTakeTheModuleSize) {
     UseShippedFiles();
@@ -260,27 +109,32 @@ TEST_F(MainFormTest, relativeStartArgument_staysTheFileMeantAfterTheFolderChange
 TEST_F(MainFormTest, fourArguments_runTheVerbInAnyCaseThenClose) {
     UseShippedFiles();
     const auto data = RandomBytes(30000, 3);
+    const auto sealed = ref::transform(Bytes("k"), data, true);
     WriteAll(Dir / "a.txt", data);
-    for (const std::string verb : {"ENC", "enc", "eNc"}) {
-        TForm1& f = Make({verb, "k", Dir / "a.txt", Dir / "a.ash"});
+    struct Row {
+        std::string Verb, Source, Target;
+        int ExitCode;
+        std::optional<std::vector<uint8_t>> Written; // nothing: no target appears
+    };
+    const Row rows[] = {
+        {"ENC", "a.txt", "a.ash", 0, sealed}, {"enc", "a.txt", "a.ash", 0, sealed},
+        {"eNc", "a.txt", "a.ash", 0, sealed}, {"Dec", "a.ash", "b.txt", 0, data},
+        {"ENC ", "a.txt", "other", 2, {}},    {"ENCRYPT", "a.txt", "other", 2, {}},
+        {"x", "a.txt", "other", 2, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Verb);
+        fs::remove(Dir / row.Target);
+        TForm1& f = Make({row.Verb, "k", Dir / row.Source, Dir / row.Target});
         f.show();
         f.ActivateOnce();
         EXPECT_FALSE(f.isVisible());
-        EXPECT_EQ(f.ExitCode, 0);
-        EXPECT_EQ(ReadAll(Dir / "a.ash"), ref::transform(Bytes("k"), data, true)) << verb;
-    }
-    TForm1& d = Make({"Dec", "k", Dir / "a.ash", Dir / "b.txt"});
-    d.show();
-    d.ActivateOnce();
-    EXPECT_EQ(ReadAll(Dir / "b.txt"), data);
-
-    for (const std::string verb : {"ENC ", "ENCRYPT", "x"}) {
-        TForm1& f = Make({verb, "k", Dir / "a.txt", Dir / "other"});
-        f.show();
-        f.ActivateOnce();
-        EXPECT_FALSE(f.isVisible());
-        EXPECT_EQ(f.ExitCode, 2);
-        EXPECT_FALSE(fs::exists(Dir / "other"));
+        EXPECT_EQ(f.ExitCode, row.ExitCode);
+        if (row.Written) {
+            EXPECT_EQ(ReadAll(Dir / row.Target), *row.Written);
+        } else {
+            EXPECT_FALSE(fs::exists(Dir / row.Target));
+        }
     }
     EXPECT_TRUE(Shown.empty());
 }
@@ -547,127 +401,6 @@ TEST_F(MainFormTest, appErrorText_addsAFullStopAfterCharactersAboveIt) {
     EXPECT_EQ(Dialogs::AppErrorText("Really!"), "Really!");
     EXPECT_EQ(Dialogs::AppErrorText("path/"), "path/.");
     EXPECT_EQ(Dialogs::AppErrorText("файл"), "файл.");
-}
-
-// ---- skins --------------------------------------------------------------------------------------
-
-TEST_F(MainFormTest, skin_markerMustBeExact) {
-    UseShippedFiles();
-    TForm1& f = Make();
-    const QRect before = f.KeyBox->geometry();
-    for (const std::string marker :
-         {"<CALYXOR SKIN FILE> ", "<calyxor skin file>", "\xEF\xBB\xBF<CALYXOR SKIN FILE>"}) {
-        WriteAll(Dir / "bad.ini", Bytes(marker + "\r\n[KEYBOX]\r\nLEFT=1\r\n"));
-        const std::string previous = f.SkinFile;
-        Dialogs::QueueOpenFileAnswer(QString::fromStdString(Dir / "bad.ini"));
-        f.N1Click();
-        EXPECT_EQ(f.SkinFile, previous);
-        EXPECT_EQ(f.KeyBox->geometry(), before);
-    }
-    EXPECT_EQ(Dialogs::LastOpenFilter(), "Calyxor skin file|*.ini");
-    EXPECT_TRUE(Shown.empty());
-}
-
-TEST_F(MainFormTest, skin_sectionsKeysAndValuesFollowTheLineRules) {
-    TForm1& f = Make();
-    Shown.clear();
-    WriteSkin("s.ini", "LEFT=5\r\n" // before any section: ignored
-                       "[KeyBox]\r\nLeft=11\r\nTOP =99\r\nWIDTH=\r\nHEIGHT=$20\r\n"
-                       "[KEYBOX] \r\nTOP=77\r\n" // trailing blank: unknown section
-                       "[BTNKILL]\r\nWIDTH=99\r\nLEFT=x10\r\nBACKGROUND=none.bmp\r\n"
-                       "[PROGRESSBAR]\r\nCOLOR=$00112233\r\nBACKCOLOR=0X445566\r\nFONTSIZE=12\r\n"
-                       "[LabelFilename]\r\nWIDTH=50\r\nBACKCOLOR=1\r\n");
-    f.SkinFile = Dir / "s.ini";
-    EXPECT_TRUE(f.LoadSkin());
-    EXPECT_TRUE(Shown.empty());
-    EXPECT_EQ(f.KeyBox->geometry(), QRect(11, 32, 193, 32));
-    EXPECT_EQ(f.BtnKill->geometry(), QRect(16, 136, 35, 17));
-    EXPECT_EQ(f.ProgressBar->ForeColor(), 0x00112233u);
-    EXPECT_EQ(f.ProgressBar->BackColor(), 0x445566u);
-    EXPECT_EQ(f.ProgressBar->font().pointSize(), 12);
-    EXPECT_EQ(f.LabelFilename->width(), 50);
-}
-
-TEST_F(MainFormTest, skin_badNumberStopsTheLoadWithEarlierLinesApplied) {
-    TForm1& f = Make();
-    Shown.clear();
-    WriteSkin("s.ini", "[KEYBOX]\r\nLEFT=21\r\nTOP=32 \r\nWIDTH=70\r\n");
-    f.SkinFile = Dir / "s.ini";
-    try {
-        (void)f.LoadSkin();
-        FAIL();
-    } catch (const EConvertError& e) {
-        EXPECT_EQ(e.Message(), "'32 ' is not a valid integer value");
-    }
-    EXPECT_EQ(f.KeyBox->geometry(), QRect(21, 32, 193, 21));
-}
-
-TEST_F(MainFormTest, skin_missingPictureKeepsTheOldOneAndTheLinesBefore) {
-    TForm1& f = Make();
-    MakeBmp(Dir / "up.bmp", 20, 10, Qt::blue);
-    WriteSkin("one.ini", "[BTNOPEN]\r\nPICTUREUP=up.bmp\r\n");
-    f.SkinFile = Dir / "one.ini";
-    ASSERT_TRUE(f.LoadSkin());
-    EXPECT_EQ(f.BtnOpen->size(), QSize(20, 10));
-
-    Shown.clear();
-    WriteSkin("two.ini", "[BTNOPEN]\r\nLEFT=3\r\nPICTUREUP=missing.bmp\r\nTOP=4\r\n");
-    f.SkinFile = Dir / "two.ini";
-    Dialogs::QueueOpenFileAnswer(QString::fromStdString(Dir / "two.ini"));
-    f.Guarded([&] { f.N1Click(); }); // as the menu runs it
-    ASSERT_EQ(Shown.size(), 1u);
-    EXPECT_EQ(Shown[0], "Calyxor: Cannot open file " + (Dir / "missing.bmp") + ".");
-    EXPECT_EQ(f.SkinFile, Dir / "two.ini"); // only a false result restores the old path
-    EXPECT_EQ(f.BtnOpen->pos(), QPoint(3, 136));
-    EXPECT_EQ(f.BtnOpen->size(), QSize(20, 10));
-    EXPECT_EQ(f.BtnOpen->PicFrom().Width(), 20);
-}
-
-TEST_F(MainFormTest, skin_placesAndSizesStayWithinAScreen) {
-    TForm1& f = Make();
-    Shown.clear();
-    WriteSkin("huge.ini", "[KEYBOX]\r\nLEFT=2147483647\r\nTOP=-2147483648\r\n"
-                          "WIDTH=2000000000\r\nHEIGHT=-7\r\nFONTSIZE=$7FFFFFFF\r\n"
-                          "[PROGRESSBAR]\r\nWIDTH=$7FFFFFFF\r\nHEIGHT=99999\r\n"
-                          "[BTNKILL]\r\nLEFT=-99999\r\nTOP=99999\r\n");
-    f.SkinFile = Dir / "huge.ini";
-    ASSERT_TRUE(f.LoadSkin());
-    EXPECT_TRUE(Shown.empty());
-    EXPECT_EQ(f.KeyBox->geometry(), QRect(16384, -16384, 16384, 0));
-    EXPECT_LE(f.KeyBox->font().pointSize(), 4096);
-    EXPECT_EQ(f.ProgressBar->size(), QSize(16384, 16384));
-    EXPECT_EQ(f.BtnKill->pos(), QPoint(-16384, 16384));
-}
-
-TEST_F(MainFormTest, skin_backgroundSizesTheWindowAndPathsAreRelative) {
-    TForm1& f = Make();
-    Shown.clear();
-    fs::create_directory(Dir / "pics");
-    MakeBmp(Dir / "pics/back.bmp", 400, 200, Qt::darkGreen);
-    WriteSkin("big.ini", "[MAINFORM]\r\nBACKGROUND=pics\\back.bmp\r\n");
-    f.move(10, 20);
-    f.SkinFile = Dir / "big.ini";
-    ASSERT_TRUE(f.LoadSkin());
-    EXPECT_EQ(f.size(), QSize(400, 200));
-    EXPECT_EQ(f.BackImage->geometry(), QRect(0, 0, 400, 200));
-    EXPECT_EQ(f.pos(), QPoint(10, 20));
-
-    // A bare skin name: pictures are found relative to the working folder.
-    fs::create_directory(Dir / "cwd");
-    fs::create_directory(Dir / "cwd/pics");
-    MakeBmp(Dir / "cwd/pics/back.bmp", 123, 45, Qt::gray);
-    fs::copy(Dir / "big.ini", Dir / "cwd/big.ini");
-    fs::current_path(Dir / "cwd");
-    f.SkinFile = "big.ini";
-    ASSERT_TRUE(f.LoadSkin());
-    EXPECT_EQ(f.size(), QSize(123, 45));
-
-    // A skin without a background keeps the size.
-    WriteSkin("plain.ini", "[KEYBOX]\r\nLEFT=1\r\n");
-    f.SkinFile = Dir / "plain.ini";
-    ASSERT_TRUE(f.LoadSkin());
-    EXPECT_EQ(f.size(), QSize(123, 45));
-    EXPECT_TRUE(Shown.empty());
 }
 
 } // namespace
