@@ -3,6 +3,7 @@
 // UTF-16 as Windows keeps them; messages are UTF-8 until they are shown.
 
 #include "SecretBytes.h"
+#include "Texts.h"
 
 #include <windows.h>
 
