@@ -7,7 +7,7 @@
 // the size from the headers rather than stamping it in after linking keeps the stub valid
 // after strip or any other tool that rewrites the file.
 
-#include "Texts.h"
+#include "StubShared.h"
 #include "UniqueFd.h"
 
 #include <elf.h>
@@ -47,16 +47,7 @@ bool ImageEnd(int fd, uint64_t fileSize, uint64_t& end, std::string& error) {
         error = Translated("Sfx", "its ELF header is cut short");
         return false;
     }
-    uint64_t last = sizeof eh;
-    bool inside = true;
-    // An extent that reaches past the file means the file was cut short: no end found in it
-    // could be trusted.
-    auto extend = [&](uint64_t offset, uint64_t size) {
-        if (offset > fileSize || size > fileSize - offset)
-            inside = false;
-        else if (offset + size > last)
-            last = offset + size;
-    };
+    TImageExtent image(fileSize, sizeof eh);
 
     Shdr first{};
     const bool haveSections = eh.e_shoff != 0;
@@ -76,15 +67,15 @@ bool ImageEnd(int fd, uint64_t fileSize, uint64_t& end, std::string& error) {
             error = Translated("Sfx", "its program header table is malformed");
             return false;
         }
-        extend(eh.e_phoff, phnum * sizeof(Phdr));
-        for (uint64_t k = 0; k < phnum && inside; ++k) {
+        image.Extend(eh.e_phoff, phnum * sizeof(Phdr));
+        for (uint64_t k = 0; k < phnum && image.Inside(); ++k) {
             Phdr ph;
             if (!ReadAt(fd, &ph, sizeof ph, eh.e_phoff + k * sizeof(Phdr))) {
                 error = Translated("Sfx", "its program header table cannot be read");
                 return false;
             }
             if (ph.p_filesz > 0)
-                extend(ph.p_offset, ph.p_filesz);
+                image.Extend(ph.p_offset, ph.p_filesz);
         }
     }
 
@@ -96,8 +87,8 @@ bool ImageEnd(int fd, uint64_t fileSize, uint64_t& end, std::string& error) {
             error = Translated("Sfx", "its section header table is malformed");
             return false;
         }
-        extend(eh.e_shoff, shnum * sizeof(Shdr));
-        for (uint64_t k = 0; k < shnum && inside; ++k) {
+        image.Extend(eh.e_shoff, shnum * sizeof(Shdr));
+        for (uint64_t k = 0; k < shnum && image.Inside(); ++k) {
             Shdr sh;
             if (!ReadAt(fd, &sh, sizeof sh, eh.e_shoff + k * sizeof(Shdr))) {
                 error = Translated("Sfx", "its section header table cannot be read");
@@ -105,16 +96,16 @@ bool ImageEnd(int fd, uint64_t fileSize, uint64_t& end, std::string& error) {
             }
             // Zero-filled sections (.bss) take no room in the file.
             if (sh.sh_type != SHT_NOBITS && sh.sh_size > 0)
-                extend(sh.sh_offset, sh.sh_size);
+                image.Extend(sh.sh_offset, sh.sh_size);
         }
     }
 
-    if (!inside) {
+    if (!image.Inside()) {
         error = Translated("Sfx",
                            "its ELF headers point past the end of the file (the file is damaged)");
         return false;
     }
-    end = last;
+    end = image.End();
     return true;
 }
 

@@ -13,7 +13,7 @@
 #include "FileTransform.h"
 #include "Language.h"
 #include "SafeOutput.h"
-#include "Texts.h"
+#include "StubShared.h"
 
 #include <algorithm>
 #include <array>
@@ -36,22 +36,6 @@ namespace {
 constexpr int ExitOk = 0;
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
-
-// Only the first 255 key bytes count, but a line is read whole so that its end is found; the
-// bound keeps a stray binary file on standard input from being read into memory.
-constexpr std::size_t MaxKeyLine = 64 * 1024;
-
-// A failure that ends the run: its text goes to standard error after the program's name.
-class TSfxError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// A command line the stub does not understand.
-class TUsageError : public TSfxError {
-public:
-    using TSfxError::TSfxError;
-};
 
 std::string ErrnoText(int err) {
     return std::strerror(err);
@@ -139,43 +123,11 @@ std::string StartedAs(int argc, char** argv) {
 
 // ---- the command line -------------------------------------------------------------------------
 
-struct TOptions {
-    bool Help = false;
-    bool Force = false;
-    bool HasOutput = false;
-    std::string Output;
-};
+using TOptions = TStubOptions<char>;
 
 TOptions ParseOptions(int argc, char** argv) {
-    TOptions opt;
-    for (int k = 1; k < argc; ++k) {
-        const std::string arg = argv[k];
-        if (arg == "-h" || arg == "--help") {
-            opt.Help = true;
-        } else if (arg == "-f" || arg == "--force") {
-            opt.Force = true;
-        } else if (arg == "-o" || arg == "--output") {
-            if (k + 1 >= argc)
-                throw TUsageError(Format(Translated("Sfx", "%1 needs a path"), {arg}));
-            opt.HasOutput = true;
-            opt.Output = argv[++k];
-        } else if (arg.rfind("-o", 0) == 0) {
-            opt.HasOutput = true;
-            opt.Output = arg.substr(2);
-        } else if (arg.rfind("--output=", 0) == 0) {
-            opt.HasOutput = true;
-            opt.Output = arg.substr(9);
-        } else if (!arg.empty() && arg[0] == '-') {
-            throw TUsageError(Format(Translated("Sfx", "unknown option %1"), {Quoted(arg)}));
-        } else {
-            throw TUsageError(Format(Translated("Sfx", "unexpected argument %1 (the output is "
-                                                       "given with -o PATH)"),
-                                     {Quoted(arg)}));
-        }
-    }
-    if (opt.HasOutput && opt.Output.empty())
-        throw TUsageError(Translated("Sfx", "the output path is empty"));
-    return opt;
+    return ParseStubOptions(
+        argc, argv, [](std::string_view arg) { return arg; }, false);
 }
 
 void PrintHelp(const std::string& program, const std::string& startedAs) {
@@ -362,8 +314,7 @@ TSecretBytes ReadKeyLine(int fd) {
             break;
         }
         if (size >= MaxKeyLine)
-            throw TSfxError(Translated("Sfx", "the key line is too long (more than 64 KiB); only "
-                                              "its first 255 bytes would be used anyway."));
+            KeyLineTooLong();
         ++size;
     }
     if (ended && size > 0 && line.data()[size - 1] == '\r')

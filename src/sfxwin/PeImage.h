@@ -7,7 +7,7 @@
 // Measuring rather than stamping a size in after linking keeps the module valid after strip or
 // signing. Plain byte arithmetic on a read callback, so the Linux tests can check it too.
 
-#include "Texts.h"
+#include "../sfx/StubShared.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -71,20 +71,12 @@ constexpr uint32_t SecurityDirectory = 4;
     const std::size_t dirCountAt = magic == 0x20B ? 108 : 92;
     const std::size_t dirsAt = dirCountAt + 4;
 
-    uint64_t last = Le32(opt + 60); // SizeOfHeaders
-    bool inside = true;
-    // An extent that reaches past the file means the file was cut short: no end found in it
-    // could be trusted.
-    auto extend = [&](uint64_t offset, uint64_t size) {
-        if (offset > fileSize || size > fileSize - offset)
-            inside = false;
-        else if (offset + size > last)
-            last = offset + size;
-    };
+    const uint64_t headers = Le32(opt + 60); // SizeOfHeaders
+    TImageExtent image(fileSize, headers);
     const uint64_t table = pe + sizeof head + optionalSize;
-    extend(0, last);
-    extend(table, uint64_t{sections} * SectionHeaderSize);
-    for (uint32_t k = 0; k < sections && inside; ++k) {
+    image.Extend(0, headers);
+    image.Extend(table, uint64_t{sections} * SectionHeaderSize);
+    for (uint32_t k = 0; k < sections && image.Inside(); ++k) {
         uint8_t sh[SectionHeaderSize];
         if (!read(table + uint64_t{k} * SectionHeaderSize, sh, sizeof sh)) {
             error = Translated("Sfx", "its section table cannot be read");
@@ -92,7 +84,7 @@ constexpr uint32_t SecurityDirectory = 4;
         }
         const uint32_t rawSize = Le32(sh + 16);
         if (rawSize > 0) // zero-filled sections take no room in the file
-            extend(Le32(sh + 20), rawSize);
+            image.Extend(Le32(sh + 20), rawSize);
     }
 
     // A signature is appended after the sections; its directory entry holds a file offset.
@@ -100,11 +92,11 @@ constexpr uint32_t SecurityDirectory = 4;
         Le32(opt + dirCountAt) > SecurityDirectory) {
         const uint8_t* dir = opt + dirsAt + 8 * SecurityDirectory;
         if (Le32(dir + 4) > 0)
-            extend(Le32(dir), Le32(dir + 4));
+            image.Extend(Le32(dir), Le32(dir + 4));
     }
 
     // The symbol table is followed by a string table that starts with its own length.
-    if (symbolTable != 0 && inside) {
+    if (symbolTable != 0 && image.Inside()) {
         const uint64_t strings = symbolTable + uint64_t{symbols} * CoffSymbolSize;
         uint8_t len[4];
         if (!read(strings, len, sizeof len)) {
@@ -112,14 +104,14 @@ constexpr uint32_t SecurityDirectory = 4;
                 "Sfx", "its symbol table points past the end of the file (the file is damaged)");
             return false;
         }
-        extend(symbolTable, strings - symbolTable + (Le32(len) < 4 ? 4 : Le32(len)));
+        image.Extend(symbolTable, strings - symbolTable + (Le32(len) < 4 ? 4 : Le32(len)));
     }
 
-    if (!inside) {
+    if (!image.Inside()) {
         error = Translated("Sfx",
                            "its PE headers point past the end of the file (the file is damaged)");
         return false;
     }
-    end = last;
+    end = image.End();
     return true;
 }

@@ -15,10 +15,6 @@ constexpr int ExitOk = 0;
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 
-// Only the first 255 key bytes count, but a line is read whole so that its end is found; the
-// bound keeps a stray binary file on standard input from being read into memory.
-constexpr std::size_t MaxKeyLine = 64 * 1024;
-
 // A console shows UTF-16 as it is; a pipe or file gets UTF-8.
 void Put(DWORD which, const std::string& text) {
     const HANDLE h = GetStdHandle(which);
@@ -62,43 +58,11 @@ bool StartedFromConsole(int argc) {
     return argc > 1;
 }
 
-struct TOptions {
-    bool Help = false;
-    bool Force = false;
-    bool HasOutput = false;
-    std::wstring Output;
-};
+using TOptions = TStubOptions<wchar_t>;
 
 TOptions ParseOptions(int argc, wchar_t** argv) {
-    TOptions opt;
-    for (int k = 1; k < argc; ++k) {
-        const std::wstring arg = argv[k];
-        if (arg == L"-h" || arg == L"--help" || arg == L"/?") {
-            opt.Help = true;
-        } else if (arg == L"-f" || arg == L"--force") {
-            opt.Force = true;
-        } else if (arg == L"-o" || arg == L"--output") {
-            if (k + 1 >= argc)
-                throw TUsageError(Format(Translated("Sfx", "%1 needs a path"), {Utf8(arg)}));
-            opt.HasOutput = true;
-            opt.Output = argv[++k];
-        } else if (arg.rfind(L"-o", 0) == 0) {
-            opt.HasOutput = true;
-            opt.Output = arg.substr(2);
-        } else if (arg.rfind(L"--output=", 0) == 0) {
-            opt.HasOutput = true;
-            opt.Output = arg.substr(9);
-        } else if (!arg.empty() && arg[0] == L'-') {
-            throw TUsageError(Format(Translated("Sfx", "unknown option %1"), {Quoted(arg)}));
-        } else {
-            throw TUsageError(Format(Translated("Sfx", "unexpected argument %1 (the output is "
-                                                       "given with -o PATH)"),
-                                     {Quoted(arg)}));
-        }
-    }
-    if (opt.HasOutput && opt.Output.empty())
-        throw TUsageError(Translated("Sfx", "the output path is empty"));
-    return opt;
+    return ParseStubOptions(
+        argc, argv, [](std::wstring_view arg) { return Utf8(arg); }, true);
 }
 
 void PrintHelp(const std::wstring& self) {
@@ -161,11 +125,6 @@ template <class Char> struct TWipedText {
     TWipedText(const TWipedText&) = delete;
     TWipedText& operator=(const TWipedText&) = delete;
 };
-
-[[noreturn]] void KeyLineTooLong() {
-    throw TSfxError(Translated("Sfx", "the key line is too long (more than 64 KiB); only its "
-                                      "first 255 bytes would be used anyway."));
-}
 
 // One line of a pipe or file, a byte at a time so that nothing after it is consumed.
 void ReadRedirectedLine(HANDLE in, std::string& line) {
