@@ -14,6 +14,12 @@ void ShowIOError(const std::string& msg) {
     ShowMessageText(msg);
 }
 
+std::string CantOpenText(const std::string& path, const std::string& why) {
+    if (why.empty())
+        return Format(Translated("Engine", "! Can't open input file %1"), {path});
+    return Format(Translated("Engine", "! Can't open input file %1: %2"), {path, why});
+}
+
 bool OpenRead(TBlockFile& rec, const std::string& name) {
     rec.InIsStdin = name.empty();
     rec.InPos = 0;
@@ -41,7 +47,7 @@ bool OpenRead(TBlockFile& rec, const std::string& name) {
     }
     if (!fd) {
         rec.InFile.Reset();
-        ShowIOError(CantOpenMessage + name);
+        ShowIOError(CantOpenText(name));
         return false;
     }
     rec.InFile = std::move(fd);
@@ -92,7 +98,7 @@ namespace {
 
 // The target's name in messages: standard output has none of its own.
 std::string ShownName(const std::string& name) {
-    return name.empty() ? "(standard output)" : name;
+    return name.empty() ? Translated("Engine", "(standard output)") : name;
 }
 
 int OpenInPlace(const std::string& name, const struct stat* notSameAs) {
@@ -122,16 +128,17 @@ bool OpenWrite(TBlockFile& rec, const std::string& name, TOpenWriteMode mode,
     if (mode == TOpenWriteMode::InPlace) {
         rec.OutFile = OpenInPlace(name, rules.NotSameAs);
         if (rec.OutFile < 0) {
-            ShowIOError(CantOpenMessage + name);
+            ShowIOError(CantOpenText(name));
             return false;
         }
         return true;
     }
     if (!rec.Output.Open(name, rules)) {
         if (rec.Output.Error() == EEXIST && !rules.MayReplace)
-            throw EInOutError("'" + name + "' already exists and was left as it is", EEXIST);
-        const std::string& why = rec.Output.Problem();
-        ShowIOError(CantOpenMessage + ShownName(name) + (why.empty() ? "" : ": " + why));
+            throw EInOutError(
+                Format(Translated("Engine", "'%1' already exists and was left as it is"), {name}),
+                EEXIST);
+        ShowIOError(CantOpenText(ShownName(name), rec.Output.Problem()));
         return false;
     }
     rec.OutIsStdout = rec.Output.Kind() == TOutputKind::Descriptor;

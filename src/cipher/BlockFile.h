@@ -5,6 +5,7 @@
 // failures the system reports on a read, write or close raise EInOutError.
 
 #include "SafeOutput.h"
+#include "Texts.h"
 #include "UniqueFd.h"
 
 #include <array>
@@ -19,7 +20,13 @@ constexpr int32_t BlockSize = 10240;
 class TBlockWriter;
 
 inline constexpr const char* CantOpenMessage = "! Can't open input file ";
-inline constexpr const char* WriteErrorMessage = "! Error writing output file";
+// Looked up whole when it is shown.
+inline constexpr const char* WriteErrorMessage =
+    CALYXOR_TEXT("Engine", "! Error writing output file");
+
+// CantOpenMessage followed by the path, as one sentence in the user's language; why, when
+// given, says what was wrong with the path.
+[[nodiscard]] std::string CantOpenText(const std::string& path, const std::string& why = {});
 
 struct TBlockFile {
     // Size of the file opened for reading. 64 bits, so that files of 2 GiB and more are

@@ -79,7 +79,7 @@ void BuildPrimeTable() {
 
 TSecretBytes MakeCipherKey(std::span<const uint8_t> keyBytes) {
     if (keyBytes.empty())
-        throw Exception("The key is empty: type a key first.");
+        throw Exception(Translated("Engine", "The key is empty: type a key first."));
     TSecretBytes key(MaxKeyLength + 1);
     const std::size_t len = std::min(keyBytes.size(), MaxKeyLength);
     key.data()[0] = static_cast<uint8_t>(len);

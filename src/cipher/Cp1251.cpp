@@ -78,14 +78,14 @@ std::size_t EncodeInto(std::string_view utf8, uint8_t* out) {
             cp = lead & 0x07;
             extra = 3;
         } else {
-            throw Exception("The key is not valid text.");
+            throw Exception(Translated("Engine", "The key is not valid text."));
         }
         if (extra > 0 && i + extra >= utf8.size())
-            throw Exception("The key is not valid text.");
+            throw Exception(Translated("Engine", "The key is not valid text."));
         for (std::size_t k = 1; k <= extra; ++k) {
             const auto cont = static_cast<uint8_t>(utf8[i + k]);
             if ((cont & 0xC0) != 0x80)
-                throw Exception("The key is not valid text.");
+                throw Exception(Translated("Engine", "The key is not valid text."));
             cp = (cp << 6) | (cont & 0x3F);
         }
         i += extra + 1;
@@ -95,9 +95,11 @@ std::size_t EncodeInto(std::string_view utf8, uint8_t* out) {
             std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(cp));
             std::string shown;
             AppendUtf8(shown, cp <= 0xFFFF ? cp : 0xFFFD);
-            throw Exception("The key contains \"" + shown + "\" (" + name +
-                            "), which cannot be used in a key: use Latin or Cyrillic letters, "
-                            "digits and common signs.");
+            throw Exception(
+                Format(Translated("Engine", "The key contains \"%1\" (%2), which cannot be "
+                                            "used in a key: use Latin or Cyrillic "
+                                            "letters, digits and common signs."),
+                       {shown, name}));
         }
         out[written++] = static_cast<uint8_t>(b);
     }

@@ -6,29 +6,29 @@
 std::string IOErrorText(int errnoValue) {
     switch (errnoValue) {
     case ENOENT:
-        return "File not found";
+        return Translated("Engine", "File not found");
     case ENOTDIR:
-        return "Path not found";
+        return Translated("Engine", "Path not found");
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
     case ETXTBSY:
-        return "File access denied";
+        return Translated("Engine", "File access denied");
     case ENOSPC:
     case EDQUOT:
-        return "Disk full";
+        return Translated("Engine", "Disk full");
     case EFBIG:
         // The file-size limit (ulimit -f), not the disk: telling "Disk full" sends the user
         // looking for space that is there.
-        return "File too large";
+        return Translated("Engine", "File too large");
     case EBADF:
-        return "File not open";
+        return Translated("Engine", "File not open");
     case EMFILE:
     case ENFILE:
-        return "Too many open files";
+        return Translated("Engine", "Too many open files");
     case EIO:
-        return "Input/output error";
+        return Translated("Engine", "Input/output error");
     default:
         return std::strerror(errnoValue);
     }

@@ -100,13 +100,15 @@ void TransformMapped(TMappedSource& src, TBlockFile& writer, std::span<const uin
         async->Finish();
     if (faulted) {
         progress.Position(0);
-        throw Exception("The source file changed while it was being read (it became shorter); "
-                        "the target is incomplete.");
+        throw Exception(Translated("Engine", "The source file changed while it was being read "
+                                             "(it became shorter); the target is incomplete."));
     }
     if (src.ChangedSinceMapped()) {
         progress.Position(0);
-        throw Exception("The source file changed while it was being read; the target may not "
-                        "match it. The source was kept: run the operation again.");
+        throw Exception(Translated("Engine",
+                                   "The source file changed while it was being read; the target "
+                                   "may not match it. The source was kept: run the operation "
+                                   "again."));
     }
     progress.Position(0);
 }
@@ -133,15 +135,17 @@ bool CopySfxModule(TBlockFile& writer, const TSfxOptions& sfx) {
     // end. The reader refuses them too, should one be swapped in after this look.
     struct stat st {};
     if (::stat(sfx.Module.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        throw Exception("The SFX module " + sfx.Module +
-                        " is not a regular file (a folder, a FIFO or a device); choose a module "
-                        "file.");
+        throw Exception(Format(Translated("Engine", "The SFX module %1 is not a regular file (a "
+                                                    "folder, a FIFO or a device); choose a "
+                                                    "module file."),
+                               {sfx.Module}));
     TBlockFile reader;
     if (OpenRead(reader, sfx.Module)) {
         // The module may have shrunk since its size was taken; never read past its end.
         if (reader.Size < sfx.ModuleSize)
-            throw Exception("The SFX module " + sfx.Module +
-                            " is shorter than when it was chosen; choose it again.");
+            throw Exception(Format(Translated("Engine", "The SFX module %1 is shorter than when "
+                                                        "it was chosen; choose it again."),
+                                   {sfx.Module}));
         for (int32_t k = 0; k < sfx.ModuleSize; ++k)
             WriteByte(writer, ReadByte(reader));
     }

@@ -124,22 +124,23 @@ TMappedSource::TMappedSource(const std::string& path) : Path(path) {
     struct stat st {};
     // A folder is not a file to encrypt: it is reported as no file at all.
     if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-        throw Exception("File does not exist.");
+        throw Exception(Translated("Engine", "File does not exist."));
     if (!S_ISREG(st.st_mode))
-        throw Exception("'" + path + "' is not a regular file: only ordinary files can be " +
-                        "encrypted or decrypted.");
+        throw Exception(Format(Translated("Engine", "'%1' is not a regular file: only ordinary "
+                                                    "files can be encrypted or decrypted."),
+                               {path}));
     // Non-blocking, so that a FIFO swapped in since the check cannot hold the open up.
     TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat fst {};
     // An empty file cannot be mapped, nor can one that cannot be opened.
     if (!fd || ::fstat(fd.Get(), &fst) != 0 || fst.st_size <= 0 || !S_ISREG(fst.st_mode))
-        throw Exception("Failed to create file mapping.");
+        throw Exception(Translated("Engine", "Failed to create file mapping."));
     Stat = fst;
     Size = fst.st_size;
     void* view = ::mmap(nullptr, static_cast<size_t>(Size), PROT_READ, MAP_SHARED, fd.Get(), 0);
     // The mapping keeps the file open; the descriptor closes with fd.
     if (view == MAP_FAILED)
-        throw Exception("Failed to map view of file.");
+        throw Exception(Translated("Engine", "Failed to map view of file."));
     Data = static_cast<const uint8_t*>(view);
     // The source is read once, in order: the kernel may read ahead and drop behind.
     ::madvise(view, static_cast<size_t>(Size), MADV_SEQUENTIAL);

@@ -288,13 +288,14 @@ bool TSafeOutput::Open(const std::string& target, const TOutputRules& rules) {
     KeepOwner = false;
     if (target.empty()) {
         if (StandardDescriptorWasClosed(STDOUT_FILENO))
-            return Fail(EBADF, "standard output was closed when the program started; give the "
-                               "target as a file name");
+            return Fail(EBADF, Translated("Engine", "standard output was closed when the program "
+                                                    "started; give the target as a file name"));
         return OpenDescriptor(STDOUT_FILENO);
     }
     if (const int fd = DescriptorNamedBy(target); fd >= 0) {
         if (StandardDescriptorWasClosed(fd))
-            return Fail(EBADF, "that descriptor was closed when the program started");
+            return Fail(
+                EBADF, Translated("Engine", "that descriptor was closed when the program started"));
         return OpenDescriptor(fd);
     }
     if (target.back() == '/')
@@ -324,12 +325,12 @@ bool TSafeOutput::Open(const std::string& target, const TOutputRules& rules) {
 bool TSafeOutput::OpenDescriptor(int fd) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0)
-        return Fail(errno, "that descriptor is not open");
+        return Fail(errno, Translated("Engine", "that descriptor is not open"));
     if ((flags & O_ACCMODE) == O_RDONLY)
-        return Fail(EBADF, "that descriptor is open for reading only");
+        return Fail(EBADF, Translated("Engine", "that descriptor is open for reading only"));
     struct stat st {};
     if (::fstat(fd, &st) == 0 && SameFile(st, Rules.NotSameAs))
-        return Fail(EINVAL, "it is the source file itself");
+        return Fail(EINVAL, Translated("Engine", "it is the source file itself"));
     Fd_ = fd;
     Kind_ = TOutputKind::Descriptor;
     return true;
@@ -347,8 +348,9 @@ bool TSafeOutput::OpenStream(const struct stat& st) {
         ::usleep(50 * 1000);
     }
     if (fd < 0)
-        return Fail(errno, errno == ENXIO && S_ISFIFO(st.st_mode) ? "no program is reading from it"
-                                                                  : std::string());
+        return Fail(errno, errno == ENXIO && S_ISFIFO(st.st_mode)
+                               ? Translated("Engine", "no program is reading from it")
+                               : std::string());
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0)
         (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
@@ -446,7 +448,9 @@ void TSafeOutput::PutInPlace() {
     auto fail = [this](int err) {
         Abandon();
         if (err == EEXIST)
-            throw EInOutError("'" + Target + "' already exists and was left as it is", EEXIST);
+            throw EInOutError(
+                Format(Translated("Engine", "'%1' already exists and was left as it is"), {Target}),
+                EEXIST);
         RaiseIOError(err);
     };
     if (KeepOwner)

@@ -138,9 +138,9 @@ bool RemoveName(const std::string& name, const struct stat& wiped, TProgressRece
     } else if (!SameFile(now, wiped)) {
         if (progress)
             progress->SetProgress(0);
-        ShowIOError("The file was overwritten, but its name now leads to another file, which "
-                    "was kept: " +
-                    name);
+        ShowIOError(Format(Translated("Engine", "The file was overwritten, but its name now leads "
+                                                "to another file, which was kept: %1"),
+                           {name}));
         return false;
     } else if (::unlink(name.c_str()) != 0) {
         error = errno;
@@ -148,8 +148,9 @@ bool RemoveName(const std::string& name, const struct stat& wiped, TProgressRece
     if (progress)
         progress->SetProgress(0);
     if (error != 0) {
-        ShowIOError("The file was overwritten, but it could not be deleted (" + IOErrorText(error) +
-                    "): " + name);
+        ShowIOError(Format(Translated("Engine", "The file was overwritten, but it could not be "
+                                                "deleted (%1): %2"),
+                           {IOErrorText(error), name}));
         return false;
     }
     return true;
@@ -165,14 +166,14 @@ bool WipeFileCore(const std::string& path, const std::string& sourceFile,
     // A symbolic link is refused: following it would destroy another file and leave the link.
     // A device, a FIFO or a socket has no blocks of its own to overwrite.
     if (!S_ISREG(lst.st_mode)) {
-        ShowIOError(CantOpenMessage + sourceFile);
+        ShowIOError(CantOpenText(sourceFile));
         return false;
     }
     TOpened file = OpenForOverwrite(sourceFile, [&](const struct stat& st) {
         return S_ISREG(st.st_mode) && SameFile(st, lst);
     });
     if (file.Result != TOpenResult::Opened) {
-        ShowIOError(CantOpenMessage + sourceFile);
+        ShowIOError(CantOpenText(sourceFile));
         return false;
     }
     Overwrite(file.Fd, static_cast<int64_t>(file.Stat.st_size), progress);
@@ -198,15 +199,17 @@ bool WipeVerifiedFile(const std::string& path, const TFileIdentity& expected,
     if (file.Result == TOpenResult::Failed && file.Error == ELOOP &&
         ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) &&
         ::stat(path.c_str(), &target) == 0 && asRead(target)) {
-        ShowIOError(CantOpenMessage + path);
+        ShowIOError(CantOpenText(path));
         return false;
     }
     if (file.Result == TOpenResult::Changed || (file.Result == TOpenResult::Failed && gone)) {
-        ShowIOError("The source file changed after it was encrypted; it was kept: " + path);
+        ShowIOError(Format(
+            Translated("Engine", "The source file changed after it was encrypted; it was kept: %1"),
+            {path}));
         return false;
     }
     if (file.Result != TOpenResult::Opened) {
-        ShowIOError(CantOpenMessage + path);
+        ShowIOError(CantOpenText(path));
         return false;
     }
     Overwrite(file.Fd, static_cast<int64_t>(file.Stat.st_size), progress);

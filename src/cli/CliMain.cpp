@@ -6,6 +6,7 @@
 #include "Console.h"
 #include "FilePaths.h"
 #include "KeyInput.h"
+#include "Language.h"
 #include "Naming.h"
 #include "Operations.h"
 
@@ -59,8 +60,10 @@ std::vector<TJob> PlanJobs(const TCliOptions& o) {
         } else if (o.Command == TCliCommand::Decrypt) {
             const std::string name = DecryptTargetName(file);
             if (name.empty())
-                job.Problem = "cannot name the decrypted file: " + Quoted(ExtractFileName(file)) +
-                              " has no extension to remove; give the output with -o PATH";
+                job.Problem = Format(Translated("Cli", "cannot name the decrypted file: %1 has no "
+                                                       "extension to remove; give the output "
+                                                       "with -o PATH"),
+                                     {Quoted(ExtractFileName(file))});
             else
                 job.Target = ExtractFilePath(file) + name;
         }
@@ -72,7 +75,7 @@ std::vector<TJob> PlanJobs(const TCliOptions& o) {
     for (TJob& job : jobs) {
         const std::string key = PathKey(job.Source);
         if (o.Command == TCliCommand::Wipe && sources.count(key))
-            job.Problem = "given twice; it is wiped once";
+            job.Problem = Translated("Cli", "given twice; it is wiped once");
         sources.emplace(key, job.Source);
     }
     for (TJob& job : jobs) {
@@ -80,10 +83,13 @@ std::vector<TJob> PlanJobs(const TCliOptions& o) {
             continue;
         const std::string key = PathKey(job.Target);
         if (const auto w = targets.find(key); w != targets.end())
-            job.Problem = Quoted(job.Target) + " is already the output of " + w->second +
-                          "; not written twice";
+            job.Problem =
+                Format(Translated("Cli", "%1 is already the output of %2; not written twice"),
+                       {Quoted(job.Target), w->second});
         else if (const auto r = sources.find(key); r != sources.end() && key != PathKey(job.Source))
-            job.Problem = Quoted(job.Target) + " is one of the files given; it was not replaced";
+            job.Problem =
+                Format(Translated("Cli", "%1 is one of the files given; it was not replaced"),
+                       {Quoted(job.Target)});
         else
             targets.emplace(key, job.Source);
     }
@@ -108,7 +114,9 @@ public:
         // the plainer message.
         struct stat st {};
         if (writes && !O.Force && !job.Target.empty() && ::lstat(job.Target.c_str(), &st) == 0) {
-            Tell(Quoted(job.Target) + " already exists and was left as it is (-f replaces it)");
+            Tell(Format(
+                Translated("Cli", "%1 already exists and was left as it is (-f replaces it)"),
+                {Quoted(job.Target)}));
             return false;
         }
         const int64_t bytes = ::stat(job.Source.c_str(), &st) == 0 ? st.st_size : 0;
@@ -120,7 +128,8 @@ public:
             Tell(e.what());
         }
         if (!ok && tMessages == 0)
-            Tell(O.Command == TCliCommand::Wipe ? "not wiped" : "not written");
+            Tell(O.Command == TCliCommand::Wipe ? Translated("Cli", "not wiped")
+                                                : Translated("Cli", "not written"));
         Console.End(line, ok, Outcome(job));
         return ok;
     }
@@ -153,21 +162,24 @@ private:
             return false;
         }
         if (S_ISDIR(st.st_mode)) {
-            Tell("is a folder; only files are wiped");
+            Tell(Translated("Cli", "is a folder; only files are wiped"));
             return false;
         }
         return ops::WipeFile(path, path, progress);
     }
 
     std::string Outcome(const TJob& job) const {
-        const std::string into = job.Target.empty() ? "standard output" : job.Target;
+        const std::string into =
+            job.Target.empty() ? Translated("Cli", "standard output") : job.Target;
         switch (O.Command) {
         case TCliCommand::Encrypt:
-            return job.Source + " encrypted into " + into + (O.Wipe ? ", source wiped" : "");
+            return Format(O.Wipe ? Translated("Cli", "%1 encrypted into %2, source wiped")
+                                 : Translated("Cli", "%1 encrypted into %2"),
+                          {job.Source, into});
         case TCliCommand::Decrypt:
-            return job.Source + " decrypted into " + into;
+            return Format(Translated("Cli", "%1 decrypted into %2"), {job.Source, into});
         default:
-            return job.Source + " wiped";
+            return Format(Translated("Cli", "%1 wiped"), {job.Source});
         }
     }
 
@@ -192,22 +204,26 @@ TSfxOptions ChooseModule(const TCliOptions& o) {
     sfx.Enabled = true;
     sfx.Module = o.SfxModule.empty() ? ops::DefaultSfxModule(ops::ExecutableDir()) : o.SfxModule;
     if (sfx.Module.empty())
-        throw TStartError("no SFX module is chosen (SFX= is empty in the settings); give one "
-                          "with --sfx=PATH. Nothing was written.");
+        throw TStartError(Translated("Cli", "no SFX module is chosen (SFX= is empty in the "
+                                            "settings); give one with --sfx=PATH. Nothing was "
+                                            "written."));
     struct stat st {};
     if (::stat(sfx.Module.c_str(), &st) != 0)
-        throw TStartError("the SFX module " + sfx.Module +
-                          " cannot be used: " + IOErrorText(errno) + ". Nothing was written.");
+        throw TStartError(Format(Translated("Cli", "the SFX module %1 cannot be used: %2. Nothing "
+                                                   "was written."),
+                                 {sfx.Module, IOErrorText(errno)}));
     if (!S_ISREG(st.st_mode))
-        throw TStartError("the SFX module " + sfx.Module + " is not a file. Nothing was written.");
+        throw TStartError(
+            Format(Translated("Cli", "the SFX module %1 is not a file. Nothing was written."),
+                   {sfx.Module}));
     (void)ops::ReadSfxModuleSize(sfx.Module, sfx.ModuleSize);
     return sfx;
 }
 
 int Run(const TCliOptions& o) {
     if (o.Output == "-" && ::isatty(STDOUT_FILENO))
-        throw TUsageError("-o - would write the file's bytes to the terminal; redirect standard "
-                          "output or give a path");
+        throw TUsageError(Translated("Cli", "-o - would write the file's bytes to the terminal; "
+                                            "redirect standard output or give a path"));
     BuildPrimeTable();
     const TSfxOptions sfx = ChooseModule(o);
     TSecretBytes key;
@@ -242,6 +258,7 @@ int Run(const TCliOptions& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    UseTextLanguage(SystemLanguageIsRussian());
     TCliOptions options;
     try {
         options = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -255,7 +272,8 @@ int main(int argc, char** argv) {
         }
         return Run(options);
     } catch (const TUsageError& e) {
-        std::fprintf(stderr, "calyxor-cli: %s\nTry 'calyxor-cli --help'.\n", e.what());
+        std::fprintf(stderr, "calyxor-cli: %s\n%s\n", e.what(),
+                     Translated("Cli", "Try 'calyxor-cli --help'."));
         return ExitUsage;
     } catch (const TStartError& e) {
         std::fprintf(stderr, "calyxor-cli: %s\n", e.what());

@@ -13,8 +13,10 @@ template <typename T> T Number(const std::string& option, const std::string& tex
     T value{};
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < least)
-        throw TUsageError(option + " needs a number" + (least > 0 ? " of at least 1" : "") +
-                          ", not '" + text + "'");
+        throw TUsageError(Format(least > 0 ? Translated("Cli", "%1 needs a number of at least 1, "
+                                                               "not '%2'")
+                                           : Translated("Cli", "%1 needs a number, not '%2'"),
+                                 {option, text}));
     return value;
 }
 
@@ -26,7 +28,7 @@ public:
     // The value of an option given as "--name VALUE" or "-x VALUE".
     const std::string& Value(const std::string& option) {
         if (Done())
-            throw TUsageError(option + " needs a value");
+            throw TUsageError(Format(Translated("Cli", "%1 needs a value"), {option}));
         return Next();
     }
 
@@ -43,9 +45,9 @@ void SetCommand(TCliOptions& o, const std::string& word) {
     else if (word == "wipe")
         o.Command = TCliCommand::Wipe;
     else
-        throw TUsageError("unknown command '" + word +
-                          "' (the commands are encrypt, decrypt "
-                          "and wipe)");
+        throw TUsageError(Format(Translated("Cli", "unknown command '%1' (the commands are "
+                                                   "encrypt, decrypt and wipe)"),
+                                 {word}));
 }
 
 // Options of the "--name" and "--name=value" forms.
@@ -57,7 +59,7 @@ void LongOption(TCliOptions& o, const std::string& arg, TArgReader& in) {
     auto value = [&]() -> std::string { return inlineValue ? *inlineValue : in.Value(name); };
     auto flag = [&](bool& field) {
         if (inlineValue)
-            throw TUsageError(name + " takes no value");
+            throw TUsageError(Format(Translated("Cli", "%1 takes no value"), {name}));
         field = true;
     };
     if (name == "--help")
@@ -75,7 +77,7 @@ void LongOption(TCliOptions& o, const std::string& arg, TArgReader& in) {
         o.Sfx = true;
         if (inlineValue) {
             if (inlineValue->empty())
-                throw TUsageError("--sfx= needs the path of a module");
+                throw TUsageError(Translated("Cli", "--sfx= needs the path of a module"));
             o.SfxModule = *inlineValue;
         }
     } else if (name == "--output")
@@ -87,7 +89,7 @@ void LongOption(TCliOptions& o, const std::string& arg, TArgReader& in) {
     else if (name == "--jobs")
         o.Jobs = Number<unsigned>(name, value(), 1);
     else
-        throw TUsageError("unknown option '" + name + "'");
+        throw TUsageError(Format(Translated("Cli", "unknown option '%1'"), {name}));
 }
 
 // Short options, which may be grouped ("-fq"); -o and -j take the rest of the word or the
@@ -111,30 +113,32 @@ void ShortOptions(TCliOptions& o, const std::string& arg, TArgReader& in) {
         else if (c == 'h')
             o.Help = true;
         else
-            throw TUsageError("unknown option '" + option + "'");
+            throw TUsageError(Format(Translated("Cli", "unknown option '%1'"), {option}));
     }
 }
 
 void Check(const TCliOptions& o) {
     if (o.Command == TCliCommand::None)
-        throw TUsageError("no command given (encrypt, decrypt or wipe)");
+        throw TUsageError(Translated("Cli", "no command given (encrypt, decrypt or wipe)"));
     const bool wipe = o.Command == TCliCommand::Wipe;
     const bool encrypt = o.Command == TCliCommand::Encrypt;
     if (o.Files.empty())
-        throw TUsageError("no FILE given");
+        throw TUsageError(Translated("Cli", "no FILE given"));
     if (o.Output && o.Files.size() > 1)
-        throw TUsageError("-o names one output, but " + std::to_string(o.Files.size()) +
-                          " files were given");
+        throw TUsageError(Format(Translated("Cli", "-o names one output, but %1 files were given"),
+                                 {std::to_string(o.Files.size())}));
     if (o.Output && o.Output->empty())
-        throw TUsageError("-o needs a path (or - for standard output)");
+        throw TUsageError(Translated("Cli", "-o needs a path (or - for standard output)"));
     if (!encrypt && (o.Sfx || o.Wipe))
-        throw TUsageError(std::string(o.Sfx ? "--sfx" : "--wipe") + " belongs to encrypt only");
+        throw TUsageError(
+            Format(Translated("Cli", "%1 belongs to encrypt only"), {o.Sfx ? "--sfx" : "--wipe"}));
     if (wipe && (o.Output || o.Force || o.KeyFile || o.KeyFd))
-        throw TUsageError("wipe takes no output, -f or key");
+        throw TUsageError(Translated("Cli", "wipe takes no output, -f or key"));
     if (o.KeyFile && o.KeyFd)
-        throw TUsageError("give the key one way: --key-file or --key-fd");
+        throw TUsageError(Translated("Cli", "give the key one way: --key-file or --key-fd"));
     if (o.Wipe && o.Output == "-")
-        throw TUsageError("--wipe needs the encrypted copy in a file: it cannot go with -o -");
+        throw TUsageError(
+            Translated("Cli", "--wipe needs the encrypted copy in a file: it cannot go with -o -"));
 }
 
 } // namespace
@@ -165,45 +169,46 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
 }
 
 const char* CliUsageText() {
-    return "Usage: calyxor-cli encrypt [-o PATH] [-f] [--sfx[=MODULE]] [--wipe] FILE...\n"
-           "       calyxor-cli decrypt [-o PATH] [-f] FILE...\n"
-           "       calyxor-cli wipe FILE...\n"
-           "Encrypts, decrypts and wipes files with a password, writing the same bytes as\n"
-           "the Calyxor window.\n"
-           "\n"
-           "Commands:\n"
-           "  encrypt   write FILE.ash beside each FILE (FILE.exe with --sfx)\n"
-           "  decrypt   write each result beside its FILE, named as the window names it:\n"
-           "            cut before the extension (report.doc.ash gives report.doc)\n"
-           "  wipe      overwrite each FILE with 0x0F, flush it to the disk, delete it\n"
-           "\n"
-           "Options:\n"
-           "  -o, --output PATH  the output (one FILE only); - is standard output, which\n"
-           "                     must not be a terminal\n"
-           "  -f, --force        replace existing outputs; without it an existing file is\n"
-           "                     never touched and that FILE fails\n"
-           "  --sfx[=MODULE]     make a self-extracting program (FILE.exe) with the module\n"
-           "                     the window uses, or with MODULE\n"
-           "  --wipe             wipe each FILE once its encrypted copy is complete and on\n"
-           "                     the disk\n"
-           "  -j, --jobs N       work on N files at once (default: one per core)\n"
-           "  -q, --quiet        no progress on the terminal\n"
-           "  -h, --help         show this help and exit\n"
-           "  --version          show the version and exit\n"
-           "\n"
-           "The key is never an argument. On a terminal it is asked for without being shown\n"
-           "(twice for encrypt); otherwise give it with\n"
-           "  --key-file PATH    the first line of PATH (- is standard input)\n"
-           "  --key-fd N         the first line read from descriptor N\n"
-           "There is no key check: a wrong key decrypts into other bytes without an error.\n"
-           "\n"
-           "Examples:\n"
-           "  calyxor-cli encrypt report.doc           # asks for the key twice\n"
-           "  calyxor-cli encrypt --sfx --wipe *.doc   # self-extracting copies, then wipe\n"
-           "  calyxor-cli decrypt --key-file ~/.key report.doc.ash\n"
-           "  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3<key.txt | less\n"
-           "  calyxor-cli wipe old.doc\n"
-           "\n"
-           "Exit status: 0 when every FILE succeeded, 1 when any failed, 2 for a wrong\n"
-           "command line or no usable key (nothing is written then).\n";
+    return Translated(
+        "Cli", "Usage: calyxor-cli encrypt [-o PATH] [-f] [--sfx[=MODULE]] [--wipe] FILE...\n"
+               "       calyxor-cli decrypt [-o PATH] [-f] FILE...\n"
+               "       calyxor-cli wipe FILE...\n"
+               "Encrypts, decrypts and wipes files with a password, writing the same bytes as\n"
+               "the Calyxor window.\n"
+               "\n"
+               "Commands:\n"
+               "  encrypt   write FILE.ash beside each FILE (FILE.exe with --sfx)\n"
+               "  decrypt   write each result beside its FILE, named as the window names it:\n"
+               "            cut before the extension (report.doc.ash gives report.doc)\n"
+               "  wipe      overwrite each FILE with 0x0F, flush it to the disk, delete it\n"
+               "\n"
+               "Options:\n"
+               "  -o, --output PATH  the output (one FILE only); - is standard output, which\n"
+               "                     must not be a terminal\n"
+               "  -f, --force        replace existing outputs; without it an existing file is\n"
+               "                     never touched and that FILE fails\n"
+               "  --sfx[=MODULE]     make a self-extracting program (FILE.exe) with the module\n"
+               "                     the window uses, or with MODULE\n"
+               "  --wipe             wipe each FILE once its encrypted copy is complete and on\n"
+               "                     the disk\n"
+               "  -j, --jobs N       work on N files at once (default: one per core)\n"
+               "  -q, --quiet        no progress on the terminal\n"
+               "  -h, --help         show this help and exit\n"
+               "  --version          show the version and exit\n"
+               "\n"
+               "The key is never an argument. On a terminal it is asked for without being shown\n"
+               "(twice for encrypt); otherwise give it with\n"
+               "  --key-file PATH    the first line of PATH (- is standard input)\n"
+               "  --key-fd N         the first line read from descriptor N\n"
+               "There is no key check: a wrong key decrypts into other bytes without an error.\n"
+               "\n"
+               "Examples:\n"
+               "  calyxor-cli encrypt report.doc           # asks for the key twice\n"
+               "  calyxor-cli encrypt --sfx --wipe *.doc   # self-extracting copies, then wipe\n"
+               "  calyxor-cli decrypt --key-file ~/.key report.doc.ash\n"
+               "  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3<key.txt | less\n"
+               "  calyxor-cli wipe old.doc\n"
+               "\n"
+               "Exit status: 0 when every FILE succeeded, 1 when any failed, 2 for a wrong\n"
+               "command line or no usable key (nothing is written then).\n");
 }

@@ -1,5 +1,7 @@
 #include "Console.h"
 
+#include "Texts.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <sys/ioctl.h>
@@ -125,10 +127,10 @@ std::string TConsole::Render(const TLine& line, bool done, std::string label) co
         static_cast<double>(NowNs() - (done ? line.Begun : line.Started.load())) / 1e9;
     const double doneBytes = fraction * static_cast<double>(line.Bytes);
     char head[64];
-    std::snprintf(head, sizeof head, "%3d%%  %7.1f MB/s  ", static_cast<int>(fraction * 100),
-                  seconds > 0 ? doneBytes / seconds / 1e6 : 0.0);
+    std::snprintf(head, sizeof head, "%3d%%  %7.1f %s  ", static_cast<int>(fraction * 100),
+                  seconds > 0 ? doneBytes / seconds / 1e6 : 0.0, Translated("Cli", "MB/s"));
     if (!done && line.Wiping.load())
-        label += " (wiping)";
+        label = Format(Translated("Cli", "%1 (wiping)"), {label});
     const std::size_t width = static_cast<std::size_t>(TerminalWidth());
     const std::size_t used = Columns(head) + 1; // the last column would wrap on some terminals
     return head + FitLeft(label, width > used + 8 ? width - used : 8);

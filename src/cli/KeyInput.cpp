@@ -37,7 +37,8 @@ void ReadKeyLine(int fd, const std::string& from, TKeyLine& line) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throw TStartError("cannot read the key from " + from + ": " + IOErrorText(errno));
+            throw TStartError(Format(Translated("Cli", "cannot read the key from %1: %2"),
+                                     {from, IOErrorText(errno)}));
         if (got == 0)
             break;
         if (c == '\n') {
@@ -45,7 +46,8 @@ void ReadKeyLine(int fd, const std::string& from, TKeyLine& line) {
             break;
         }
         if (line.Length >= MaxKeyLine)
-            throw TStartError("the key line from " + from + " is longer than 64 KiB");
+            throw TStartError(
+                Format(Translated("Cli", "the key line from %1 is longer than 64 KiB"), {from}));
         line.Buffer.data()[line.Length++] = c;
     }
     if (ended && line.Length > 0 && line.Buffer.data()[line.Length - 1] == '\r')
@@ -98,12 +100,18 @@ private:
     struct sigaction Old[std::size(Signals)]{};
 };
 
+// Where a key came from, as the messages above name it.
+std::string TerminalSource() {
+    //: Where the key was read from, after "from" in "cannot read the key from %1".
+    return Translated("Cli", "the terminal");
+}
+
 void Prompt(const char* text, TKeyLine& line) {
     {
         TEchoOff echoOff;
         std::fputs(text, stderr);
         std::fflush(stderr);
-        ReadKeyLine(STDIN_FILENO, "the terminal", line);
+        ReadKeyLine(STDIN_FILENO, TerminalSource(), line);
     }
     // The Enter that ended the line was not echoed either.
     std::fputs("\n", stderr);
@@ -111,11 +119,12 @@ void Prompt(const char* text, TKeyLine& line) {
 
 TSecretBytes ToKey(const TKeyLine& line, const std::string& from) {
     if (line.Length == 0)
-        throw TStartError("the key from " + from + " is empty; nothing was written");
+        throw TStartError(
+            Format(Translated("Cli", "the key from %1 is empty; nothing was written"), {from}));
     try {
         return ops::KeyBytes(line.Text());
     } catch (const std::exception& e) {
-        throw TStartError(std::string(e.what()) + " Nothing was written.");
+        throw TStartError(Format(Translated("Cli", "%1 Nothing was written."), {e.what()}));
     }
 }
 
@@ -124,14 +133,16 @@ TSecretBytes ToKey(const TKeyLine& line, const std::string& from) {
 TSecretBytes ReadCliKey(const TCliOptions& options, bool confirm) {
     TKeyLine line;
     if (options.KeyFile && *options.KeyFile == "-") {
-        ReadKeyLine(STDIN_FILENO, "standard input", line);
-        return ToKey(line, "standard input");
+        const std::string from = Translated("Cli", "standard input");
+        ReadKeyLine(STDIN_FILENO, from, line);
+        return ToKey(line, from);
     }
     if (options.KeyFile) {
         const std::string& path = *options.KeyFile;
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
-            throw TStartError("cannot open the key file " + path + ": " + IOErrorText(errno));
+            throw TStartError(Format(Translated("Cli", "cannot open the key file %1: %2"),
+                                     {path, IOErrorText(errno)}));
         try {
             ReadKeyLine(fd, path, line);
         } catch (...) {
@@ -142,19 +153,23 @@ TSecretBytes ReadCliKey(const TCliOptions& options, bool confirm) {
         return ToKey(line, path);
     }
     if (options.KeyFd) {
-        const std::string from = "descriptor " + std::to_string(*options.KeyFd);
+        const std::string from =
+            Format(Translated("Cli", "descriptor %1"), {std::to_string(*options.KeyFd)});
         ReadKeyLine(*options.KeyFd, from, line);
         return ToKey(line, from);
     }
     if (!::isatty(STDIN_FILENO))
-        throw TStartError("no key: standard input is not a terminal to ask on, so give the key "
-                          "with --key-file PATH or --key-fd N. Nothing was written.");
-    Prompt("Key:", line);
+        throw TStartError(Translated("Cli", "no key: standard input is not a terminal to ask on, "
+                                            "so give the key with --key-file PATH or --key-fd N. "
+                                            "Nothing was written."));
+    // The prompts end in a colon in every language: a program that types the key for the
+    // user waits for it.
+    Prompt(Translated("Cli", "Key:"), line);
     if (confirm) {
         TKeyLine again;
-        Prompt("Key again:", again);
+        Prompt(Translated("Cli", "Key again:"), again);
         if (again.Text() != line.Text())
-            throw TStartError("the two keys typed differ; nothing was written");
+            throw TStartError(Translated("Cli", "the two keys typed differ; nothing was written"));
     }
-    return ToKey(line, "the terminal");
+    return ToKey(line, TerminalSource());
 }

@@ -81,8 +81,10 @@ bool EncryptAndWipe(const std::string& source, const std::string& target,
     try {
         FlushToDevice(target);
     } catch (const std::exception& e) {
-        ShowMessageText(std::string("The encrypted file could not be written to the disk (") +
-                        e.what() + "); the source file was kept.");
+        ShowMessageText(
+            Format(Translated("Engine", "The encrypted file could not be written to the "
+                                        "disk (%1); the source file was kept."),
+                   {e.what()}));
         return false;
     }
     if (!WipeVerifiedFile(source, read, progress)) {

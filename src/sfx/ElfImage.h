@@ -7,6 +7,7 @@
 // the size from the headers rather than stamping it in after linking keeps the stub valid
 // after strip or any other tool that rewrites the file.
 
+#include "StubShared.h"
 #include "UniqueFd.h"
 
 #include <elf.h>
@@ -43,25 +44,16 @@ template <class Ehdr, class Phdr, class Shdr>
 bool ImageEnd(int fd, uint64_t fileSize, uint64_t& end, std::string& error) {
     Ehdr eh;
     if (!ReadAt(fd, &eh, sizeof eh, 0)) {
-        error = "its ELF header is cut short";
+        error = Translated("Sfx", "its ELF header is cut short");
         return false;
     }
-    uint64_t last = sizeof eh;
-    bool inside = true;
-    // An extent that reaches past the file means the file was cut short: no end found in it
-    // could be trusted.
-    auto extend = [&](uint64_t offset, uint64_t size) {
-        if (offset > fileSize || size > fileSize - offset)
-            inside = false;
-        else if (offset + size > last)
-            last = offset + size;
-    };
+    TImageExtent image(fileSize, sizeof eh);
 
     Shdr first{};
     const bool haveSections = eh.e_shoff != 0;
     if (haveSections) {
         if (eh.e_shentsize != sizeof(Shdr) || !ReadAt(fd, &first, sizeof first, eh.e_shoff)) {
-            error = "its section header table cannot be read";
+            error = Translated("Sfx", "its section header table cannot be read");
             return false;
         }
     }
@@ -72,18 +64,18 @@ bool ImageEnd(int fd, uint64_t fileSize, uint64_t& end, std::string& error) {
         phnum = first.sh_info;
     if (phnum > 0) {
         if (eh.e_phentsize != sizeof(Phdr) || phnum > fileSize / sizeof(Phdr)) {
-            error = "its program header table is malformed";
+            error = Translated("Sfx", "its program header table is malformed");
             return false;
         }
-        extend(eh.e_phoff, phnum * sizeof(Phdr));
-        for (uint64_t k = 0; k < phnum && inside; ++k) {
+        image.Extend(eh.e_phoff, phnum * sizeof(Phdr));
+        for (uint64_t k = 0; k < phnum && image.Inside(); ++k) {
             Phdr ph;
             if (!ReadAt(fd, &ph, sizeof ph, eh.e_phoff + k * sizeof(Phdr))) {
-                error = "its program header table cannot be read";
+                error = Translated("Sfx", "its program header table cannot be read");
                 return false;
             }
             if (ph.p_filesz > 0)
-                extend(ph.p_offset, ph.p_filesz);
+                image.Extend(ph.p_offset, ph.p_filesz);
         }
     }
 
@@ -92,27 +84,28 @@ bool ImageEnd(int fd, uint64_t fileSize, uint64_t& end, std::string& error) {
         if (shnum == 0)
             shnum = first.sh_size;
         if (shnum == 0 || shnum > fileSize / sizeof(Shdr)) {
-            error = "its section header table is malformed";
+            error = Translated("Sfx", "its section header table is malformed");
             return false;
         }
-        extend(eh.e_shoff, shnum * sizeof(Shdr));
-        for (uint64_t k = 0; k < shnum && inside; ++k) {
+        image.Extend(eh.e_shoff, shnum * sizeof(Shdr));
+        for (uint64_t k = 0; k < shnum && image.Inside(); ++k) {
             Shdr sh;
             if (!ReadAt(fd, &sh, sizeof sh, eh.e_shoff + k * sizeof(Shdr))) {
-                error = "its section header table cannot be read";
+                error = Translated("Sfx", "its section header table cannot be read");
                 return false;
             }
             // Zero-filled sections (.bss) take no room in the file.
             if (sh.sh_type != SHT_NOBITS && sh.sh_size > 0)
-                extend(sh.sh_offset, sh.sh_size);
+                image.Extend(sh.sh_offset, sh.sh_size);
         }
     }
 
-    if (!inside) {
-        error = "its ELF headers point past the end of the file (the file is damaged)";
+    if (!image.Inside()) {
+        error = Translated("Sfx",
+                           "its ELF headers point past the end of the file (the file is damaged)");
         return false;
     }
-    end = last;
+    end = image.End();
     return true;
 }
 
@@ -125,13 +118,13 @@ bool ImageEnd(int fd, uint64_t fileSize, uint64_t& end, std::string& error) {
     unsigned char ident[EI_NIDENT];
     if (!elf_image_detail::ReadAt(fd, ident, sizeof ident, 0) ||
         std::memcmp(ident, ELFMAG, SELFMAG) != 0) {
-        error = "it is not an ELF program";
+        error = Translated("Sfx", "it is not an ELF program");
         return false;
     }
     constexpr unsigned char hostData =
         __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__ ? ELFDATA2MSB : ELFDATA2LSB;
     if (ident[EI_DATA] != hostData) {
-        error = "its ELF byte order is not this machine's";
+        error = Translated("Sfx", "its ELF byte order is not this machine's");
         return false;
     }
     if (ident[EI_CLASS] == ELFCLASS64)
@@ -140,7 +133,7 @@ bool ImageEnd(int fd, uint64_t fileSize, uint64_t& end, std::string& error) {
     if (ident[EI_CLASS] == ELFCLASS32)
         return elf_image_detail::ImageEnd<Elf32_Ehdr, Elf32_Phdr, Elf32_Shdr>(fd, fileSize, end,
                                                                               error);
-    error = "its ELF class is unknown";
+    error = Translated("Sfx", "its ELF class is unknown");
     return false;
 }
 
@@ -158,20 +151,21 @@ public:
         if (!Fd && startedAs.find('/') != std::string::npos)
             Fd.Reset(::open(startedAs.c_str(), O_RDONLY | O_CLOEXEC));
         if (!Fd)
-            throw std::runtime_error(std::string("cannot open its own file ") + SelfPath + ": " +
-                                     std::strerror(errno));
+            throw std::runtime_error(Format(Translated("Sfx", "cannot open its own file %1: %2"),
+                                            {SelfPath, std::strerror(errno)}));
         if (::fstat(Fd.Get(), &Stat) != 0)
-            throw std::runtime_error(std::string("cannot measure its own file: ") +
-                                     std::strerror(errno));
+            throw std::runtime_error(Format(Translated("Sfx", "cannot measure its own file: %1"),
+                                            {std::strerror(errno)}));
         Size = static_cast<uint64_t>(Stat.st_size);
         std::string why;
         if (!ElfImageEnd(Fd.Get(), Size, PayloadStart, why))
-            throw std::runtime_error("its own file is not usable: " + why);
-        if (PayloadStart >= Size)
             throw std::runtime_error(
-                "nothing to extract: no encrypted file follows this program. It is the bare "
-                "self-extracting module; run a self-extracting file that Calyxor made "
-                "(\"NAME.exe\") instead.");
+                Format(Translated("Sfx", "its own file is not usable: %1"), {why}));
+        if (PayloadStart >= Size)
+            throw std::runtime_error(Translated(
+                "Sfx", "nothing to extract: no encrypted file follows this program. It is the "
+                       "bare self-extracting module; run a self-extracting file that Calyxor "
+                       "made (\"NAME.exe\") instead."));
     }
 
     TUniqueFd Fd;

@@ -11,7 +11,9 @@
 #include "ElfImage.h"
 #include "Errors.h"
 #include "FileTransform.h"
+#include "Language.h"
 #include "SafeOutput.h"
+#include "StubShared.h"
 
 #include <algorithm>
 #include <array>
@@ -34,22 +36,6 @@ namespace {
 constexpr int ExitOk = 0;
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
-
-// Only the first 255 key bytes count, but a line is read whole so that its end is found; the
-// bound keeps a stray binary file on standard input from being read into memory.
-constexpr std::size_t MaxKeyLine = 64 * 1024;
-
-// A failure that ends the run: its text goes to standard error after the program's name.
-class TSfxError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// A command line the stub does not understand.
-class TUsageError : public TSfxError {
-public:
-    using TSfxError::TSfxError;
-};
 
 std::string ErrnoText(int err) {
     return std::strerror(err);
@@ -115,12 +101,15 @@ bool EndsWithExe(const std::string& name) {
 std::string RestoredName(const std::string& startedAs) {
     std::string name = BaseName(startedAs);
     if (!EndsWithExe(name))
-        throw TSfxError("cannot tell what to call the restored file: the name " + Quoted(name) +
-                        " does not end in \".exe\". Give the output with -o PATH.");
+        throw TSfxError(Format(Translated("Sfx", "cannot tell what to call the restored file: the "
+                                                 "name %1 does not end in \".exe\". Give the "
+                                                 "output with -o PATH."),
+                               {Quoted(name)}));
     name.resize(name.size() - 4);
     if (name.empty() || name == "." || name == "..")
-        throw TSfxError("cannot tell what to call the restored file from the name " +
-                        Quoted(BaseName(startedAs)) + ". Give the output with -o PATH.");
+        throw TSfxError(Format(Translated("Sfx", "cannot tell what to call the restored file from "
+                                                 "the name %1. Give the output with -o PATH."),
+                               {Quoted(BaseName(startedAs))}));
     return name;
 }
 
@@ -134,42 +123,11 @@ std::string StartedAs(int argc, char** argv) {
 
 // ---- the command line -------------------------------------------------------------------------
 
-struct TOptions {
-    bool Help = false;
-    bool Force = false;
-    bool HasOutput = false;
-    std::string Output;
-};
+using TOptions = TStubOptions<char>;
 
 TOptions ParseOptions(int argc, char** argv) {
-    TOptions opt;
-    for (int k = 1; k < argc; ++k) {
-        const std::string arg = argv[k];
-        if (arg == "-h" || arg == "--help") {
-            opt.Help = true;
-        } else if (arg == "-f" || arg == "--force") {
-            opt.Force = true;
-        } else if (arg == "-o" || arg == "--output") {
-            if (k + 1 >= argc)
-                throw TUsageError(arg + " needs a path");
-            opt.HasOutput = true;
-            opt.Output = argv[++k];
-        } else if (arg.rfind("-o", 0) == 0) {
-            opt.HasOutput = true;
-            opt.Output = arg.substr(2);
-        } else if (arg.rfind("--output=", 0) == 0) {
-            opt.HasOutput = true;
-            opt.Output = arg.substr(9);
-        } else if (!arg.empty() && arg[0] == '-') {
-            throw TUsageError("unknown option " + Quoted(arg));
-        } else {
-            throw TUsageError("unexpected argument " + Quoted(arg) +
-                              " (the output is given with -o PATH)");
-        }
-    }
-    if (opt.HasOutput && opt.Output.empty())
-        throw TUsageError("the output path is empty");
-    return opt;
+    return ParseStubOptions(
+        argc, argv, [](std::string_view arg) { return arg; }, false);
 }
 
 void PrintHelp(const std::string& program, const std::string& startedAs) {
@@ -177,31 +135,34 @@ void PrintHelp(const std::string& program, const std::string& startedAs) {
     try {
         restored = Quoted(RestoredName(startedAs));
     } catch (const TSfxError&) {
-        restored = "its own name without \".exe\"";
+        restored = Translated("Sfx", "its own name without \".exe\"");
     }
-    std::printf(
-        "Usage: %s [-o PATH] [-f]\n"
-        "Restores the file that Calyxor encrypted into this self-extracting file.\n"
-        "\n"
-        "The key is asked for on the terminal and is not shown as it is typed. When standard\n"
-        "input is not a terminal, its first line is the key, so that scripts can use it:\n"
-        "    printf '%%s\\n' \"$KEY\" | ./%s\n"
-        "\n"
-        "The restored file is written as %s in the current folder.\n"
-        "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
-        "               folder; straight through when PATH is a pipe or a device such as\n"
-        "               /dev/stdout; -o - is standard output)\n"
-        "  -f           replace the output file if it exists; without -f an existing file is\n"
-        "               never touched\n"
-        "  -h, --help   show this help\n"
-        "\n"
-        "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
-        "stub still succeeds and writes a file of the same length with other bytes. If the\n"
-        "restored file does not open, run the stub again with the right key and -f.\n"
-        "\n"
-        "Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command\n"
-        "line. A failed run leaves no partial file under the output's name.\n",
-        program.c_str(), program.c_str(), restored.c_str());
+    const std::string text = Format(
+        Translated(
+            "Sfx",
+            "Usage: %1 [-o PATH] [-f]\n"
+            "Restores the file that Calyxor encrypted into this self-extracting file.\n"
+            "\n"
+            "The key is asked for on the terminal and is not shown as it is typed. When standard\n"
+            "input is not a terminal, its first line is the key, so that scripts can use it:\n"
+            "    printf '%s\\n' \"$KEY\" | ./%1\n"
+            "\n"
+            "The restored file is written as %2 in the current folder.\n"
+            "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
+            "               folder; straight through when PATH is a pipe or a device such as\n"
+            "               /dev/stdout; -o - is standard output)\n"
+            "  -f           replace the output file if it exists; without -f an existing file is\n"
+            "               never touched\n"
+            "  -h, --help   show this help\n"
+            "\n"
+            "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
+            "stub still succeeds and writes a file of the same length with other bytes. If the\n"
+            "restored file does not open, run the stub again with the right key and -f.\n"
+            "\n"
+            "Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command\n"
+            "line. A failed run leaves no partial file under the output's name.\n"),
+        {program, restored});
+    std::fputs(text.c_str(), stdout);
 }
 
 // ---- the output -------------------------------------------------------------------------------
@@ -224,7 +185,7 @@ std::string OutputPath(const TOptions& opt, const std::string& startedAs) {
 }
 
 std::string Shown(const std::string& path) {
-    return path.empty() ? std::string("standard output") : Quoted(path);
+    return path.empty() ? std::string(Translated("Sfx", "standard output")) : Quoted(path);
 }
 
 // Refuses, before the user is asked for a key, every output that cannot or must not be
@@ -240,19 +201,26 @@ std::string CheckOutput(const std::string& path, bool force, const struct stat& 
     const bool exists = ::stat(path.c_str(), &st) == 0;
     // Replacing the running file with its own contents would lose the encrypted copy.
     if (exists && st.st_dev == self.st_dev && st.st_ino == self.st_ino)
-        throw TSfxError(Quoted(path) + " is this self-extracting file itself; choose another " +
-                        "output with -o PATH.");
+        throw TSfxError(
+            Format(Translated("Sfx", "%1 is this self-extracting file itself; choose another "
+                                     "output with -o PATH."),
+                   {Quoted(path)}));
     if (exists && S_ISDIR(st.st_mode))
-        throw TSfxError(Quoted(path) + " is a folder; choose another output with -o PATH.");
+        throw TSfxError(
+            Format(Translated("Sfx", "%1 is a folder; choose another output with -o PATH."),
+                   {Quoted(path)}));
     const bool stream = exists && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode));
     if (exists && !stream && !S_ISREG(st.st_mode))
-        throw TSfxError(Quoted(path) + " is not a regular file and was left as it is; choose " +
-                        "another output with -o PATH.");
+        throw TSfxError(Format(Translated("Sfx", "%1 is not a regular file and was left as it "
+                                                 "is; choose another output with -o PATH."),
+                               {Quoted(path)}));
     struct stat link {};
     const bool present = ::lstat(path.c_str(), &link) == 0;
     if (present && !stream && !force)
-        throw TSfxError(Quoted(path) + " already exists and was left as it is. Use -f to " +
-                        "replace it, or -o PATH to write elsewhere.");
+        throw TSfxError(
+            Format(Translated("Sfx", "%1 already exists and was left as it is. Use -f to "
+                                     "replace it, or -o PATH to write elsewhere."),
+                   {Quoted(path)}));
     // A link is followed to what it leads to: -f replaces that file and keeps the link, and a
     // link to a pipe or a device is written through.
     if (exists && present && S_ISLNK(link.st_mode)) {
@@ -265,9 +233,13 @@ std::string CheckOutput(const std::string& path, bool force, const struct stat& 
         return target;
     const std::string dir = DirName(target);
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        throw TSfxError("cannot write " + Quoted(path) + ": the folder " + Quoted(dir) +
-                        " does not exist.");
+        throw TSfxError(Format(Translated("Sfx", "cannot write %1: the folder %2 does not exist."),
+                               {Quoted(path), Quoted(dir)}));
     return target;
+}
+
+std::string CantWrite(const std::string& path, const std::string& why) {
+    return Format(Translated("Sfx", "cannot write %1: %2"), {Shown(path), why});
 }
 
 // The restored bytes, through the engine's safe output: a file is written beside its final
@@ -282,18 +254,22 @@ public:
         if (Out.Open(path, rules))
             return;
         if (Out.Error() == EEXIST)
-            throw TSfxError(Shown(path) + " already exists and was left as it is. Use -f to " +
-                            "replace it, or -o PATH to write elsewhere.");
+            throw TSfxError(
+                Format(Translated("Sfx", "%1 already exists and was left as it is. Use -f to "
+                                         "replace it, or -o PATH to write elsewhere."),
+                       {Shown(path)}));
         if (Out.Error() == EINVAL && Out.Problem().empty())
-            throw TSfxError(Shown(path) + " is this self-extracting file itself; choose " +
-                            "another output with -o PATH.");
-        throw TSfxError("cannot write " + Shown(path) + ": " +
-                        (Out.Problem().empty() ? ErrnoText(Out.Error()) : Out.Problem()));
+            throw TSfxError(
+                Format(Translated("Sfx", "%1 is this self-extracting file itself; choose another "
+                                         "output with -o PATH."),
+                       {Shown(path)}));
+        throw TSfxError(
+            CantWrite(path, Out.Problem().empty() ? ErrnoText(Out.Error()) : Out.Problem()));
     }
 
     void Write(const uint8_t* data, std::size_t n) {
         if (const int err = WriteOut(Out.Fd(), data, n); err != 0)
-            throw TSfxError("cannot write " + Shown(Path) + ": " + ErrnoText(err));
+            throw TSfxError(CantWrite(Path, ErrnoText(err)));
     }
 
     void Commit() {
@@ -301,9 +277,11 @@ public:
             Out.Commit();
         } catch (const EInOutError& e) {
             if (e.ErrorCode == EEXIST)
-                throw TSfxError(Shown(Path) + " appeared while the file was being restored " +
-                                "and was left as it is. Use -f to replace it.");
-            throw TSfxError("cannot write " + Shown(Path) + ": " + ErrnoText(e.ErrorCode));
+                throw TSfxError(Format(Translated("Sfx", "%1 appeared while the file was being "
+                                                         "restored and was left as it is. Use -f "
+                                                         "to replace it."),
+                                       {Shown(Path)}));
+            throw TSfxError(CantWrite(Path, ErrnoText(e.ErrorCode)));
         }
     }
 
@@ -327,7 +305,8 @@ TSecretBytes ReadKeyLine(int fd) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throw TSfxError("cannot read the key: " + ErrnoText(errno));
+            throw TSfxError(
+                Format(Translated("Sfx", "cannot read the key: %1"), {ErrnoText(errno)}));
         if (got == 0)
             break;
         if (line.data()[size] == '\n') {
@@ -335,8 +314,7 @@ TSecretBytes ReadKeyLine(int fd) {
             break;
         }
         if (size >= MaxKeyLine)
-            throw TSfxError("the key line is too long (more than 64 KiB); only its first 255 "
-                            "bytes would be used anyway.");
+            KeyLineTooLong();
         ++size;
     }
     if (ended && size > 0 && line.data()[size - 1] == '\r')
@@ -373,7 +351,7 @@ TSecretBytes ReadKey() {
             // Echo goes off before the prompt appears: switching it flushes pending input, and
             // nothing typed after the prompt may be lost that way.
             TEchoOff echoOff;
-            std::fputs("Key: ", stderr);
+            std::fputs(Translated("Sfx", "Key: "), stderr);
             std::fflush(stderr);
             text = ReadKeyLine(STDIN_FILENO);
         }
@@ -383,12 +361,13 @@ TSecretBytes ReadKey() {
         text = ReadKeyLine(STDIN_FILENO);
     }
     if (text.empty())
-        throw TSfxError("no key was given; an empty key cannot be used. Nothing was written.");
+        throw TSfxError(Translated(
+            "Sfx", "no key was given; an empty key cannot be used. Nothing was written."));
     try {
         return EncodeKeyCp1251(
             std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
     } catch (const std::exception& e) {
-        throw TSfxError(std::string(e.what()) + " Nothing was written.");
+        throw TSfxError(Format(Translated("Sfx", "%1 Nothing was written."), {e.what()}));
     }
 }
 
@@ -406,8 +385,10 @@ void Restore(const TSelfFile& self, std::span<const uint8_t> key, TOutputFile& o
         const auto n = static_cast<std::size_t>(std::min<uint64_t>(buffer.size(), self.Size - pos));
         errno = 0;
         if (!elf_image_detail::ReadAt(self.Fd.Get(), buffer.data(), n, pos))
-            throw TSfxError("cannot read the encrypted data from its own file: " +
-                            std::string(errno != 0 ? ErrnoText(errno) : "the file got shorter"));
+            throw TSfxError(
+                Format(Translated("Sfx", "cannot read the encrypted data from its own file: %1"),
+                       {errno != 0 ? ErrnoText(errno)
+                                   : std::string(Translated("Sfx", "the file got shorter"))}));
         DecryptBuffer(state, buffer.data(), buffer.data(), n);
         out.Write(buffer.data(), n);
         pos += n;
@@ -423,8 +404,9 @@ int Run(int argc, char** argv, const std::string& program, const std::string& st
     // Closed at start and now /dev/null: an empty line would be taken as the key, and the
     // user would never be asked.
     if (StandardDescriptorWasClosed(STDIN_FILENO))
-        throw TSfxError("standard input is closed, so there is no key to read. Run it from a "
-                        "terminal, or give the key on standard input. Nothing was written.");
+        throw TSfxError(Translated("Sfx", "standard input is closed, so there is no key to read. "
+                                          "Run it from a terminal, or give the key on standard "
+                                          "input. Nothing was written."));
     InstallSignalCleanup();
     TSelfFile self(startedAs);
     const std::string output = OutputPath(opt, startedAs);
@@ -433,15 +415,19 @@ int Run(int argc, char** argv, const std::string& program, const std::string& st
     Restore(self, key, out);
     out.Commit();
     // Standard error, since standard output may be the restored file itself.
-    std::fprintf(stderr, "Restored %s (%llu bytes).\n",
-                 output.empty() ? "to standard output" : output.c_str(),
-                 static_cast<unsigned long long>(self.Size - self.PayloadStart));
+    const std::string bytes = std::to_string(self.Size - self.PayloadStart);
+    const std::string done =
+        output.empty()
+            ? Format(Translated("Sfx", "Restored to standard output (%1 bytes)."), {bytes})
+            : Format(Translated("Sfx", "Restored %1 (%2 bytes)."), {output, bytes});
+    std::fprintf(stderr, "%s\n", done.c_str());
     return ExitOk;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    UseTextLanguage(SystemLanguageIsRussian());
     OpenMissingStandardDescriptors();
     // Before anything else, as the key will be in this process's memory.
     ForbidCoreDumps();
@@ -450,8 +436,8 @@ int main(int argc, char** argv) {
     try {
         return Run(argc, argv, program, startedAs);
     } catch (const TUsageError& e) {
-        std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", program.c_str(), e.what(),
-                     program.c_str());
+        const std::string tryHelp = Format(Translated("Sfx", "Try '%1 --help'."), {program});
+        std::fprintf(stderr, "%s: %s\n%s\n", program.c_str(), e.what(), tryHelp.c_str());
         return ExitUsage;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", program.c_str(), e.what());

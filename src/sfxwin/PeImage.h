@@ -7,6 +7,8 @@
 // Measuring rather than stamping a size in after linking keeps the module valid after strip or
 // signing. Plain byte arithmetic on a read callback, so the Linux tests can check it too.
 
+#include "../sfx/StubShared.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -39,13 +41,13 @@ constexpr uint32_t SecurityDirectory = 4;
     using namespace pe_image_detail;
     uint8_t dos[64];
     if (!read(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') {
-        error = "it is not a Windows program";
+        error = Translated("Sfx", "it is not a Windows program");
         return false;
     }
     const uint64_t pe = Le32(dos + 0x3C);
     uint8_t head[4 + CoffHeaderSize];
     if (!read(pe, head, sizeof head) || Le32(head) != 0x00004550) { // "PE\0\0"
-        error = "its PE header is missing or cut short";
+        error = Translated("Sfx", "its PE header is missing or cut short");
         return false;
     }
     const uint8_t* coff = head + 4;
@@ -58,39 +60,31 @@ constexpr uint32_t SecurityDirectory = 4;
     uint8_t opt[112 + 16 * 8] = {};
     const std::size_t optRead = optionalSize < sizeof opt ? optionalSize : sizeof opt;
     if (optionalSize < 96 || !read(pe + sizeof head, opt, optRead)) {
-        error = "its optional header is missing or cut short";
+        error = Translated("Sfx", "its optional header is missing or cut short");
         return false;
     }
     const uint32_t magic = Le16(opt);
     if (magic != 0x10B && magic != 0x20B) {
-        error = "its optional header is of an unknown kind";
+        error = Translated("Sfx", "its optional header is of an unknown kind");
         return false;
     }
     const std::size_t dirCountAt = magic == 0x20B ? 108 : 92;
     const std::size_t dirsAt = dirCountAt + 4;
 
-    uint64_t last = Le32(opt + 60); // SizeOfHeaders
-    bool inside = true;
-    // An extent that reaches past the file means the file was cut short: no end found in it
-    // could be trusted.
-    auto extend = [&](uint64_t offset, uint64_t size) {
-        if (offset > fileSize || size > fileSize - offset)
-            inside = false;
-        else if (offset + size > last)
-            last = offset + size;
-    };
+    const uint64_t headers = Le32(opt + 60); // SizeOfHeaders
+    TImageExtent image(fileSize, headers);
     const uint64_t table = pe + sizeof head + optionalSize;
-    extend(0, last);
-    extend(table, uint64_t{sections} * SectionHeaderSize);
-    for (uint32_t k = 0; k < sections && inside; ++k) {
+    image.Extend(0, headers);
+    image.Extend(table, uint64_t{sections} * SectionHeaderSize);
+    for (uint32_t k = 0; k < sections && image.Inside(); ++k) {
         uint8_t sh[SectionHeaderSize];
         if (!read(table + uint64_t{k} * SectionHeaderSize, sh, sizeof sh)) {
-            error = "its section table cannot be read";
+            error = Translated("Sfx", "its section table cannot be read");
             return false;
         }
         const uint32_t rawSize = Le32(sh + 16);
         if (rawSize > 0) // zero-filled sections take no room in the file
-            extend(Le32(sh + 20), rawSize);
+            image.Extend(Le32(sh + 20), rawSize);
     }
 
     // A signature is appended after the sections; its directory entry holds a file offset.
@@ -98,24 +92,26 @@ constexpr uint32_t SecurityDirectory = 4;
         Le32(opt + dirCountAt) > SecurityDirectory) {
         const uint8_t* dir = opt + dirsAt + 8 * SecurityDirectory;
         if (Le32(dir + 4) > 0)
-            extend(Le32(dir), Le32(dir + 4));
+            image.Extend(Le32(dir), Le32(dir + 4));
     }
 
     // The symbol table is followed by a string table that starts with its own length.
-    if (symbolTable != 0 && inside) {
+    if (symbolTable != 0 && image.Inside()) {
         const uint64_t strings = symbolTable + uint64_t{symbols} * CoffSymbolSize;
         uint8_t len[4];
         if (!read(strings, len, sizeof len)) {
-            error = "its symbol table points past the end of the file (the file is damaged)";
+            error = Translated(
+                "Sfx", "its symbol table points past the end of the file (the file is damaged)");
             return false;
         }
-        extend(symbolTable, strings - symbolTable + (Le32(len) < 4 ? 4 : Le32(len)));
+        image.Extend(symbolTable, strings - symbolTable + (Le32(len) < 4 ? 4 : Le32(len)));
     }
 
-    if (!inside) {
-        error = "its PE headers point past the end of the file (the file is damaged)";
+    if (!image.Inside()) {
+        error = Translated("Sfx",
+                           "its PE headers point past the end of the file (the file is damaged)");
         return false;
     }
-    end = last;
+    end = image.End();
     return true;
 }

@@ -101,15 +101,17 @@ TSecretBytes TakeKey(HWND dlg) {
 
 void OnOk(HWND dlg, TDialogState& st) {
     if (GetWindowTextLengthW(GetDlgItem(dlg, IdKey)) == 0) {
-        MessageBoxW(dlg, L"Type the key first.", Title, MB_OK | MB_ICONINFORMATION);
+        MessageBoxW(dlg, Wide(Translated("Sfx", "Type the key first.")).c_str(), Title,
+                    MB_OK | MB_ICONINFORMATION);
         return;
     }
     try {
         const TSecretBytes key = TakeKey(dlg);
         bool force = false;
         if (Exists(st.Target) && !IsFolder(st.Target)) {
-            const std::wstring ask = L"\u201C" + BaseName(st.Target) +
-                                     L"\u201D already exists in this folder.\n\nReplace it?";
+            const std::wstring ask =
+                Wide(Format(Translated("Sfx", "“%1” already exists in this folder.\n\nReplace it?"),
+                            {Utf8(BaseName(st.Target))}));
             if (MessageBoxW(dlg, ask.c_str(), Title, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) !=
                 IDYES)
                 return;
@@ -119,11 +121,12 @@ void OnOk(HWND dlg, TDialogState& st) {
         TOutputFile out(st.Target, force, *st.Self);
         Restore(*st.Self, key, out);
         SetCursor(before);
-        const std::string done = "Restored \u201C" + Utf8(BaseName(st.Target)) + "\u201D (" +
-                                 std::to_string(st.Self->PayloadSize()) + " bytes) in\n" +
-                                 Utf8(DirName(st.Target)) +
-                                 "\n\nIf it does not open, the key was wrong: run this file "
-                                 "again with the right key and replace it.";
+        const std::string done =
+            Format(Translated("Sfx", "Restored “%1” (%2 bytes) in\n%3\n\nIf it does not open, "
+                                     "the key was wrong: run this file again with the right key "
+                                     "and replace it."),
+                   {Utf8(BaseName(st.Target)), std::to_string(st.Self->PayloadSize()),
+                    Utf8(DirName(st.Target))});
         MessageBoxW(dlg, Wide(done).c_str(), Title, MB_OK | MB_ICONINFORMATION);
         st.Result = 0;
         EndDialog(dlg, IDOK);
@@ -168,20 +171,24 @@ int RunDialog() {
     try {
         TSelfFile self;
         TDialogState st{&self, DirName(self.Path) + L"\\" + RestoredName(self.Path)};
-        const std::wstring prompt = L"Key for \u201C" + BaseName(st.Target) + L"\u201D (" +
-                                    std::to_wstring(self.PayloadSize()) + L" bytes):";
+        const std::wstring prompt =
+            Wide(Format(Translated("Sfx", "Key for “%1” (%2 bytes):"),
+                        {Utf8(BaseName(st.Target)), std::to_string(self.PayloadSize())}));
         TDialogTemplate t(L"Calyxor: " + BaseName(st.Target), 230, 88, 5);
         t.Item(0x0082, IdPrompt, SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 7, 7, 216, 9, prompt);
         t.Item(0x0081, IdKey, ES_PASSWORD | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 19, 216, 13,
                L"");
         t.Item(0x0082, -1, SS_LEFT | SS_NOPREFIX, 7, 38, 216, 20,
-               L"The file is written beside this one. A wrong key cannot be detected: it gives "
-               L"other bytes of the same length.");
-        t.Item(0x0080, IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 119, 66, 50, 14, L"OK");
-        t.Item(0x0080, IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 173, 66, 50, 14, L"Cancel");
+               Wide(Translated("Sfx", "The file is written beside this one. A wrong key cannot be "
+                                      "detected: it gives other bytes of the same length.")));
+        t.Item(0x0080, IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 119, 66, 50, 14,
+               Wide(Translated("Sfx", "OK")));
+        t.Item(0x0080, IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 173, 66, 50, 14,
+               Wide(Translated("Sfx", "Cancel")));
         if (DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.Get(), nullptr, DialogProc,
                                     reinterpret_cast<LPARAM>(&st)) == -1)
-            throw TSfxError("cannot show its window: " + ErrorText(GetLastError()));
+            throw TSfxError(Format(Translated("Sfx", "cannot show its window: %1"),
+                                   {ErrorText(GetLastError())}));
         return st.Result;
     } catch (const std::exception& e) {
         ShowError(nullptr, e.what());

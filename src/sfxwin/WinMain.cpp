@@ -4,6 +4,7 @@
 // console or a script it behaves like the Linux module: key prompt without echo (or the first
 // line of standard input), -o, -f, --help and the same exit statuses.
 
+#include "Language.h"
 #include "WinSfx.h"
 
 #include <string>
@@ -13,10 +14,6 @@ namespace {
 constexpr int ExitOk = 0;
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
-
-// Only the first 255 key bytes count, but a line is read whole so that its end is found; the
-// bound keeps a stray binary file on standard input from being read into memory.
-constexpr std::size_t MaxKeyLine = 64 * 1024;
 
 // A console shows UTF-16 as it is; a pipe or file gets UTF-8.
 void Put(DWORD which, const std::string& text) {
@@ -61,42 +58,11 @@ bool StartedFromConsole(int argc) {
     return argc > 1;
 }
 
-struct TOptions {
-    bool Help = false;
-    bool Force = false;
-    bool HasOutput = false;
-    std::wstring Output;
-};
+using TOptions = TStubOptions<wchar_t>;
 
 TOptions ParseOptions(int argc, wchar_t** argv) {
-    TOptions opt;
-    for (int k = 1; k < argc; ++k) {
-        const std::wstring arg = argv[k];
-        if (arg == L"-h" || arg == L"--help" || arg == L"/?") {
-            opt.Help = true;
-        } else if (arg == L"-f" || arg == L"--force") {
-            opt.Force = true;
-        } else if (arg == L"-o" || arg == L"--output") {
-            if (k + 1 >= argc)
-                throw TUsageError(Utf8(arg) + " needs a path");
-            opt.HasOutput = true;
-            opt.Output = argv[++k];
-        } else if (arg.rfind(L"-o", 0) == 0) {
-            opt.HasOutput = true;
-            opt.Output = arg.substr(2);
-        } else if (arg.rfind(L"--output=", 0) == 0) {
-            opt.HasOutput = true;
-            opt.Output = arg.substr(9);
-        } else if (!arg.empty() && arg[0] == L'-') {
-            throw TUsageError("unknown option " + Quoted(arg));
-        } else {
-            throw TUsageError("unexpected argument " + Quoted(arg) +
-                              " (the output is given with -o PATH)");
-        }
-    }
-    if (opt.HasOutput && opt.Output.empty())
-        throw TUsageError("the output path is empty");
-    return opt;
+    return ParseStubOptions(
+        argc, argv, [](std::wstring_view arg) { return Utf8(arg); }, true);
 }
 
 void PrintHelp(const std::wstring& self) {
@@ -104,36 +70,34 @@ void PrintHelp(const std::wstring& self) {
     try {
         restored = Quoted(RestoredName(self));
     } catch (const TSfxError&) {
-        restored = "its own name without \".exe\"";
+        restored = Translated("Sfx", "its own name without \".exe\"");
     }
     const std::string program = Utf8(BaseName(self));
-    std::string text =
-        "Usage: " + program +
-        " [-o PATH] [-f]\n"
-        "Restores the file that Calyxor encrypted into this self-extracting file.\n"
-        "\n"
-        "Started from Explorer it asks for the key in a small window and restores the file\n"
-        "beside itself. Started from a console it asks for the key there, without showing it.\n"
-        "When standard input is redirected, its first line is the key (UTF-8), for scripts:\n"
-        "    type key.txt | " +
-        program +
-        "\n"
-        "\n"
-        "The restored file is written as " +
-        restored +
-        " in the current folder.\n"
-        "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
-        "               folder)\n"
-        "  -f           replace the output file if it exists; without -f an existing file is\n"
-        "               never touched\n"
-        "  -h, --help   show this help\n"
-        "\n"
-        "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
-        "module still succeeds and writes a file of the same length with other bytes. If the\n"
-        "restored file does not open, run it again with the right key and -f.\n"
-        "\n"
-        "Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command\n"
-        "line. A failed run leaves no partial file under the output's name.\n";
+    const std::string text = Format(
+        Translated(
+            "Sfx",
+            "Usage: %1 [-o PATH] [-f]\n"
+            "Restores the file that Calyxor encrypted into this self-extracting file.\n"
+            "\n"
+            "Started from Explorer it asks for the key in a small window and restores the file\n"
+            "beside itself. Started from a console it asks for the key there, without showing it.\n"
+            "When standard input is redirected, its first line is the key (UTF-8), for scripts:\n"
+            "    type key.txt | %1\n"
+            "\n"
+            "The restored file is written as %2 in the current folder.\n"
+            "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
+            "               folder)\n"
+            "  -f           replace the output file if it exists; without -f an existing file is\n"
+            "               never touched\n"
+            "  -h, --help   show this help\n"
+            "\n"
+            "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
+            "module still succeeds and writes a file of the same length with other bytes. If the\n"
+            "restored file does not open, run it again with the right key and -f.\n"
+            "\n"
+            "Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command\n"
+            "line. A failed run leaves no partial file under the output's name.\n"),
+        {program, restored});
     Put(STD_OUTPUT_HANDLE, text);
 }
 
@@ -162,11 +126,6 @@ template <class Char> struct TWipedText {
     TWipedText& operator=(const TWipedText&) = delete;
 };
 
-[[noreturn]] void KeyLineTooLong() {
-    throw TSfxError("the key line is too long (more than 64 KiB); only its first 255 bytes "
-                    "would be used anyway.");
-}
-
 // One line of a pipe or file, a byte at a time so that nothing after it is consumed.
 void ReadRedirectedLine(HANDLE in, std::string& line) {
     for (;;) {
@@ -176,7 +135,7 @@ void ReadRedirectedLine(HANDLE in, std::string& line) {
             const DWORD err = GetLastError();
             if (err == ERROR_BROKEN_PIPE || err == ERROR_HANDLE_EOF)
                 break;
-            throw TSfxError("cannot read the key: " + ErrorText(err));
+            throw TSfxError(Format(Translated("Sfx", "cannot read the key: %1"), {ErrorText(err)}));
         }
         if (got == 0 || c == '\n')
             break;
@@ -209,14 +168,15 @@ private:
 
 void ReadConsoleLine(HANDLE in, std::wstring& line) {
     TEchoOff echoOff(in);
-    Put(STD_ERROR_HANDLE, "Key: ");
+    Put(STD_ERROR_HANDLE, Translated("Sfx", "Key: "));
     wchar_t buf[64];
     for (;;) {
         DWORD got = 0;
         if (!ReadConsoleW(in, buf, 64, &got, nullptr))
-            throw TSfxError("cannot read the key: " + ErrorText(GetLastError()));
+            throw TSfxError(
+                Format(Translated("Sfx", "cannot read the key: %1"), {ErrorText(GetLastError())}));
         if (gCancelled)
-            throw TSfxError("interrupted; nothing was written.");
+            throw TSfxError(Translated("Sfx", "interrupted; nothing was written."));
         if (got == 0)
             break;
         const std::wstring_view part(buf, got);
@@ -278,14 +238,16 @@ int RunConsole(int argc, wchar_t** argv) {
     TOutputFile out(output, opt.Force, self);
     const TSecretBytes key = ReadKey();
     Restore(self, key, out);
-    Put(STD_ERROR_HANDLE,
-        "Restored " + Utf8(output) + " (" + std::to_string(self.PayloadSize()) + " bytes).\n");
+    Put(STD_ERROR_HANDLE, Format(Translated("Sfx", "Restored %1 (%2 bytes)."),
+                                 {Utf8(output), std::to_string(self.PayloadSize())}) +
+                              "\n");
     return ExitOk;
 }
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    UseTextLanguage(SystemLanguageIsRussian());
     if (!StartedFromConsole(argc)) {
         // The console Explorer made for this process would only stand empty behind the dialog.
         FreeConsole();
@@ -295,7 +257,8 @@ int wmain(int argc, wchar_t** argv) {
     try {
         return RunConsole(argc, argv);
     } catch (const TUsageError& e) {
-        Put(STD_ERROR_HANDLE, program + ": " + e.what() + "\nTry '" + program + " --help'.\n");
+        Put(STD_ERROR_HANDLE, program + ": " + e.what() + "\n" +
+                                  Format(Translated("Sfx", "Try '%1 --help'."), {program}) + "\n");
         return ExitUsage;
     } catch (const std::exception& e) {
         Put(STD_ERROR_HANDLE, program + ": " + e.what() + "\n");

@@ -41,10 +41,12 @@ std::string ErrorText(DWORD err) {
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
                                    nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring msg = n > 0 ? std::wstring(text, n) : L"error " + std::to_wstring(err);
+    std::wstring msg = n > 0 ? std::wstring(text, n) : std::wstring();
     LocalFree(text);
     while (!msg.empty() && (msg.back() == L'\n' || msg.back() == L'\r' || msg.back() == L'.'))
         msg.pop_back();
+    if (msg.empty())
+        return Format(Translated("Sfx", "error %1"), {std::to_string(err)});
     return Utf8(msg);
 }
 
@@ -70,7 +72,8 @@ std::wstring OwnPath() {
     for (;;) {
         const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
         if (n == 0)
-            throw TSfxError("cannot find its own file: " + ErrorText(GetLastError()));
+            throw TSfxError(Format(Translated("Sfx", "cannot find its own file: %1"),
+                                   {ErrorText(GetLastError())}));
         if (n < buf.size())
             return std::wstring(buf.data(), n);
         buf.resize(buf.size() * 2);
@@ -81,15 +84,18 @@ std::wstring RestoredName(const std::wstring& exePath) {
     std::wstring name = BaseName(exePath);
     if (name.size() < 4 ||
         CompareStringOrdinal(name.c_str() + name.size() - 4, 4, L".exe", 4, TRUE) != CSTR_EQUAL)
-        throw TSfxError("cannot tell what to call the restored file: the name " + Quoted(name) +
-                        " does not end in \".exe\". Give the output with -o PATH.");
+        throw TSfxError(Format(Translated("Sfx", "cannot tell what to call the restored file: the "
+                                                 "name %1 does not end in \".exe\". Give the "
+                                                 "output with -o PATH."),
+                               {Quoted(name)}));
     name.resize(name.size() - 4);
     // Windows drops trailing dots and spaces from a name, so "x..exe" would restore as "x".
     while (!name.empty() && (name.back() == L'.' || name.back() == L' '))
         name.pop_back();
     if (name.empty())
-        throw TSfxError("cannot tell what to call the restored file from the name " +
-                        Quoted(BaseName(exePath)) + ". Give the output with -o PATH.");
+        throw TSfxError(Format(Translated("Sfx", "cannot tell what to call the restored file from "
+                                                 "the name %1. Give the output with -o PATH."),
+                               {Quoted(BaseName(exePath))}));
     return name;
 }
 
@@ -104,11 +110,12 @@ bool IsFolder(const std::wstring& path) {
 
 TSecretBytes KeyBytes(std::string_view utf8) {
     if (utf8.empty())
-        throw TSfxError("no key was given; an empty key cannot be used. Nothing was written.");
+        throw TSfxError(Translated(
+            "Sfx", "no key was given; an empty key cannot be used. Nothing was written."));
     try {
         return EncodeKeyCp1251(utf8);
     } catch (const std::exception& e) {
-        throw TSfxError(std::string(e.what()) + " Nothing was written.");
+        throw TSfxError(Format(Translated("Sfx", "%1 Nothing was written."), {e.what()}));
     }
 }
 
@@ -162,21 +169,23 @@ TSelfFile::TSelfFile() : Path(OwnPath()) {
     Handle = CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (Handle == INVALID_HANDLE_VALUE)
-        throw TSfxError("cannot open its own file " + Quoted(Path) + ": " +
-                        ErrorText(GetLastError()));
+        throw TSfxError(Format(Translated("Sfx", "cannot open its own file %1: %2"),
+                               {Quoted(Path), ErrorText(GetLastError())}));
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(Handle, &size))
-        throw TSfxError("cannot measure its own file: " + ErrorText(GetLastError()));
+        throw TSfxError(Format(Translated("Sfx", "cannot measure its own file: %1"),
+                               {ErrorText(GetLastError())}));
     Size = static_cast<uint64_t>(size.QuadPart);
     std::string why;
     const HANDLE h = Handle;
     if (!PeImageEnd([h](uint64_t at, void* buf, std::size_t n) { return ReadAt(h, at, buf, n); },
                     Size, PayloadStart, why))
-        throw TSfxError("its own file is not usable: " + why);
+        throw TSfxError(Format(Translated("Sfx", "its own file is not usable: %1"), {why}));
     if (PayloadStart >= Size)
-        throw TSfxError("nothing to extract: no encrypted file follows this program. It is the "
-                        "bare self-extracting module; run a self-extracting file that Calyxor "
-                        "made (\"NAME.exe\") instead.");
+        throw TSfxError(Translated(
+            "Sfx", "nothing to extract: no encrypted file follows this program. It is the "
+                   "bare self-extracting module; run a self-extracting file that Calyxor "
+                   "made (\"NAME.exe\") instead."));
 }
 
 TSelfFile::~TSelfFile() {
@@ -190,25 +199,43 @@ bool TSelfFile::IsSelf(const std::wstring& path) const {
 
 // ---- the output -------------------------------------------------------------------------------
 
+namespace {
+
+std::string CantWrite(const std::wstring& path, DWORD err) {
+    return Format(Translated("Sfx", "cannot write %1: %2"), {Quoted(path), ErrorText(err)});
+}
+
+std::string CantWriteIn(const std::wstring& dir, DWORD err) {
+    return Format(Translated("Sfx", "cannot write in the folder %1: %2"),
+                  {Quoted(dir), ErrorText(err)});
+}
+
+} // namespace
+
 TOutputFile::TOutputFile(const std::wstring& path, bool force, const TSelfFile& self)
     : Output(path), Force(force) {
     // Replacing the running file with its own contents would lose the encrypted copy.
     if (self.IsSelf(path))
-        throw TSfxError(Quoted(path) + " is this self-extracting file itself; choose another " +
-                        "output with -o PATH.");
+        throw TSfxError(
+            Format(Translated("Sfx", "%1 is this self-extracting file itself; choose another "
+                                     "output with -o PATH."),
+                   {Quoted(path)}));
     if (IsFolder(path))
-        throw TSfxError(Quoted(path) + " is a folder; choose another output with -o PATH.");
+        throw TSfxError(
+            Format(Translated("Sfx", "%1 is a folder; choose another output with -o PATH."),
+                   {Quoted(path)}));
     if (Exists(path) && !force)
-        throw TSfxError(Quoted(path) + " already exists and was left as it is. Use -f to " +
-                        "replace it, or -o PATH to write elsewhere.");
+        throw TSfxError(
+            Format(Translated("Sfx", "%1 already exists and was left as it is. Use -f to "
+                                     "replace it, or -o PATH to write elsewhere."),
+                   {Quoted(path)}));
     const std::wstring dir = DirName(path);
     if (!IsFolder(dir))
-        throw TSfxError("cannot write " + Quoted(path) + ": the folder " + Quoted(dir) +
-                        " does not exist.");
+        throw TSfxError(Format(Translated("Sfx", "cannot write %1: the folder %2 does not exist."),
+                               {Quoted(path), Quoted(dir)}));
     std::array<wchar_t, MAX_PATH + 1> temp{};
     if (GetTempFileNameW(dir.c_str(), L"cxs", 0, temp.data()) == 0)
-        throw TSfxError("cannot write in the folder " + Quoted(dir) + ": " +
-                        ErrorText(GetLastError()));
+        throw TSfxError(CantWriteIn(dir, GetLastError()));
     Temp = temp.data();
     // Shared for deletion, so that a console being closed can still take the file away.
     Handle = CreateFileW(Temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
@@ -216,7 +243,7 @@ TOutputFile::TOutputFile(const std::wstring& path, bool force, const TSelfFile& 
     if (Handle == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
         DeleteFileW(Temp.c_str());
-        throw TSfxError("cannot write in the folder " + Quoted(dir) + ": " + ErrorText(err));
+        throw TSfxError(CantWriteIn(dir, err));
     }
     wcsncpy(gTempPath, Temp.c_str(), MAX_PATH);
 }
@@ -234,7 +261,7 @@ void TOutputFile::Write(const uint8_t* data, std::size_t n) {
         DWORD put = 0;
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 20));
         if (!WriteFile(Handle, data, want, &put, nullptr) || put == 0)
-            throw TSfxError("cannot write " + Quoted(Output) + ": " + ErrorText(GetLastError()));
+            throw TSfxError(CantWrite(Output, GetLastError()));
         data += put;
         n -= put;
     }
@@ -246,15 +273,17 @@ void TOutputFile::Commit() {
     CloseHandle(Handle);
     Handle = INVALID_HANDLE_VALUE;
     if (!flushed)
-        throw TSfxError("cannot write " + Quoted(Output) + ": " + ErrorText(flushErr));
+        throw TSfxError(CantWrite(Output, flushErr));
     // Without -f the move itself refuses a file that appeared while the module worked.
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (Force ? MOVEFILE_REPLACE_EXISTING : 0);
     if (!MoveFileExW(Temp.c_str(), Output.c_str(), flags)) {
         const DWORD err = GetLastError();
         if (!Force && (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS))
-            throw TSfxError(Quoted(Output) + " appeared while the file was being restored and " +
-                            "was left as it is. Use -f to replace it.");
-        throw TSfxError("cannot write " + Quoted(Output) + ": " + ErrorText(err));
+            throw TSfxError(Format(Translated("Sfx", "%1 appeared while the file was being "
+                                                     "restored and was left as it is. Use -f "
+                                                     "to replace it."),
+                                   {Quoted(Output)}));
+        throw TSfxError(CantWrite(Output, err));
     }
     Committed = true;
     gTempPath[0] = L'\0';
@@ -283,11 +312,12 @@ void Restore(const TSelfFile& self, const TSecretBytes& key, TOutputFile& out) {
     uint64_t pos = self.PayloadStart;
     while (pos < self.Size) {
         if (gCancelled)
-            throw TSfxError("interrupted; nothing was written.");
+            throw TSfxError(Translated("Sfx", "interrupted; nothing was written."));
         const auto n = static_cast<std::size_t>(std::min<uint64_t>(RestoreBlock, self.Size - pos));
         if (!ReadAt(self.Handle, pos, state.Buffer.data(), n))
-            throw TSfxError("cannot read the encrypted data from its own file: " +
-                            ErrorText(GetLastError()));
+            throw TSfxError(
+                Format(Translated("Sfx", "cannot read the encrypted data from its own file: %1"),
+                       {ErrorText(GetLastError())}));
         DecryptBuffer(state, state.Buffer.data(), state.Buffer.data(), n);
         out.Write(state.Buffer.data(), n);
         pos += n;

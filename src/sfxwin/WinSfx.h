@@ -2,6 +2,7 @@
 // The Windows self-extracting module: what its console and dialog faces share. Paths are
 // UTF-16 as Windows keeps them; messages are UTF-8 until they are shown.
 
+#include "../sfx/StubShared.h"
 #include "SecretBytes.h"
 
 #include <windows.h>
@@ -10,18 +11,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-
-// A failure that ends the run (or, in the dialog, the attempt); its text is shown as it is.
-class TSfxError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// A command line the module does not understand.
-class TUsageError : public TSfxError {
-public:
-    using TSfxError::TSfxError;
-};
 
 [[nodiscard]] std::string Utf8(std::wstring_view text);
 [[nodiscard]] std::wstring Wide(std::string_view utf8);

@@ -1,6 +1,7 @@
 // calyxor-cli as scripts and people at a terminal run it: the built program, its outputs
 // checked against the reference cipher and against `calyxor ENC` and `DEC`.
 
+#include "LanguageEnv.h"
 #include "Process.h"
 #include "Pty.h"
 #include "ReferenceCipher.h"
@@ -16,6 +17,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string BuildDir = CALYXOR_BUILD_DIR;
+// The tests expect calyxor-cli's English whatever language the machine runs in; the one test
+// of the Russian asks for it.
+const TLanguageEnv English("C");
 const std::string Key = "ключ 1";
 // The key's CP1251 bytes, as the window makes them.
 const std::vector<uint8_t> KeyBytes = {0xEA, 0xEB, 0xFE, 0xF7, ' ', '1'};
@@ -385,6 +389,59 @@ TEST_F(CliTest, bashCompletion_offersCommandsAndOptions) {
     EXPECT_TRUE(Has(key, "--key-fd\n") && Has(key, "--key-file\n") && key.size() == 20) << key;
     EXPECT_FALSE(Has(complete("calyxor-cli decrypt --", 2), "--wipe"));
     EXPECT_TRUE(Has(complete("calyxor-cli encrypt --", 2), "--wipe"));
+}
+
+// ---- the user's language --------------------------------------------------------------------
+
+// Each kind of text in the language the environment names, a path put where the translation
+// wants it, and the engine's own messages too.
+TEST_F(CliTest, speaksRussianToARussianLocaleOnly) {
+    MakeFile("a", 10);
+    MakeFile("a.ash", 10);
+    struct TCase {
+        std::vector<std::string> Env;
+        bool Russian;
+    };
+    const TCase cases[] = {
+        {{"LANG=ru_RU.UTF-8"}, true},
+        {{"LANGUAGE=ru:en", "LANG=en_US.UTF-8"}, true},
+        {{"LANG=C"}, false},
+        {{"LANG=en_US.UTF-8"}, false},
+        {{"LC_ALL=C", "LANG=ru_RU.UTF-8"}, false},
+    };
+    for (const auto& c : cases) {
+        TRunOptions env;
+        env.Env = c.Env;
+        SCOPED_TRACE(c.Env.back());
+        auto r = Cli({"--help"}, env);
+        EXPECT_TRUE(r.Out.starts_with(c.Russian ? "Запуск: calyxor-cli encrypt "
+                                                : "Usage: calyxor-cli encrypt "))
+            << r.Out;
+        r = Cli({"scramble", "a"}, env);
+        EXPECT_EQ(r.Err, c.Russian ? "calyxor-cli: неизвестная команда 'scramble' (команды: "
+                                     "encrypt, decrypt и wipe)\nСправка: 'calyxor-cli --help'.\n"
+                                   : "calyxor-cli: unknown command 'scramble' (the commands are "
+                                     "encrypt, decrypt and wipe)\nTry 'calyxor-cli --help'.\n");
+        r = Cli({"encrypt", "--key-file", "key.txt", "a"}, env);
+        EXPECT_TRUE(Has(r.Err, c.Russian ? "calyxor-cli: a: 'a.ash' уже существует и оставлен как "
+                                           "есть (-f заменяет его)"
+                                         : "calyxor-cli: a: 'a.ash' already exists and was left "
+                                           "as it is (-f replaces it)"))
+            << r.Err;
+        r = Cli({"decrypt", "--key-file", "key.txt", "gone.ash"}, env);
+        EXPECT_TRUE(Has(r.Err, c.Russian ? "gone.ash: Файл не существует."
+                                         : "gone.ash: File does not exist."))
+            << r.Err;
+    }
+
+    // The prompts keep their colon, by which a program typing the key knows when to.
+    const TLanguageEnv russian("ru_RU.UTF-8");
+    const auto plain = MakeFile("b", 100);
+    const auto tty = CliOnPty({"encrypt", "b"}, {Key, Key});
+    EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "Ключ:") && Has(tty.Output, "Ключ ещё раз:")) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "b зашифрован в b.ash")) << tty.Output;
+    EXPECT_EQ(ReadAll(Dir / "b.ash"), Encrypted(plain));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "BlockFile.h"
 #include "Cp1251.h"
 #include "FileTransform.h"
+#include "LanguageEnv.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +35,9 @@ constexpr uid_t NobodyUser = 65534;
 constexpr gid_t NobodyGroup = 65534;
 
 const std::string StubPath = CALYXOR_BUILD_DIR "/calyxor-sfx";
+// The tests expect the stub's English whatever language the machine runs in; the one test of
+// the Russian asks for it.
+const TLanguageEnv English("C");
 const std::string ModulePath = CALYXOR_BUILD_DIR "/SFX/default.sfx";
 
 std::string Text(const std::vector<uint8_t>& bytes) {
@@ -502,6 +506,43 @@ TEST_F(SfxTest, help_explainsUsageAndThatAWrongKeyGoesUnnoticed) {
     for (const char* want : {"-o PATH", "-f", "'report.doc'", "WRONG KEY CANNOT BE DETECTED"})
         EXPECT_NE(r.Out.find(want), std::string::npos) << want << "\n" << r.Out;
     EXPECT_EQ(Dir.Names(), std::vector<std::string>{"report.doc.exe"});
+}
+
+// The recipient's language: help, errors of the command line and of the key, and the outcome,
+// with the names put where the translation wants them.
+TEST_F(SfxTest, speaksRussianToARussianLocaleOnly) {
+    MakeSfx(RandomBytes(10, 14), Key);
+    for (const bool russian : {true, false}) {
+        SCOPED_TRACE(russian ? "ru_RU.UTF-8" : "en_US.UTF-8");
+        const TLanguageEnv language(russian ? "ru_RU.UTF-8" : "en_US.UTF-8");
+        auto r = Run("./report.doc.exe", {"--help"}, "");
+        EXPECT_TRUE(r.Out.starts_with(russian ? "Запуск: report.doc.exe [-o ПУТЬ] [-f]\n"
+                                              : "Usage: report.doc.exe [-o PATH] [-f]\n"))
+            << r.Out;
+        EXPECT_NE(r.Out.find(russian ? "записывается как 'report.doc' в текущую папку"
+                                     : "written as 'report.doc' in the current folder"),
+                  std::string::npos)
+            << r.Out;
+        r = Run("./report.doc.exe", {"-x"}, "");
+        EXPECT_EQ(r.Status, 2);
+        EXPECT_EQ(r.Err, russian ? "report.doc.exe: неизвестный параметр '-x'\n"
+                                   "Справка: 'report.doc.exe --help'.\n"
+                                 : "report.doc.exe: unknown option '-x'\n"
+                                   "Try 'report.doc.exe --help'.\n");
+        // The engine refuses the key; the stub adds its own sentence.
+        r = Run("./report.doc.exe", {"-f"}, "ключ 中\n");
+        EXPECT_EQ(r.Status, 1);
+        EXPECT_EQ(r.Err, russian ? "report.doc.exe: Ключ содержит «中» (U+4E2D), а этот знак "
+                                   "нельзя использовать в ключе: используйте латинские или "
+                                   "русские буквы, цифры и обычные знаки. Ничего не записано.\n"
+                                 : "report.doc.exe: The key contains \"中\" (U+4E2D), which "
+                                   "cannot be used in a key: use Latin or Cyrillic letters, "
+                                   "digits and common signs. Nothing was written.\n");
+        r = Run("./report.doc.exe", {"-f"}, Key + "\n");
+        EXPECT_EQ(r.Status, 0);
+        EXPECT_EQ(r.Err, russian ? "Восстановлен report.doc (байт: 10).\n"
+                                 : "Restored report.doc (10 bytes).\n");
+    }
 }
 
 } // namespace

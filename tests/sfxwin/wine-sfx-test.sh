@@ -97,6 +97,11 @@ scenario_console() {
     expect_status 0 "the right key"
     cmp -s "$tmp/data" "$d/report.doc" || fail "the right key restored other bytes"
     [[ "$err" == *"Restored"*"200003 bytes"* ]] || fail "no outcome on standard error: $err"
+    # A Russian user reads Russian: LANGUAGE wins over the C.UTF-8 above.
+    LANGUAGE=ru run_sfx "$d" "$key"$'\n' -f
+    expect_status 0 "the right key, in Russian"
+    [[ "$err" == *"Восстановлен report.doc (байт: 200003)."* ]] ||
+        fail "the outcome is not in Russian: $err"
 
     # An existing file is kept without -f, and no temporary file is left beside it.
     printf 'keep me' >"$d/report.doc"

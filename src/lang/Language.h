@@ -1,6 +1,7 @@
 #pragma once
-// Which language the window speaks. The program's Russian texts are its own; every other
-// language gets English. The choice follows the environment the way gettext reads it.
+// Which language the programs speak. The window's Russian texts are its own and the command
+// line's English texts are its own; every other language gets English. The choice follows the
+// environment the way gettext reads it.
 
 #include <string>
 
@@ -19,5 +20,7 @@ struct TLanguageEnvironment {
 // those letters: "rup" is another language.
 [[nodiscard]] bool IsRussian(const TLanguageEnvironment& env);
 
-// The same for this process's environment.
+// The same for this process's environment. On Windows, where those variables are normally
+// unset, the user's display language decides when none of them is set; one that is set still
+// wins there (a Cygwin or MSYS shell sets it on purpose, and so does a Wine run).
 [[nodiscard]] bool SystemLanguageIsRussian();

@@ -3,6 +3,10 @@
 #include <cstdlib>
 #include <string_view>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 bool Set(const char* value) {
@@ -26,6 +30,11 @@ bool IsRussian(const TLanguageEnvironment& env) {
 }
 
 bool SystemLanguageIsRussian() {
-    return IsRussian({std::getenv("LANGUAGE"), std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
-                      std::getenv("LANG")});
+    const TLanguageEnvironment env{std::getenv("LANGUAGE"), std::getenv("LC_ALL"),
+                                   std::getenv("LC_MESSAGES"), std::getenv("LANG")};
+#ifdef _WIN32
+    if (!Set(env.Language) && !Set(env.LcAll) && !Set(env.LcMessages) && !Set(env.Lang))
+        return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_RUSSIAN;
+#endif
+    return IsRussian(env);
 }

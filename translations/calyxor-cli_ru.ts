@@ -1,0 +1,763 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ru" sourcelanguage="en">
+<context>
+    <name>Cli</name>
+    <message>
+        <source>cannot name the decrypted file: %1 has no extension to remove; give the output with -o PATH</source>
+        <translation>не удаётся назвать расшифрованный файл: у %1 нет расширения, которое можно отрезать; укажите выход через -o ПУТЬ</translation>
+    </message>
+    <message>
+        <source>given twice; it is wiped once</source>
+        <translation>указан дважды; уничтожается один раз</translation>
+    </message>
+    <message>
+        <source>%1 is already the output of %2; not written twice</source>
+        <translation>%1 уже выход для %2; дважды не записывается</translation>
+    </message>
+    <message>
+        <source>%1 is one of the files given; it was not replaced</source>
+        <translation>%1 — один из указанных файлов; он не заменён</translation>
+    </message>
+    <message>
+        <source>%1 already exists and was left as it is (-f replaces it)</source>
+        <translation>%1 уже существует и оставлен как есть (-f заменяет его)</translation>
+    </message>
+    <message>
+        <source>not wiped</source>
+        <translation>не уничтожен</translation>
+    </message>
+    <message>
+        <source>not written</source>
+        <translation>не записан</translation>
+    </message>
+    <message>
+        <source>is a folder; only files are wiped</source>
+        <translation>это папка; уничтожаются только файлы</translation>
+    </message>
+    <message>
+        <source>standard output</source>
+        <translation>стандартный вывод</translation>
+    </message>
+    <message>
+        <source>%1 encrypted into %2, source wiped</source>
+        <translation>%1 зашифрован в %2, исходный файл уничтожен</translation>
+    </message>
+    <message>
+        <source>%1 encrypted into %2</source>
+        <translation>%1 зашифрован в %2</translation>
+    </message>
+    <message>
+        <source>%1 decrypted into %2</source>
+        <translation>%1 расшифрован в %2</translation>
+    </message>
+    <message>
+        <source>%1 wiped</source>
+        <translation>%1 уничтожен</translation>
+    </message>
+    <message>
+        <source>no SFX module is chosen (SFX= is empty in the settings); give one with --sfx=PATH. Nothing was written.</source>
+        <translation>модуль SFX не выбран (SFX= в настройках пусто); укажите его через --sfx=ПУТЬ. Ничего не записано.</translation>
+    </message>
+    <message>
+        <source>the SFX module %1 cannot be used: %2. Nothing was written.</source>
+        <translation>модуль SFX %1 нельзя использовать: %2. Ничего не записано.</translation>
+    </message>
+    <message>
+        <source>the SFX module %1 is not a file. Nothing was written.</source>
+        <translation>модуль SFX %1 — не файл. Ничего не записано.</translation>
+    </message>
+    <message>
+        <source>-o - would write the file&apos;s bytes to the terminal; redirect standard output or give a path</source>
+        <translation>-o - вывело бы байты файла на терминал; перенаправьте стандартный вывод или укажите путь</translation>
+    </message>
+    <message>
+        <source>Try &apos;calyxor-cli --help&apos;.</source>
+        <translation>Справка: &apos;calyxor-cli --help&apos;.</translation>
+    </message>
+    <message>
+        <source>%1 needs a number of at least 1, not &apos;%2&apos;</source>
+        <translation>%1 требует число не меньше 1, а не &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>%1 needs a number, not &apos;%2&apos;</source>
+        <translation>%1 требует число, а не &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>%1 needs a value</source>
+        <translation>%1 требует значение</translation>
+    </message>
+    <message>
+        <source>unknown command &apos;%1&apos; (the commands are encrypt, decrypt and wipe)</source>
+        <translation>неизвестная команда &apos;%1&apos; (команды: encrypt, decrypt и wipe)</translation>
+    </message>
+    <message>
+        <source>%1 takes no value</source>
+        <translation>%1 не принимает значения</translation>
+    </message>
+    <message>
+        <source>--sfx= needs the path of a module</source>
+        <translation>--sfx= требует путь к модулю</translation>
+    </message>
+    <message>
+        <source>unknown option &apos;%1&apos;</source>
+        <translation>неизвестный параметр &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>no command given (encrypt, decrypt or wipe)</source>
+        <translation>не указана команда (encrypt, decrypt или wipe)</translation>
+    </message>
+    <message>
+        <source>no FILE given</source>
+        <translation>не указан ФАЙЛ</translation>
+    </message>
+    <message>
+        <source>-o names one output, but %1 files were given</source>
+        <translation>-o задаёт один выход, а указано файлов: %1</translation>
+    </message>
+    <message>
+        <source>-o needs a path (or - for standard output)</source>
+        <translation>-o требует путь (или - для стандартного вывода)</translation>
+    </message>
+    <message>
+        <source>%1 belongs to encrypt only</source>
+        <translation>%1 относится только к encrypt</translation>
+    </message>
+    <message>
+        <source>wipe takes no output, -f or key</source>
+        <translation>wipe не принимает выход, -f и ключ</translation>
+    </message>
+    <message>
+        <source>give the key one way: --key-file or --key-fd</source>
+        <translation>укажите ключ одним способом: --key-file или --key-fd</translation>
+    </message>
+    <message>
+        <source>--wipe needs the encrypted copy in a file: it cannot go with -o -</source>
+        <translation>--wipe требует зашифрованную копию в файле: с -o - он невозможен</translation>
+    </message>
+    <message>
+        <source>Usage: calyxor-cli encrypt [-o PATH] [-f] [--sfx[=MODULE]] [--wipe] FILE...
+       calyxor-cli decrypt [-o PATH] [-f] FILE...
+       calyxor-cli wipe FILE...
+Encrypts, decrypts and wipes files with a password, writing the same bytes as
+the Calyxor window.
+
+Commands:
+  encrypt   write FILE.ash beside each FILE (FILE.exe with --sfx)
+  decrypt   write each result beside its FILE, named as the window names it:
+            cut before the extension (report.doc.ash gives report.doc)
+  wipe      overwrite each FILE with 0x0F, flush it to the disk, delete it
+
+Options:
+  -o, --output PATH  the output (one FILE only); - is standard output, which
+                     must not be a terminal
+  -f, --force        replace existing outputs; without it an existing file is
+                     never touched and that FILE fails
+  --sfx[=MODULE]     make a self-extracting program (FILE.exe) with the module
+                     the window uses, or with MODULE
+  --wipe             wipe each FILE once its encrypted copy is complete and on
+                     the disk
+  -j, --jobs N       work on N files at once (default: one per core)
+  -q, --quiet        no progress on the terminal
+  -h, --help         show this help and exit
+  --version          show the version and exit
+
+The key is never an argument. On a terminal it is asked for without being shown
+(twice for encrypt); otherwise give it with
+  --key-file PATH    the first line of PATH (- is standard input)
+  --key-fd N         the first line read from descriptor N
+There is no key check: a wrong key decrypts into other bytes without an error.
+
+Examples:
+  calyxor-cli encrypt report.doc           # asks for the key twice
+  calyxor-cli encrypt --sfx --wipe *.doc   # self-extracting copies, then wipe
+  calyxor-cli decrypt --key-file ~/.key report.doc.ash
+  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3&lt;key.txt | less
+  calyxor-cli wipe old.doc
+
+Exit status: 0 when every FILE succeeded, 1 when any failed, 2 for a wrong
+command line or no usable key (nothing is written then).
+</source>
+        <translation>Запуск: calyxor-cli encrypt [-o ПУТЬ] [-f] [--sfx[=МОДУЛЬ]] [--wipe] ФАЙЛ...
+        calyxor-cli decrypt [-o ПУТЬ] [-f] ФАЙЛ...
+        calyxor-cli wipe ФАЙЛ...
+Шифрует, расшифровывает и уничтожает файлы по паролю; записывает те же байты,
+что и окно Calyxor.
+
+Команды:
+  encrypt   записать ФАЙЛ.ash рядом с каждым ФАЙЛОМ (ФАЙЛ.exe с --sfx)
+  decrypt   записать каждый результат рядом с его ФАЙЛОМ, назвав его, как окно:
+            отрезав расширение (report.doc.ash даёт report.doc)
+  wipe      перезаписать каждый ФАЙЛ байтами 0x0F, сбросить на диск, удалить
+
+Параметры:
+  -o, --output ПУТЬ  выход (только для одного ФАЙЛА); - — стандартный вывод,
+                     который не должен быть терминалом
+  -f, --force        заменять существующие выходы; без него существующий файл
+                     не трогается, и этот ФАЙЛ не обрабатывается
+  --sfx[=МОДУЛЬ]     создать самораспаковывающуюся программу (ФАЙЛ.exe)
+                     с модулем окна или с МОДУЛЕМ
+  --wipe             уничтожить каждый ФАЙЛ, когда его зашифрованная копия
+                     полностью записана на диск
+  -j, --jobs N       обрабатывать N файлов одновременно (по умолчанию по одному
+                     на ядро)
+  -q, --quiet        не показывать ход работы на терминале
+  -h, --help         показать эту справку и выйти
+  --version          показать версию и выйти
+
+Ключ никогда не передаётся аргументом. На терминале он запрашивается без показа
+(для encrypt дважды); иначе укажите его так:
+  --key-file ПУТЬ    первая строка файла ПУТЬ (- — стандартный ввод)
+  --key-fd N         первая строка, прочитанная из дескриптора N
+Проверки ключа нет: неверный ключ без ошибки расшифровывает в другие байты.
+
+Примеры:
+  calyxor-cli encrypt report.doc           # спрашивает ключ дважды
+  calyxor-cli encrypt --sfx --wipe *.doc   # самораспаковывающиеся копии, затем
+                                           # уничтожение исходных
+  calyxor-cli decrypt --key-file ~/.key report.doc.ash
+  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3&lt;key.txt | less
+  calyxor-cli wipe old.doc
+
+Код выхода: 0, если все ФАЙЛЫ обработаны, 1, если какой-то не обработан, 2 при
+неверной командной строке или без пригодного ключа (тогда ничего не пишется).
+</translation>
+    </message>
+    <message>
+        <source>MB/s</source>
+        <translation>МБ/с</translation>
+    </message>
+    <message>
+        <source>%1 (wiping)</source>
+        <translation>%1 (уничтожение)</translation>
+    </message>
+    <message>
+        <source>cannot read the key from %1: %2</source>
+        <translation>не удаётся прочитать ключ из %1: %2</translation>
+    </message>
+    <message>
+        <source>the key line from %1 is longer than 64 KiB</source>
+        <translation>строка ключа из %1 длиннее 64 КиБ</translation>
+    </message>
+    <message>
+        <source>the terminal</source>
+        <extracomment>Where the key was read from, after &quot;from&quot; in &quot;cannot read the key from %1&quot;.</extracomment>
+        <translation>терминала</translation>
+    </message>
+    <message>
+        <source>the key from %1 is empty; nothing was written</source>
+        <translation>ключ из %1 пуст; ничего не записано</translation>
+    </message>
+    <message>
+        <source>%1 Nothing was written.</source>
+        <translation>%1 Ничего не записано.</translation>
+    </message>
+    <message>
+        <source>standard input</source>
+        <translation>стандартного ввода</translation>
+    </message>
+    <message>
+        <source>cannot open the key file %1: %2</source>
+        <translation>не удаётся открыть файл ключа %1: %2</translation>
+    </message>
+    <message>
+        <source>descriptor %1</source>
+        <translation>дескриптора %1</translation>
+    </message>
+    <message>
+        <source>no key: standard input is not a terminal to ask on, so give the key with --key-file PATH or --key-fd N. Nothing was written.</source>
+        <translation>нет ключа: стандартный ввод — не терминал, где его можно спросить; укажите ключ через --key-file ПУТЬ или --key-fd N. Ничего не записано.</translation>
+    </message>
+    <message>
+        <source>Key:</source>
+        <translation>Ключ:</translation>
+    </message>
+    <message>
+        <source>Key again:</source>
+        <translation>Ключ ещё раз:</translation>
+    </message>
+    <message>
+        <source>the two keys typed differ; nothing was written</source>
+        <translation>два введённых ключа различаются; ничего не записано</translation>
+    </message>
+</context>
+<context>
+    <name>Engine</name>
+    <message>
+        <source>! Can&apos;t open input file %1</source>
+        <translation>! Не удаётся открыть файл %1</translation>
+    </message>
+    <message>
+        <source>! Can&apos;t open input file %1: %2</source>
+        <translation>! Не удаётся открыть файл %1: %2</translation>
+    </message>
+    <message>
+        <source>(standard output)</source>
+        <translation>(стандартный вывод)</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; already exists and was left as it is</source>
+        <translation>&apos;%1&apos; уже существует и оставлен как есть</translation>
+    </message>
+    <message>
+        <source>! Error writing output file</source>
+        <translation>! Ошибка записи выходного файла</translation>
+    </message>
+    <message>
+        <source>The key is empty: type a key first.</source>
+        <translation>Ключ пуст: сначала введите ключ.</translation>
+    </message>
+    <message>
+        <source>The key is not valid text.</source>
+        <translation>Ключ — не правильный текст.</translation>
+    </message>
+    <message>
+        <source>The key contains &quot;%1&quot; (%2), which cannot be used in a key: use Latin or Cyrillic letters, digits and common signs.</source>
+        <translation>Ключ содержит «%1» (%2), а этот знак нельзя использовать в ключе: используйте латинские или русские буквы, цифры и обычные знаки.</translation>
+    </message>
+    <message>
+        <source>File not found</source>
+        <translation>Файл не найден</translation>
+    </message>
+    <message>
+        <source>Path not found</source>
+        <translation>Путь не найден</translation>
+    </message>
+    <message>
+        <source>File access denied</source>
+        <translation>Доступ к файлу запрещён</translation>
+    </message>
+    <message>
+        <source>Disk full</source>
+        <translation>Диск заполнен</translation>
+    </message>
+    <message>
+        <source>File too large</source>
+        <translation>Файл слишком велик</translation>
+    </message>
+    <message>
+        <source>File not open</source>
+        <translation>Файл не открыт</translation>
+    </message>
+    <message>
+        <source>Too many open files</source>
+        <translation>Слишком много открытых файлов</translation>
+    </message>
+    <message>
+        <source>Input/output error</source>
+        <translation>Ошибка ввода-вывода</translation>
+    </message>
+    <message>
+        <source>The source file changed while it was being read (it became shorter); the target is incomplete.</source>
+        <translation>Исходный файл изменился во время чтения (стал короче); результат неполон.</translation>
+    </message>
+    <message>
+        <source>The source file changed while it was being read; the target may not match it. The source was kept: run the operation again.</source>
+        <translation>Исходный файл изменился во время чтения; результат может ему не соответствовать. Исходный файл сохранён: повторите операцию.</translation>
+    </message>
+    <message>
+        <source>The SFX module %1 is not a regular file (a folder, a FIFO or a device); choose a module file.</source>
+        <translation>Модуль SFX %1 — не обычный файл (папка, FIFO или устройство); выберите файл модуля.</translation>
+    </message>
+    <message>
+        <source>The SFX module %1 is shorter than when it was chosen; choose it again.</source>
+        <translation>Модуль SFX %1 стал короче, чем был при выборе; выберите его заново.</translation>
+    </message>
+    <message>
+        <source>File does not exist.</source>
+        <translation>Файл не существует.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a regular file: only ordinary files can be encrypted or decrypted.</source>
+        <translation>&apos;%1&apos; — не обычный файл: зашифровать или расшифровать можно только обычные файлы.</translation>
+    </message>
+    <message>
+        <source>Failed to create file mapping.</source>
+        <translation>Не удалось отобразить файл в память.</translation>
+    </message>
+    <message>
+        <source>Failed to map view of file.</source>
+        <translation>Не удалось получить отображение файла.</translation>
+    </message>
+    <message>
+        <source>standard output was closed when the program started; give the target as a file name</source>
+        <translation>стандартный вывод был закрыт при запуске программы; укажите результат именем файла</translation>
+    </message>
+    <message>
+        <source>that descriptor was closed when the program started</source>
+        <translation>этот дескриптор был закрыт при запуске программы</translation>
+    </message>
+    <message>
+        <source>that descriptor is not open</source>
+        <translation>этот дескриптор не открыт</translation>
+    </message>
+    <message>
+        <source>that descriptor is open for reading only</source>
+        <translation>этот дескриптор открыт только для чтения</translation>
+    </message>
+    <message>
+        <source>it is the source file itself</source>
+        <translation>это сам исходный файл</translation>
+    </message>
+    <message>
+        <source>no program is reading from it</source>
+        <translation>из него не читает ни одна программа</translation>
+    </message>
+    <message>
+        <source>The file was overwritten, but its name now leads to another file, which was kept: %1</source>
+        <translation>Файл перезаписан, но его имя теперь ведёт к другому файлу, и тот сохранён: %1</translation>
+    </message>
+    <message>
+        <source>The file was overwritten, but it could not be deleted (%1): %2</source>
+        <translation>Файл перезаписан, но удалить его не удалось (%1): %2</translation>
+    </message>
+    <message>
+        <source>The source file changed after it was encrypted; it was kept: %1</source>
+        <translation>Исходный файл изменился после шифрования; он сохранён: %1</translation>
+    </message>
+    <message>
+        <source>The encrypted file could not be written to the disk (%1); the source file was kept.</source>
+        <translation>Зашифрованный файл не удалось записать на диск (%1); исходный файл сохранён.</translation>
+    </message>
+</context>
+<context>
+    <name>Sfx</name>
+    <message>
+        <source>its ELF header is cut short</source>
+        <translation>его заголовок ELF обрезан</translation>
+    </message>
+    <message>
+        <source>its section header table cannot be read</source>
+        <translation>его таблицу заголовков секций не удаётся прочитать</translation>
+    </message>
+    <message>
+        <source>its program header table is malformed</source>
+        <translation>его таблица заголовков программы повреждена</translation>
+    </message>
+    <message>
+        <source>its program header table cannot be read</source>
+        <translation>его таблицу заголовков программы не удаётся прочитать</translation>
+    </message>
+    <message>
+        <source>its section header table is malformed</source>
+        <translation>его таблица заголовков секций повреждена</translation>
+    </message>
+    <message>
+        <source>its ELF headers point past the end of the file (the file is damaged)</source>
+        <translation>его заголовки ELF указывают за конец файла (файл повреждён)</translation>
+    </message>
+    <message>
+        <source>it is not an ELF program</source>
+        <translation>это не программа ELF</translation>
+    </message>
+    <message>
+        <source>its ELF byte order is not this machine&apos;s</source>
+        <translation>порядок байтов в его ELF не тот, что у этой машины</translation>
+    </message>
+    <message>
+        <source>its ELF class is unknown</source>
+        <translation>класс его ELF неизвестен</translation>
+    </message>
+    <message>
+        <source>cannot open its own file %1: %2</source>
+        <translation>не удаётся открыть собственный файл %1: %2</translation>
+    </message>
+    <message>
+        <source>cannot measure its own file: %1</source>
+        <translation>не удаётся узнать размер собственного файла: %1</translation>
+    </message>
+    <message>
+        <source>its own file is not usable: %1</source>
+        <translation>собственный файл непригоден: %1</translation>
+    </message>
+    <message>
+        <source>nothing to extract: no encrypted file follows this program. It is the bare self-extracting module; run a self-extracting file that Calyxor made (&quot;NAME.exe&quot;) instead.</source>
+        <translation>извлекать нечего: за этой программой нет зашифрованного файла. Это пустой модуль самораспаковки; запустите вместо него самораспаковывающийся файл, созданный Calyxor («ИМЯ.exe»).</translation>
+    </message>
+    <message>
+        <source>cannot tell what to call the restored file: the name %1 does not end in &quot;.exe&quot;. Give the output with -o PATH.</source>
+        <translation>неясно, как назвать восстановленный файл: имя %1 не оканчивается на «.exe». Укажите выход через -o ПУТЬ.</translation>
+    </message>
+    <message>
+        <source>cannot tell what to call the restored file from the name %1. Give the output with -o PATH.</source>
+        <translation>по имени %1 неясно, как назвать восстановленный файл. Укажите выход через -o ПУТЬ.</translation>
+    </message>
+    <message>
+        <source>%1 needs a path</source>
+        <translation>%1 требует путь</translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation>неизвестный параметр %1</translation>
+    </message>
+    <message>
+        <source>unexpected argument %1 (the output is given with -o PATH)</source>
+        <translation>лишний аргумент %1 (выход указывается через -o ПУТЬ)</translation>
+    </message>
+    <message>
+        <source>the output path is empty</source>
+        <translation>путь выхода пуст</translation>
+    </message>
+    <message>
+        <source>its own name without &quot;.exe&quot;</source>
+        <translation>его собственное имя без «.exe»</translation>
+    </message>
+    <message>
+        <source>Usage: %1 [-o PATH] [-f]
+Restores the file that Calyxor encrypted into this self-extracting file.
+
+The key is asked for on the terminal and is not shown as it is typed. When standard
+input is not a terminal, its first line is the key, so that scripts can use it:
+    printf &apos;%s\n&apos; &quot;$KEY&quot; | ./%1
+
+The restored file is written as %2 in the current folder.
+  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a
+               folder; straight through when PATH is a pipe or a device such as
+               /dev/stdout; -o - is standard output)
+  -f           replace the output file if it exists; without -f an existing file is
+               never touched
+  -h, --help   show this help
+
+A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the
+stub still succeeds and writes a file of the same length with other bytes. If the
+restored file does not open, run the stub again with the right key and -f.
+
+Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command
+line. A failed run leaves no partial file under the output&apos;s name.
+</source>
+        <translation>Запуск: %1 [-o ПУТЬ] [-f]
+Восстанавливает файл, зашифрованный Calyxor в этот самораспаковывающийся файл.
+
+Ключ запрашивается на терминале и не показывается при вводе. Если стандартный
+ввод — не терминал, ключом служит его первая строка (удобно для сценариев):
+    printf &apos;%s\n&apos; &quot;$KEY&quot; | ./%1
+
+Восстановленный файл записывается как %2 в текущую папку.
+  -o ПУТЬ      записать его в ПУТЬ (в папку ПУТЬ под этим именем, если ПУТЬ —
+               папка; напрямую, если ПУТЬ — канал или устройство, например
+               /dev/stdout; -o - — стандартный вывод)
+  -f           заменить выходной файл, если он есть; без -f существующий файл
+               никогда не трогается
+  -h, --help   показать эту справку
+
+НЕВЕРНЫЙ КЛЮЧ ОБНАРУЖИТЬ НЕЛЬЗЯ. В файле нет проверки ключа: с неверным ключом
+программа всё равно завершается успешно и пишет файл той же длины с другими
+байтами. Если восстановленный файл не открывается, запустите её снова с верным
+ключом и -f.
+
+Код выхода: 0, если файл записан, 1 при любой ошибке, 2 при неверной командной
+строке. Неудачный запуск не оставляет неполного файла под именем выхода.
+</translation>
+    </message>
+    <message>
+        <source>standard output</source>
+        <translation>стандартный вывод</translation>
+    </message>
+    <message>
+        <source>%1 is this self-extracting file itself; choose another output with -o PATH.</source>
+        <translation>%1 — это сам самораспаковывающийся файл; укажите другой выход через -o ПУТЬ.</translation>
+    </message>
+    <message>
+        <source>%1 is a folder; choose another output with -o PATH.</source>
+        <translation>%1 — папка; укажите другой выход через -o ПУТЬ.</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file and was left as it is; choose another output with -o PATH.</source>
+        <translation>%1 — не обычный файл и оставлен как есть; укажите другой выход через -o ПУТЬ.</translation>
+    </message>
+    <message>
+        <source>%1 already exists and was left as it is. Use -f to replace it, or -o PATH to write elsewhere.</source>
+        <translation>%1 уже существует и оставлен как есть. Заменить его можно с -f, записать в другое место — с -o ПУТЬ.</translation>
+    </message>
+    <message>
+        <source>cannot write %1: the folder %2 does not exist.</source>
+        <translation>не удаётся записать %1: папки %2 не существует.</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>не удаётся записать %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 appeared while the file was being restored and was left as it is. Use -f to replace it.</source>
+        <translation>%1 появился во время восстановления и оставлен как есть. Заменить его можно с -f.</translation>
+    </message>
+    <message>
+        <source>cannot read the key: %1</source>
+        <translation>не удаётся прочитать ключ: %1</translation>
+    </message>
+    <message>
+        <source>the key line is too long (more than 64 KiB); only its first 255 bytes would be used anyway.</source>
+        <translation>строка ключа слишком длинна (больше 64 КиБ); всё равно использовались бы только первые 255 байт.</translation>
+    </message>
+    <message>
+        <source>Key: </source>
+        <translation>Ключ: </translation>
+    </message>
+    <message>
+        <source>no key was given; an empty key cannot be used. Nothing was written.</source>
+        <translation>ключ не введён; пустой ключ использовать нельзя. Ничего не записано.</translation>
+    </message>
+    <message>
+        <source>%1 Nothing was written.</source>
+        <translation>%1 Ничего не записано.</translation>
+    </message>
+    <message>
+        <source>cannot read the encrypted data from its own file: %1</source>
+        <translation>не удаётся прочитать зашифрованные данные из собственного файла: %1</translation>
+    </message>
+    <message>
+        <source>the file got shorter</source>
+        <translation>файл стал короче</translation>
+    </message>
+    <message>
+        <source>standard input is closed, so there is no key to read. Run it from a terminal, or give the key on standard input. Nothing was written.</source>
+        <translation>стандартный ввод закрыт, и ключ прочитать неоткуда. Запустите файл из терминала или подайте ключ на стандартный ввод. Ничего не записано.</translation>
+    </message>
+    <message>
+        <source>Restored to standard output (%1 bytes).</source>
+        <translation>Восстановлено в стандартный вывод (байт: %1).</translation>
+    </message>
+    <message>
+        <source>Restored %1 (%2 bytes).</source>
+        <translation>Восстановлен %1 (байт: %2).</translation>
+    </message>
+    <message>
+        <source>Try &apos;%1 --help&apos;.</source>
+        <translation>Справка: &apos;%1 --help&apos;.</translation>
+    </message>
+    <message>
+        <source>it is not a Windows program</source>
+        <translation>это не программа Windows</translation>
+    </message>
+    <message>
+        <source>its PE header is missing or cut short</source>
+        <translation>его заголовок PE отсутствует или обрезан</translation>
+    </message>
+    <message>
+        <source>its optional header is missing or cut short</source>
+        <translation>его необязательный заголовок отсутствует или обрезан</translation>
+    </message>
+    <message>
+        <source>its optional header is of an unknown kind</source>
+        <translation>его необязательный заголовок неизвестного вида</translation>
+    </message>
+    <message>
+        <source>its section table cannot be read</source>
+        <translation>его таблицу секций не удаётся прочитать</translation>
+    </message>
+    <message>
+        <source>its symbol table points past the end of the file (the file is damaged)</source>
+        <translation>его таблица символов указывает за конец файла (файл повреждён)</translation>
+    </message>
+    <message>
+        <source>its PE headers point past the end of the file (the file is damaged)</source>
+        <translation>его заголовки PE указывают за конец файла (файл повреждён)</translation>
+    </message>
+    <message>
+        <source>Type the key first.</source>
+        <translation>Сначала введите ключ.</translation>
+    </message>
+    <message>
+        <source>“%1” already exists in this folder.
+
+Replace it?</source>
+        <translation>«%1» уже есть в этой папке.
+
+Заменить его?</translation>
+    </message>
+    <message>
+        <source>Restored “%1” (%2 bytes) in
+%3
+
+If it does not open, the key was wrong: run this file again with the right key and replace it.</source>
+        <translation>Восстановлен «%1» (байт: %2) в папке
+%3
+
+Если он не открывается, ключ был неверен: запустите этот файл снова с верным ключом и замените его.</translation>
+    </message>
+    <message>
+        <source>Key for “%1” (%2 bytes):</source>
+        <translation>Ключ для «%1» (байт: %2):</translation>
+    </message>
+    <message>
+        <source>The file is written beside this one. A wrong key cannot be detected: it gives other bytes of the same length.</source>
+        <translation>Файл будет записан рядом с этим. Неверный ключ обнаружить нельзя: он даёт другие байты той же длины.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>cannot show its window: %1</source>
+        <translation>не удаётся показать окно: %1</translation>
+    </message>
+    <message>
+        <source>Usage: %1 [-o PATH] [-f]
+Restores the file that Calyxor encrypted into this self-extracting file.
+
+Started from Explorer it asks for the key in a small window and restores the file
+beside itself. Started from a console it asks for the key there, without showing it.
+When standard input is redirected, its first line is the key (UTF-8), for scripts:
+    type key.txt | %1
+
+The restored file is written as %2 in the current folder.
+  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a
+               folder)
+  -f           replace the output file if it exists; without -f an existing file is
+               never touched
+  -h, --help   show this help
+
+A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the
+module still succeeds and writes a file of the same length with other bytes. If the
+restored file does not open, run it again with the right key and -f.
+
+Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command
+line. A failed run leaves no partial file under the output&apos;s name.
+</source>
+        <translation>Запуск: %1 [-o ПУТЬ] [-f]
+Восстанавливает файл, зашифрованный Calyxor в этот самораспаковывающийся файл.
+
+Запущенный из Проводника, он спрашивает ключ в небольшом окне и восстанавливает
+файл рядом с собой. Запущенный из консоли, спрашивает ключ в ней, не показывая
+его. Если стандартный ввод перенаправлен, ключом служит его первая строка
+(UTF-8), для сценариев:
+    type key.txt | %1
+
+Восстановленный файл записывается как %2 в текущую папку.
+  -o ПУТЬ      записать его в ПУТЬ (в папку ПУТЬ под этим именем, если ПУТЬ —
+               папка)
+  -f           заменить выходной файл, если он есть; без -f существующий файл
+               никогда не трогается
+  -h, --help   показать эту справку
+
+НЕВЕРНЫЙ КЛЮЧ ОБНАРУЖИТЬ НЕЛЬЗЯ. В файле нет проверки ключа: с неверным ключом
+модуль всё равно завершается успешно и пишет файл той же длины с иными байтами.
+Если восстановленный файл не открывается, запустите модуль снова с верным
+ключом и -f.
+
+Код выхода: 0, если файл записан, 1 при любой ошибке, 2 при неверной командной
+строке. Неудачный запуск не оставляет неполного файла под именем выхода.
+</translation>
+    </message>
+    <message>
+        <source>interrupted; nothing was written.</source>
+        <translation>прервано; ничего не записано.</translation>
+    </message>
+    <message>
+        <source>error %1</source>
+        <translation>ошибка %1</translation>
+    </message>
+    <message>
+        <source>cannot find its own file: %1</source>
+        <translation>не удаётся найти собственный файл: %1</translation>
+    </message>
+    <message>
+        <source>cannot write in the folder %1: %2</source>
+        <translation>не удаётся писать в папку %1: %2</translation>
+    </message>
+</context>
+</TS>
