@@ -91,13 +91,14 @@ void InstallBusHandler() {
 
 } // namespace
 
-// No object with a destructor lives in this frame or in fn's, so leaving them through
-// siglongjmp is sound; the transform state, which has one, belongs to the caller.
-bool GuardedTransform(const TMappedSource& src, TBufferFn fn, TTransformState& state,
-                      int64_t offset, uint8_t* out, std::size_t n) {
+namespace {
+
+// Runs work(context) with faults in [begin, end) turned into a false result. No object with a
+// destructor lives in this frame or in work's, so leaving them through siglongjmp is sound.
+bool RunGuarded(const uint8_t* begin, const uint8_t* end, void (*work)(void*), void* context) {
     TBusGuard guard;
-    guard.Begin = src.Data;
-    guard.End = src.Data + src.Size;
+    guard.Begin = begin;
+    guard.End = end;
     if (sigsetjmp(guard.Env, 0) != 0) {
         tBusGuard.store(nullptr, std::memory_order_relaxed);
         std::atomic_signal_fence(std::memory_order_seq_cst);
@@ -112,10 +113,50 @@ bool GuardedTransform(const TMappedSource& src, TBufferFn fn, TTransformState& s
     }
     tBusGuard.store(&guard, std::memory_order_relaxed);
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    fn(state, src.Data + offset, out, n);
+    work(context);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     tBusGuard.store(nullptr, std::memory_order_relaxed);
     return true;
+}
+
+} // namespace
+
+// The transform state, which has a destructor, belongs to the caller.
+bool GuardedTransform(const TMappedSource& src, TBufferFn fn, TTransformState& state,
+                      int64_t offset, uint8_t* out, std::size_t n) {
+    struct TWork {
+        TBufferFn Fn;
+        TTransformState* State;
+        const uint8_t* In;
+        uint8_t* Out;
+        std::size_t N;
+    } work{fn, &state, src.Data + offset, out, n};
+    return RunGuarded(
+        src.Data, src.Data + src.Size,
+        [](void* c) {
+            auto* w = static_cast<TWork*>(c);
+            w->Fn(*w->State, w->In, w->Out, w->N);
+        },
+        &work);
+}
+
+bool GuardedTouch(const uint8_t* data, int64_t size, int64_t from, int64_t to) {
+    struct TWork {
+        const uint8_t* Data;
+        int64_t From;
+        int64_t To;
+    } work{data, from, to};
+    return RunGuarded(
+        data, data + size,
+        [](void* c) {
+            const auto* w = static_cast<TWork*>(c);
+            const int64_t page = ::sysconf(_SC_PAGESIZE);
+            unsigned sum = 0;
+            for (int64_t at = w->From; at < w->To; at += page)
+                sum += *static_cast<const volatile uint8_t*>(w->Data + at);
+            (void)sum;
+        },
+        &work);
 }
 
 // ---- the mapped source ------------------------------------------------------------------------

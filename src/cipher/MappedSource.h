@@ -44,3 +44,9 @@ using TBufferFn = void (*)(TTransformState&, const uint8_t*, uint8_t*, std::size
 // ends the process as it would have without the guard.
 [[nodiscard]] bool GuardedTransform(const TMappedSource& src, TBufferFn fn, TTransformState& state,
                                     int64_t offset, uint8_t* out, std::size_t n);
+
+// Reads one byte of each page of data[from, to) on the calling thread. False when that faulted
+// (the file became shorter since it was mapped). On some virtual machines the first read of a
+// mapped page costs microseconds even when the page is in memory and mapped; done on another
+// thread ahead of the transform, that cost is paid there instead of on the transform's chain.
+[[nodiscard]] bool GuardedTouch(const uint8_t* data, int64_t size, int64_t from, int64_t to);

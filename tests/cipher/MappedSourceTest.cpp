@@ -9,6 +9,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -113,6 +114,35 @@ TEST(MappedSourceTest, onlyFaultsInsideTheSourceAreTakenAsItsOwn) {
                 << c.Name << ": status " << status;
         }
     }
+}
+
+// The writer thread reads the source ahead of the transform. A source cut short under it must
+// stop that reading, not the program: the pages still there read, the ones past the new end
+// give false, on a thread other than the one that mapped the file.
+TEST(MappedSourceTest, readingAheadOnAnotherThread_survivesASourceCutShort) {
+    TTempDir dir;
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ForbidCoreDumps();
+        const int64_t page = ::sysconf(_SC_PAGESIZE);
+        WriteAll(dir / "source", RandomBytes(static_cast<std::size_t>(4 * page), 2));
+        TMappedSource src(dir / "source");
+        if (::truncate((dir / "source").c_str(), page) != 0)
+            ::_exit(101);
+        int code = 0;
+        std::thread reader([&] {
+            const bool kept = GuardedTouch(src.Data, src.Size, 0, page);
+            const bool cut = GuardedTouch(src.Data, src.Size, 0, 4 * page);
+            code = kept && !cut ? 0 : !kept ? 1 : 2;
+        });
+        reader.join();
+        ::_exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the pages left did not read, 2: the cut went unseen";
 }
 
 } // namespace
