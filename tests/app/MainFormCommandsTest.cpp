@@ -156,7 +156,7 @@ TEST_F(CommandTest, eachButtonHasItsPlaceAndHint_aClickThereRunsItsCommand) {
             ExpectOccupies(f, button, row.Place);
             EXPECT_EQ(button->toolTip(), row.Hint);
 
-            TInstantFadeClock clock;
+            TInstantClock clock;
             button->SetClock(&clock);
             const QPoint local = button->mapFrom(&f, row.Place.center());
             Send(button, QEvent::MouseButtonPress, local, Qt::LeftButton);

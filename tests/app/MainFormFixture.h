@@ -4,7 +4,7 @@
 
 #include "Dialogs.h"
 #include "Errors.h"
-#include "FadeClock.h"
+#include "FormHarness.h"
 #include "MainForm.h"
 #include "MessageRecorder.h"
 #include "TempDir.h"
@@ -17,16 +17,6 @@
 inline std::vector<uint8_t> Bytes(const std::string& s) {
     return {s.begin(), s.end()};
 }
-
-// Paces the fades without sleeping; Now tells how long a fade would have run.
-class TInstantFadeClock : public TFadeClock {
-public:
-    double NowMs() override { return Now; }
-    void SleepMs(int ms) override { Now += ms; }
-    void ProcessEvents() override {}
-    uint32_t MsOfUtcDay() override { return 0; }
-    double Now = 0;
-};
 
 class MainFormTest : public ::testing::Test {
 protected:

@@ -173,7 +173,7 @@ TEST_F(MainFormTest, skin_eachButtonSectionDressesTheButtonItNames) {
             return f.grab().toImage().pixelColor(105, 65).rgb() & 0xFFFFFFu;
         };
         EXPECT_EQ(colour(), 0x0000FFu);
-        TInstantFadeClock clock;
+        TInstantClock clock;
         moved->SetClock(&clock);
         QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5),
                           moved->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton,
