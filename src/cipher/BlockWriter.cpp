@@ -1,13 +1,11 @@
 #include "BlockWriter.h"
 
-#include "Cipher.h"
 #include "Errors.h"
 #include "MappedSource.h"
 #include "SafeOutput.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
@@ -32,9 +30,12 @@ constexpr int64_t WritebackEvery = 8 << 20;
 
 TBlockWriter::TBlockWriter(int fd, const uint8_t* source, int64_t sourceSize)
     : File(fd), Source(source), SourceSize(sourceSize) {
-    // Page-aligned, so that the kernel copies each write from whole pages.
-    void* memory = std::aligned_alloc(4096, static_cast<std::size_t>(Count) * BatchSize);
-    if (!memory)
+    // Pages of their own, not the heap's: aligned, so that the kernel copies each write from
+    // whole pages; touched only as far as the file fills them, so that a small file costs a
+    // page or two instead of the whole ring; and handed back whole at the end (see below).
+    void* memory =
+        ::mmap(nullptr, RingBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
         throw std::bad_alloc();
     for (int k = 0; k < Count; ++k)
         Buffers[k] = static_cast<uint8_t*>(memory) + static_cast<std::size_t>(k) * BatchSize;
@@ -45,7 +46,7 @@ TBlockWriter::TBlockWriter(int fd, const uint8_t* source, int64_t sourceSize)
         // Named, so that top -H and perf tell it from the transform.
         (void)::pthread_setname_np(Thread.native_handle(), "calyxor-writer");
     } catch (...) {
-        std::free(memory);
+        ::munmap(memory, RingBytes);
         throw;
     }
 }
@@ -57,9 +58,10 @@ TBlockWriter::~TBlockWriter() {
     }
     WorkReady.notify_one();
     Thread.join();
-    // What a decryption writes is the plain text: none of it is left behind in freed memory.
-    SecureWipe(Buffers[0], static_cast<std::size_t>(Count) * BatchSize);
-    std::free(Buffers[0]);
+    // What a decryption writes is the plain text. Unmapped, the pages go back to the kernel,
+    // which clears them before any other use: none of it stays behind in the process, as it
+    // would in freed heap memory, and no page the file never reached is written to wipe it.
+    ::munmap(Buffers[0], RingBytes);
 }
 
 uint8_t* TBlockWriter::Submit(std::size_t n) {

@@ -59,6 +59,7 @@ public:
 
 private:
     static constexpr int Count = 6;
+    static constexpr std::size_t RingBytes = std::size_t{Count} * BatchSize;
 
     void Run();
     void ReadAhead();
