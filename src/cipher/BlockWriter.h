@@ -62,6 +62,8 @@ private:
     static constexpr std::size_t RingBytes = std::size_t{Count} * BatchSize;
 
     void Run();
+    [[nodiscard]] int WriteBatch(const uint8_t* data, std::size_t n, std::size_t* written);
+    bool SetDirect(bool on);
     void ReadAhead();
     void StartWriteback(std::size_t written);
 
@@ -89,6 +91,13 @@ private:
     // For a regular file: bytes written since the device was last asked to start on them.
     bool Regular = false;
     int64_t Unflushed = 0;
+    // Direct writes (see WriteBatch): the alignment the file system asks of them, 0 when they
+    // are not used; where the next batch lands; the descriptor's own flags; whether O_DIRECT
+    // is set on it now (changed by the thread, and by Drain once the thread is idle).
+    int64_t DirectAlign = 0;
+    int64_t Offset = 0;
+    int FileFlags = 0;
+    bool DirectOn = false;
 
     std::thread Thread;
 };

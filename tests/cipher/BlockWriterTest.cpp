@@ -9,11 +9,16 @@
 #include "MessageRecorder.h"
 #include "ReferenceCipher.h"
 #include "TempDir.h"
+#include "UniqueFd.h"
 
+#include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -74,18 +79,51 @@ TEST_F(BlockWriterTest, files_areTheTransformToTheByte_atEverySizeAroundBlocksAn
 }
 
 // A module ahead of the data leaves bytes waiting in the record's block when the thread takes
-// over, and shifts every batch against the source.
+// over, and shifts every batch against the source; some lengths leave the batches on the file
+// system's alignment for direct writes, some off it, some with no byte waiting.
 TEST_F(BlockWriterTest, files_withAModuleAhead_areModuleThenTheSameEncryptedBytes) {
-    const auto module = RandomBytes(3 * BlockSize + 4321, 50);
-    WriteAll(Dir / "m.sfx", module);
     const auto data = RandomBytes(2 * BatchSize + 7, 51);
     WriteAll(Dir / "s", data);
-    auto expected = module;
     const auto enc = ref::transform(Key, data, true);
-    expected.insert(expected.end(), enc.begin(), enc.end());
-    const TSfxOptions sfx{true, Dir / "m.sfx", static_cast<int32_t>(module.size())};
-    ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "s.exe", Key, sfx, nullptr));
-    EXPECT_EQ(ReadAll(Dir / "s.exe"), expected);
+    for (const std::size_t length : {std::size_t{3} * BlockSize + 4321,
+                                     std::size_t{2} * BlockSize + 99, std::size_t{4} * BlockSize}) {
+        SCOPED_TRACE("module of " + std::to_string(length));
+        const auto module = RandomBytes(length, 50);
+        WriteAll(Dir / "m.sfx", module);
+        auto expected = module;
+        expected.insert(expected.end(), enc.begin(), enc.end());
+        const TSfxOptions sfx{true, Dir / "m.sfx", static_cast<int32_t>(module.size())};
+        ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "s.exe", Key, sfx, nullptr));
+        EXPECT_EQ(ReadAll(Dir / "s.exe"), expected);
+    }
+}
+
+// Where the file system takes direct writes, the whole batches of a target go to the device
+// without a copy in the page cache: encrypting a large file does not push the user's cached
+// files out. Only the last, partial batch passes through the cache.
+TEST_F(BlockWriterTest, target_wholeBatchesBypassThePageCache_whereTheFileSystemWritesDirectly) {
+    WriteAll(Dir / "probe", {1});
+    const TUniqueFd probe(::open((Dir / "probe").c_str(), O_RDONLY | O_CLOEXEC));
+    struct statx sx {};
+    if (::statx(probe.Get(), "", AT_EMPTY_PATH, STATX_DIOALIGN, &sx) != 0 ||
+        (sx.stx_mask & STATX_DIOALIGN) == 0 || sx.stx_dio_offset_align == 0)
+        GTEST_SKIP() << "the temporary folder's file system takes no direct writes";
+    const std::size_t whole = std::size_t{8} * BatchSize;
+    const auto data = RandomBytes(whole + 5, 56);
+    WriteAll(Dir / "s", data);
+    ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "s.ash", Key, {}, nullptr));
+
+    const TUniqueFd target(::open((Dir / "s.ash").c_str(), O_RDONLY | O_CLOEXEC));
+    void* view = ::mmap(nullptr, whole, PROT_READ, MAP_SHARED, target.Get(), 0);
+    ASSERT_NE(view, MAP_FAILED);
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> resident(whole / page);
+    ASSERT_EQ(::mincore(view, whole, resident.data()), 0);
+    ::munmap(view, whole);
+    const auto cached = std::count_if(resident.begin(), resident.end(),
+                                      [](unsigned char r) { return (r & 1) != 0; });
+    EXPECT_LT(static_cast<std::size_t>(cached), BatchSize / page) << "of " << resident.size();
+    EXPECT_EQ(ReadAll(Dir / "s.ash"), ref::transform(Key, data, true));
 }
 
 // The record with a writer attached, fed in uneven pieces; closing after detaching writes the
