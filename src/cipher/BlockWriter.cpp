@@ -189,8 +189,8 @@ int TBlockWriter::WriteBatch(const uint8_t* data, std::size_t n, std::size_t* wr
     if (direct != DirectOn && !SetDirect(direct))
         DirectAlign = 0;
     int err = WriteOut(File, data, n, written);
-    // Some file systems tell their alignment and still refuse a direct write (a FUSE file
-    // system, say): then it is written as every other.
+    // Should a file system tell its alignment and still refuse a direct write, the batch and
+    // every one after it are written through the page cache.
     if (err == EINVAL && DirectOn && *written == 0) {
         DirectAlign = 0;
         if (SetDirect(false))
