@@ -51,7 +51,7 @@ int64_t DirectWriteAlignment(int fd) {
 
 } // namespace
 
-TBlockWriter::TBlockWriter(int fd, const uint8_t* source, int64_t sourceSize)
+TBlockWriter::TBlockWriter(int fd, const uint8_t* source, int64_t sourceSize, bool mayWriteDirect)
     : File(fd), Source(source), SourceSize(sourceSize) {
     // Pages of their own, not the heap's: aligned, so that the kernel copies each write from
     // whole pages; touched only as far as the file fills them, so that a small file costs a
@@ -64,7 +64,7 @@ TBlockWriter::TBlockWriter(int fd, const uint8_t* source, int64_t sourceSize)
         Buffers[k] = static_cast<uint8_t*>(memory) + static_cast<std::size_t>(k) * BatchSize;
     struct stat st {};
     Regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (Regular) {
+    if (Regular && mayWriteDirect) {
         Offset = ::lseek(fd, 0, SEEK_CUR);
         FileFlags = ::fcntl(fd, F_GETFL);
         if (Offset >= 0 && FileFlags != -1 && (FileFlags & O_APPEND) == 0)
@@ -173,14 +173,14 @@ void TBlockWriter::Run() {
     }
 }
 
-// A regular file's whole batches go to the device directly (O_DIRECT), from the ring's pages
-// instead of through a copy in the page cache. Copying, then writing back the copy, costs the
-// kernel about a third of the transform's time: hidden on an idle core, but not when every core
-// carries a transform (calyxor-cli -j). It also leaves the user's cache as it was, instead of
-// filling it with a file that is not read again. The closing fsync still decides that the
-// file is on the device. Batches that are not aligned as the file system asks (after a module
-// that leaves them off its alignment, or the last, shorter one) and file systems without
-// direct writes go through the page cache as before.
+// The whole batches of a regular file this program opened go to the device directly
+// (O_DIRECT), from the ring's pages instead of through a copy in the page cache. Copying, then
+// writing back the copy, costs the kernel about a third of the transform's time: hidden on an idle
+// core, but not when every core carries a transform (calyxor-cli -j). It also leaves the user's
+// cache as it was, instead of filling it with a file that is not read again. The closing fsync
+// still decides that the file is on the device. Batches that are not aligned as the file system
+// asks (after a module that leaves them off its alignment, or the last, shorter one) and file
+// systems without direct writes go through the page cache as before.
 int TBlockWriter::WriteBatch(const uint8_t* data, std::size_t n, std::size_t* written) {
     const auto length = static_cast<int64_t>(n);
     const auto address = static_cast<int64_t>(reinterpret_cast<std::uintptr_t>(data));
@@ -292,7 +292,9 @@ void DetachWriter(TBlockFile& rec) {
 }
 
 TAttachedWriter::TAttachedWriter(TBlockFile& rec, const uint8_t* source, int64_t sourceSize)
-    : Rec(rec), Writer(rec.OutFile, source, sourceSize) {
+    : Rec(rec), Writer(rec.OutFile, source, sourceSize,
+                       rec.Output.Kind() == TOutputKind::Replace ||
+                           rec.Output.Kind() == TOutputKind::InPlace) {
     AttachWriter(rec, Writer);
 }
 

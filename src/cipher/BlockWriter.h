@@ -36,8 +36,11 @@ public:
     // Starts the thread writing to fd, which stays the caller's to close (after this object
     // is gone). source, when given, is the mapped source the bytes come from: between its
     // writes the thread reads it ahead of the transform, so that the transform finds the pages
-    // already in memory instead of faulting them in.
-    explicit TBlockWriter(int fd, const uint8_t* source = nullptr, int64_t sourceSize = 0);
+    // already in memory instead of faulting them in. mayWriteDirect: fd is a file this
+    // program opened itself, whose flags it may change while it writes (see WriteBatch); a
+    // descriptor it was given may be shared with other processes, and is never changed.
+    explicit TBlockWriter(int fd, const uint8_t* source = nullptr, int64_t sourceSize = 0,
+                          bool mayWriteDirect = false);
     // Stops the thread; what has been handed over and not yet written is dropped, as the plain
     // writer never gets to write past an error.
     ~TBlockWriter();

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdint>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -98,10 +99,27 @@ TEST_F(BlockWriterTest, files_withAModuleAhead_areModuleThenTheSameEncryptedByte
     }
 }
 
-// Where the file system takes direct writes, the whole batches of a target go to the device
-// without a copy in the page cache: encrypting a large file does not push the user's cached
-// files out. Only the last, partial batch passes through the cache.
-TEST_F(BlockWriterTest, target_wholeBatchesBypassThePageCache_whereTheFileSystemWritesDirectly) {
+// Counts the pages of the first size bytes of a file that are in the page cache.
+std::size_t CachedPages(const fs::path& path, std::size_t size) {
+    const TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd.Get(), 0);
+    if (view == MAP_FAILED)
+        return SIZE_MAX;
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> resident(size / page);
+    const int got = ::mincore(view, size, resident.data());
+    ::munmap(view, size);
+    if (got != 0)
+        return SIZE_MAX;
+    return static_cast<std::size_t>(
+        std::count_if(resident.begin(), resident.end(), [](unsigned char r) { return r & 1; }));
+}
+
+// Where the file system takes direct writes, the whole batches of a target the program opened
+// go to the device without a copy in the page cache: encrypting a large file does not push the
+// user's cached files out. A descriptor the program was given (here /dev/fd/N) may be shared
+// with other processes: its flags are never changed, and everything goes through the cache.
+TEST_F(BlockWriterTest, target_wholeBatchesBypassThePageCache_onlyInFilesTheProgramOpened) {
     WriteAll(Dir / "probe", {1});
     const TUniqueFd probe(::open((Dir / "probe").c_str(), O_RDONLY | O_CLOEXEC));
     struct statx sx {};
@@ -109,21 +127,23 @@ TEST_F(BlockWriterTest, target_wholeBatchesBypassThePageCache_whereTheFileSystem
         (sx.stx_mask & STATX_DIOALIGN) == 0 || sx.stx_dio_offset_align == 0)
         GTEST_SKIP() << "the temporary folder's file system takes no direct writes";
     const std::size_t whole = std::size_t{8} * BatchSize;
+    const std::size_t pages = whole / static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     const auto data = RandomBytes(whole + 5, 56);
     WriteAll(Dir / "s", data);
-    ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "s.ash", Key, {}, nullptr));
+    const auto expected = ref::transform(Key, data, true);
 
-    const TUniqueFd target(::open((Dir / "s.ash").c_str(), O_RDONLY | O_CLOEXEC));
-    void* view = ::mmap(nullptr, whole, PROT_READ, MAP_SHARED, target.Get(), 0);
-    ASSERT_NE(view, MAP_FAILED);
-    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    std::vector<unsigned char> resident(whole / page);
-    ASSERT_EQ(::mincore(view, whole, resident.data()), 0);
-    ::munmap(view, whole);
-    const auto cached = std::count_if(resident.begin(), resident.end(),
-                                      [](unsigned char r) { return (r & 1) != 0; });
-    EXPECT_LT(static_cast<std::size_t>(cached), BatchSize / page) << "of " << resident.size();
-    EXPECT_EQ(ReadAll(Dir / "s.ash"), ref::transform(Key, data, true));
+    ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "own.ash", Key, {}, nullptr));
+    EXPECT_LT(CachedPages(Dir / "own.ash", whole), pages / 8) << "of " << pages;
+    EXPECT_EQ(ReadAll(Dir / "own.ash"), expected);
+
+    const TUniqueFd given(
+        ::open((Dir / "given.ash").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    const int flags = ::fcntl(given.Get(), F_GETFL);
+    ASSERT_TRUE(
+        EncryptFileCore(Dir / "s", "/dev/fd/" + std::to_string(given.Get()), Key, {}, nullptr));
+    EXPECT_EQ(::fcntl(given.Get(), F_GETFL), flags);
+    EXPECT_EQ(CachedPages(Dir / "given.ash", whole), pages);
+    EXPECT_EQ(ReadAll(Dir / "given.ash"), expected);
 }
 
 // The record with a writer attached, fed in uneven pieces; closing after detaching writes the
