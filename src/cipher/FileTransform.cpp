@@ -66,9 +66,11 @@ void TransformMapped(TMappedSource& src, TBlockFile& writer, std::span<const uin
     TransformInit(state, keyBytes);
     const TBufferFn fn = encrypt ? EncryptBuffer : DecryptBuffer;
     // The writes go out on a thread of their own while this one transforms. A target that
-    // could not be opened keeps the plain path, whose first block write tells it.
+    // could not be opened keeps the plain path, whose first block write tells it. So does a
+    // source that fits in one batch: the thread would get its one write at the end, when there
+    // is nothing left to overlap, and starting it costs more than a small file's write.
     std::optional<TAttachedWriter> async;
-    if (writer.OutFile >= 0)
+    if (writer.OutFile >= 0 && src.Size > BatchSize)
         async.emplace(writer, src.Data, src.Size);
     int64_t done = 0;
     bool faulted = false;
