@@ -6,7 +6,7 @@
 // After the usual table it prints the medians and their ratios, and one line starting with
 // "summary:" that scripts read (MB/s are 10^6 bytes per second of CPU time; real time beside).
 
-#include "FileTransform.h"
+#include "cipher/FileTransform.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

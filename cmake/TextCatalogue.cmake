@@ -118,7 +118,7 @@ if(ENGLISH_TS)
   string(APPEND texts "${english}")
 endif()
 set(code "// Generated from the .ts catalogues by cmake/TextCatalogue.cmake; edit those instead.\n")
-string(APPEND code "#include \"Texts.h\"\n\n#include <cstddef>\n\n")
+string(APPEND code "#include \"lang/Texts.h\"\n\n#include <cstddef>\n\n")
 string(APPEND code "extern const TCatalogueText CatalogueTexts[] = {\n${texts}    {\"\", \"\", \"\", false},\n};\n")
 string(APPEND code "extern const std::size_t CatalogueSize = sizeof CatalogueTexts / sizeof CatalogueTexts[0] - 1;\n")
 # Rewritten only when it changes, so that a touched catalogue with the same texts rebuilds nothing.

@@ -1,11 +1,11 @@
-#include "FuzzChecks.h"
+#include "fuzz/FuzzChecks.h"
 
-#include "Errors.h"
-#include "FilePaths.h"
-#include "Naming.h"
-#include "Settings.h"
-#include "SkinValues.h"
-#include "TextFile.h"
+#include "config/FilePaths.h"
+#include "config/Settings.h"
+#include "config/SkinValues.h"
+#include "config/TextFile.h"
+#include "errors/Errors.h"
+#include "ops/Naming.h"
 
 #include <charconv>
 #include <optional>

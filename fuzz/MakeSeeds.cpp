@@ -2,7 +2,7 @@
 //   calyxor-fuzz-seeds SOURCE_DIR OUT_DIR
 // The 1 MB line is kept whole here; the fuzzers cut inputs to their own length limit.
 
-#include "PictureSeeds.h"
+#include "fuzz/PictureSeeds.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,7 +1,7 @@
-#include "PictureChecks.h"
+#include "fuzz/PictureChecks.h"
 
-#include "Picture.h"
-#include "PictureLimits.h"
+#include "pictures/Picture.h"
+#include "pictures/PictureLimits.h"
 
 #include <QPainter>
 

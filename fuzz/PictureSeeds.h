@@ -3,7 +3,7 @@
 // pictures, and small metafiles and bitmaps made here for what the skins do not hold (metafiles
 // of both kinds with shapes and bitmaps, run-length coded pixels).
 
-#include "Seeds.h"
+#include "fuzz/Seeds.h"
 
 #include <cstdint>
 #include <string>

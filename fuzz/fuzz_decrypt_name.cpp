@@ -1,6 +1,6 @@
 // libFuzzer entry: stops on the first input that breaks a rule of CheckDecryptName.
 
-#include "FuzzChecks.h"
+#include "fuzz/FuzzChecks.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // libFuzzer entry for one picture loader, chosen when built (CALYXOR_PICTURE_EXTENSION):
 // stops on the first input whose load breaks a rule of CheckPicture.
 
-#include "PictureChecks.h"
+#include "fuzz/PictureChecks.h"
 
 #include <QGuiApplication>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "Image.h"
+#include "app/Image.h"
 
 #include <QMenu>
 #include <QMouseEvent>

@@ -2,7 +2,7 @@
 // The picture control under all others: it shows its picture unscaled from the top-left
 // corner and carries the window's mouse handling and popup menu.
 
-#include "Picture.h"
+#include "pictures/Picture.h"
 
 #include <QWidget>
 #include <functional>

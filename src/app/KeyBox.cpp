@@ -1,4 +1,4 @@
-#include "KeyBox.h"
+#include "app/KeyBox.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>

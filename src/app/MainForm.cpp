@@ -1,14 +1,14 @@
-#include "MainForm.h"
-#include "MainFormButtons.h"
+#include "app/MainForm.h"
+#include "app/MainFormButtons.h"
 
-#include "Dialogs.h"
-#include "Errors.h"
-#include "FilePaths.h"
-#include "Locations.h"
-#include "Naming.h"
-#include "Operations.h"
-#include "Settings.h"
-#include "TextFile.h"
+#include "config/FilePaths.h"
+#include "config/Locations.h"
+#include "config/Settings.h"
+#include "config/TextFile.h"
+#include "errors/Errors.h"
+#include "ops/Naming.h"
+#include "ops/Operations.h"
+#include "platform/Dialogs.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -2,12 +2,12 @@
 // The main window: one borderless, skinned window that owns every control and all state and
 // carries the program's operations as its own methods.
 
-#include "FileTransform.h"
-#include "Gauges.h"
-#include "Image.h"
-#include "KeyBox.h"
-#include "Picture.h"
-#include "VeskFade.h"
+#include "app/Image.h"
+#include "app/KeyBox.h"
+#include "cipher/FileTransform.h"
+#include "controls/Gauges.h"
+#include "controls/VeskFade.h"
+#include "pictures/Picture.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -2,7 +2,7 @@
 // The seven picture buttons, one row each: building, binding and skinning the window all read
 // this table, so a button cannot be placed by one list and bound or skinned by another.
 
-#include "MainForm.h"
+#include "app/MainForm.h"
 
 struct TButtonRow {
     TVeskFade* TForm1::*Field;

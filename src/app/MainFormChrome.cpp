@@ -2,8 +2,8 @@
 // carries the popup menu, the picture buttons fade on a press and snap back, and the eye button
 // shows the key only while it is held over it, with the window in the user's hands.
 
-#include "MainForm.h"
-#include "MainFormButtons.h"
+#include "app/MainForm.h"
+#include "app/MainFormButtons.h"
 
 #include <QEvent>
 

@@ -1,9 +1,9 @@
 // The window as a desktop program: a file dropped from the file manager is chosen as the open
 // command would choose it, and the commands have keys, with the key box keeping the focus.
 
-#include "FilePaths.h"
-#include "MainForm.h"
-#include "MainFormButtons.h"
+#include "app/MainForm.h"
+#include "app/MainFormButtons.h"
+#include "config/FilePaths.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

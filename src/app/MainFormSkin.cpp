@@ -1,11 +1,11 @@
 // The window's look from a skin file: each setting the file gives is applied to the control its
 // section names, on top of whatever the window shows, in the order the file gives them.
 
-#include "FilePaths.h"
-#include "MainForm.h"
-#include "MainFormButtons.h"
-#include "SkinValues.h"
-#include "TextFile.h"
+#include "app/MainForm.h"
+#include "app/MainFormButtons.h"
+#include "config/FilePaths.h"
+#include "config/SkinValues.h"
+#include "config/TextFile.h"
 
 #include <QCoreApplication>
 #include <QFile>

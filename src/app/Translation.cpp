@@ -1,7 +1,7 @@
-#include "Translation.h"
+#include "app/Translation.h"
 
-#include "FileTransform.h"
-#include "Operations.h"
+#include "cipher/FileTransform.h"
+#include "ops/Operations.h"
 
 #include <QCoreApplication>
 #include <QTranslator>

@@ -1,14 +1,14 @@
 // Calyxor: encrypts, decrypts and wipes single files with a password.
 
-#include "Cipher.h"
-#include "CommandLineHelp.h"
-#include "CoreDumps.h"
-#include "Dialogs.h"
-#include "Language.h"
-#include "MainForm.h"
-#include "Progress.h"
-#include "SafeOutput.h"
-#include "Translation.h"
+#include "app/CommandLineHelp.h"
+#include "app/MainForm.h"
+#include "app/Translation.h"
+#include "cipher/CoreDumps.h"
+#include "cipher/Progress.h"
+#include "cipher/SafeOutput.h"
+#include "cipher/core/Cipher.h"
+#include "lang/Language.h"
+#include "platform/Dialogs.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,8 +1,8 @@
-#include "BlockFile.h"
+#include "cipher/BlockFile.h"
 
-#include "BlockWriter.h"
-#include "Errors.h"
-#include "Progress.h"
+#include "cipher/BlockWriter.h"
+#include "cipher/Progress.h"
+#include "errors/Errors.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,9 +4,9 @@
 // Opening problems are told to the user through the message handler and reported as false;
 // failures the system reports on a read, write or close raise EInOutError.
 
-#include "SafeOutput.h"
-#include "Texts.h"
-#include "UniqueFd.h"
+#include "cipher/SafeOutput.h"
+#include "cipher/UniqueFd.h"
+#include "lang/Texts.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "BlockWriter.h"
+#include "cipher/BlockWriter.h"
 
-#include "Errors.h"
-#include "MappedSource.h"
-#include "SafeOutput.h"
+#include "cipher/MappedSource.h"
+#include "cipher/SafeOutput.h"
+#include "errors/Errors.h"
 
 #include <algorithm>
 #include <cerrno>

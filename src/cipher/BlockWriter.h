@@ -7,7 +7,7 @@
 // The thread never talks to the user: what it meets is kept, and told on the thread that
 // hands it the bytes, in the order the plain writer would have told it.
 
-#include "BlockFile.h"
+#include "cipher/BlockFile.h"
 
 #include <atomic>
 #include <condition_variable>

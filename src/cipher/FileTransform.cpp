@@ -1,9 +1,9 @@
-#include "FileTransform.h"
+#include "cipher/FileTransform.h"
 
-#include "BlockFile.h"
-#include "BlockWriter.h"
-#include "Errors.h"
-#include "MappedSource.h"
+#include "cipher/BlockFile.h"
+#include "cipher/BlockWriter.h"
+#include "cipher/MappedSource.h"
+#include "errors/Errors.h"
 
 #include <array>
 #include <cerrno>

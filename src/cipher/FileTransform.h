@@ -3,8 +3,8 @@
 // check: byte i of the target is the transformed byte i of the source, and a self-extracting
 // file is the module's first bytes followed by exactly those bytes.
 
-#include "Cipher.h"
-#include "Progress.h"
+#include "cipher/Progress.h"
+#include "cipher/core/Transform.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,34 +12,6 @@
 #include <string>
 #include <sys/types.h>
 #include <time.h>
-
-constexpr uint8_t InitialFeed = 144;
-constexpr uint8_t InitialChain = 15;
-
-// The running state of one file's transform: the generator, the feed byte (always the plain
-// byte just processed) and the chain byte (always the encrypted byte just processed).
-// The state is key material: it is overwritten when it goes, however the run ends.
-struct TTransformState {
-    TCipherState Cipher;
-    uint8_t Feed = InitialFeed;
-    uint8_t Chain = InitialChain;
-    // Decryption's working copy of the permutation, kept here rather than on the stack of the
-    // loop, so that it is wiped with the state even when a fault leaves the loop by a jump.
-    TSecretBytes Scratch;
-
-    TTransformState() = default;
-    TTransformState(const TTransformState&) = delete;
-    TTransformState& operator=(const TTransformState&) = delete;
-    ~TTransformState() { CipherWipe(Cipher); }
-};
-
-// Sets the generator up from the key bytes (first 255 used) and the feed and chain bytes to
-// their starting values. Raises Exception for an empty key.
-void TransformInit(TTransformState& state, std::span<const uint8_t> keyBytes);
-
-// The hot loops: transform n bytes from in to out (in may equal out).
-void EncryptBuffer(TTransformState& state, const uint8_t* in, uint8_t* out, std::size_t n);
-void DecryptBuffer(TTransformState& state, const uint8_t* in, uint8_t* out, std::size_t n);
 
 struct TSfxOptions {
     bool Enabled = false;   // the SFX box is checked

@@ -1,7 +1,7 @@
-#include "MappedSource.h"
+#include "cipher/MappedSource.h"
 
-#include "Errors.h"
-#include "UniqueFd.h"
+#include "cipher/UniqueFd.h"
+#include "errors/Errors.h"
 
 #include <atomic>
 #include <csetjmp>

@@ -1,6 +1,6 @@
-#include "Progress.h"
+#include "cipher/Progress.h"
 
-#include "Texts.h"
+#include "lang/Texts.h"
 
 #include <cstdio>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "SafeOutput.h"
+#include "cipher/SafeOutput.h"
 
-#include "Errors.h"
+#include "errors/Errors.h"
 
 #include <array>
 #include <atomic>

@@ -1,9 +1,9 @@
-#include "Wipe.h"
+#include "cipher/Wipe.h"
 
-#include "BlockFile.h"
-#include "Errors.h"
-#include "FileTransform.h"
-#include "UniqueFd.h"
+#include "cipher/BlockFile.h"
+#include "cipher/FileTransform.h"
+#include "cipher/UniqueFd.h"
+#include "errors/Errors.h"
 
 #include <algorithm>
 #include <array>

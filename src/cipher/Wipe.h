@@ -2,8 +2,8 @@
 // Wiping: the file is overwritten with the byte 0x0F over its whole length, the bytes are
 // flushed to the device, and only then is the file deleted.
 
-#include "FileTransform.h"
-#include "Progress.h"
+#include "cipher/FileTransform.h"
+#include "cipher/Progress.h"
 
 #include <string>
 

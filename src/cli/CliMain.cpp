@@ -2,13 +2,13 @@
 // as the window through the same operations, never takes the key as an argument, and works
 // on several files at once.
 
-#include "CliOptions.h"
-#include "Console.h"
-#include "FilePaths.h"
-#include "KeyInput.h"
-#include "Language.h"
-#include "Naming.h"
-#include "Operations.h"
+#include "cli/CliOptions.h"
+#include "cli/Console.h"
+#include "cli/KeyInput.h"
+#include "config/FilePaths.h"
+#include "lang/Language.h"
+#include "ops/Naming.h"
+#include "ops/Operations.h"
 
 #include <atomic>
 #include <cerrno>

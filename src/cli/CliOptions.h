@@ -1,7 +1,7 @@
 #pragma once
 // The command line of calyxor-cli: what it was asked to do, read from argv.
 
-#include "Errors.h"
+#include "errors/Errors.h"
 
 #include <optional>
 #include <string>

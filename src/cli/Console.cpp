@@ -1,6 +1,6 @@
-#include "Console.h"
+#include "cli/Console.h"
 
-#include "Texts.h"
+#include "lang/Texts.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // file, and on a terminal a progress line per file that is redrawn in place. Every call may come
 // from any thread.
 
-#include "Progress.h"
+#include "cipher/Progress.h"
 
 #include <atomic>
 #include <chrono>

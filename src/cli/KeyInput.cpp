@@ -1,6 +1,6 @@
-#include "KeyInput.h"
+#include "cli/KeyInput.h"
 
-#include "Operations.h"
+#include "ops/Operations.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "FilePaths.h"
+#include "config/FilePaths.h"
 
 std::string ExtractFilePath(std::string_view path) {
     const std::size_t slash = path.rfind('/');

@@ -1,7 +1,7 @@
-#include "Locations.h"
+#include "config/Locations.h"
 
-#include "Errors.h"
-#include "TextFile.h"
+#include "config/TextFile.h"
+#include "errors/Errors.h"
 
 #include <cerrno>
 #include <cstdlib>

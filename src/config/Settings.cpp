@@ -1,6 +1,6 @@
-#include "Settings.h"
+#include "config/Settings.h"
 
-#include "TextFile.h"
+#include "config/TextFile.h"
 
 void ParseSettings(std::string_view bytes, TSettingsValues& values) {
     TTextReader reader(bytes);

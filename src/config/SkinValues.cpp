@@ -1,7 +1,7 @@
-#include "SkinValues.h"
+#include "config/SkinValues.h"
 
-#include "Errors.h"
-#include "TextFile.h"
+#include "config/TextFile.h"
+#include "errors/Errors.h"
 
 namespace {
 

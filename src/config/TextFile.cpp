@@ -1,6 +1,6 @@
-#include "TextFile.h"
+#include "config/TextFile.h"
 
-#include "Errors.h"
+#include "errors/Errors.h"
 
 #include <cerrno>
 #include <cstdint>

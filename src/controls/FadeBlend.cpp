@@ -1,4 +1,4 @@
-#include "FadeBlend.h"
+#include "controls/FadeBlend.h"
 
 #include <algorithm>
 #include <cstddef>

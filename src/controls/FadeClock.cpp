@@ -1,4 +1,4 @@
-#include "FadeClock.h"
+#include "controls/FadeClock.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

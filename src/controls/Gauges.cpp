@@ -1,6 +1,6 @@
-#include "Gauges.h"
+#include "controls/Gauges.h"
 
-#include "Errors.h"
+#include "errors/Errors.h"
 
 #include <QPaintEvent>
 #include <QPainter>

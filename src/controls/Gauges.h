@@ -4,9 +4,9 @@
 // The file operations write its Progress from their loops without returning to the event
 // loop, so a write that changes the percentage paints the gauge before it returns.
 
-#include "Bitmap.h"
-#include "Colors.h"
-#include "Progress.h"
+#include "cipher/Progress.h"
+#include "platform/Bitmap.h"
+#include "platform/Colors.h"
 
 #include <QWidget>
 #include <cstdint>

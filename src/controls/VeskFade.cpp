@@ -1,4 +1,4 @@
-#include "VeskFade.h"
+#include "controls/VeskFade.h"
 
 #include <QApplication>
 #include <QEnterEvent>

@@ -3,11 +3,11 @@
 // request, optionally returning on its own by a blend or a random pixel dissolve. It has no
 // button logic: its owner calls Fade on a press and Reset on a release.
 
-#include "Colors.h"
-#include "Errors.h"
-#include "FadeBlend.h"
-#include "FadeClock.h"
-#include "Picture.h"
+#include "controls/FadeBlend.h"
+#include "controls/FadeClock.h"
+#include "errors/Errors.h"
+#include "pictures/Picture.h"
+#include "platform/Colors.h"
 
 #include <QImage>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "Errors.h"
+#include "errors/Errors.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,7 +16,9 @@ std::string IOErrorText(int errnoValue) {
     case ETXTBSY:
         return Translated("Engine", "File access denied");
     case ENOSPC:
+#ifdef EDQUOT // not in MinGW's C library, which builds this for the Windows module
     case EDQUOT:
+#endif
         return Translated("Engine", "Disk full");
     case EFBIG:
         // The file-size limit (ulimit -f), not the disk: telling "Disk full" sends the user

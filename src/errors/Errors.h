@@ -2,7 +2,7 @@
 // The program's error classes. Every operation that cannot go on raises one of these; the
 // application shows its message in the error box and carries on.
 
-#include "Texts.h"
+#include "lang/Texts.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,4 +1,4 @@
-#include "Language.h"
+#include "lang/Language.h"
 
 #include <cstdlib>
 #include <string_view>

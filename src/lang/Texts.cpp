@@ -1,4 +1,4 @@
-#include "Texts.h"
+#include "lang/Texts.h"
 
 #include <atomic>
 #include <cstddef>

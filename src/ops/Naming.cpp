@@ -1,6 +1,6 @@
-#include "Naming.h"
+#include "ops/Naming.h"
 
-#include "FilePaths.h"
+#include "config/FilePaths.h"
 
 std::string EncryptTargetName(std::string_view sourceFile, bool selfExtracting) {
     return std::string(sourceFile) + (selfExtracting ? SelfExtractingSuffix : EncryptedSuffix);

@@ -1,12 +1,12 @@
-#include "Operations.h"
+#include "ops/Operations.h"
 
-#include "BlockFile.h"
-#include "Cp1251.h"
-#include "FilePaths.h"
-#include "Locations.h"
-#include "Settings.h"
-#include "TextFile.h"
-#include "Wipe.h"
+#include "cipher/BlockFile.h"
+#include "cipher/Wipe.h"
+#include "cipher/core/Cp1251.h"
+#include "config/FilePaths.h"
+#include "config/Locations.h"
+#include "config/Settings.h"
+#include "config/TextFile.h"
 
 #include <climits>
 #include <exception>

@@ -3,9 +3,9 @@
 // calyxor-cli so that both write the same bytes and keep the same promises. Nothing here knows
 // Qt: problems are told through the engine's message handler, progress through a receiver.
 
-#include "FileTransform.h"
-#include "Progress.h"
-#include "SecretBytes.h"
+#include "cipher/FileTransform.h"
+#include "cipher/Progress.h"
+#include "cipher/core/SecretBytes.h"
 
 #include <cstdint>
 #include <span>

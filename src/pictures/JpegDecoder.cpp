@@ -1,7 +1,7 @@
-#include "JpegDecoder.h"
+#include "pictures/JpegDecoder.h"
 
-#include "Picture.h"
-#include "PictureLimits.h"
+#include "pictures/Picture.h"
+#include "pictures/PictureLimits.h"
 
 #include <QGuiApplication>
 #include <QScreen>

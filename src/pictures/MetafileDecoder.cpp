@@ -1,7 +1,7 @@
-#include "MetafileDecoder.h"
+#include "pictures/MetafileDecoder.h"
 
-#include "Picture.h"
-#include "PictureLimits.h"
+#include "pictures/Picture.h"
+#include "pictures/PictureLimits.h"
 
 #include <cstdint>
 #include <cstring>

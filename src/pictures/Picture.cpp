@@ -1,8 +1,8 @@
-#include "Picture.h"
+#include "pictures/Picture.h"
 
-#include "JpegDecoder.h"
-#include "MetafileDecoder.h"
-#include "PictureLimits.h"
+#include "pictures/JpegDecoder.h"
+#include "pictures/MetafileDecoder.h"
+#include "pictures/PictureLimits.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -2,7 +2,7 @@
 // The picture holder: nothing, or one graphic loaded from a bitmap, JPEG, icon or metafile.
 // Controls keep their pictures in holders and redraw when a holder tells them it changed.
 
-#include "Errors.h"
+#include "errors/Errors.h"
 
 #include <QByteArray>
 #include <QImage>

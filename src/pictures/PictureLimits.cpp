@@ -1,6 +1,6 @@
-#include "PictureLimits.h"
+#include "pictures/PictureLimits.h"
 
-#include "Picture.h"
+#include "pictures/Picture.h"
 
 #include <cstdlib>
 

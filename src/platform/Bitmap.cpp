@@ -1,6 +1,6 @@
-#include "Bitmap.h"
+#include "platform/Bitmap.h"
 
-#include "Errors.h"
+#include "errors/Errors.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -5,7 +5,7 @@
 // the box it outlines, a line leaves out its end point, and nothing is anti-aliased (the
 // gauge inverts its text by XOR, which only works when every text pixel is fully on).
 
-#include "Colors.h"
+#include "platform/Colors.h"
 
 #include <QFont>
 #include <QImage>

@@ -7,8 +7,8 @@
 // the size from the headers rather than stamping it in after linking keeps the stub valid
 // after strip or any other tool that rewrites the file.
 
-#include "StubShared.h"
-#include "UniqueFd.h"
+#include "cipher/UniqueFd.h"
+#include "stub/StubShared.h"
 
 #include <elf.h>
 

@@ -4,16 +4,16 @@
 // finds its own end, asks for the key and restores "report.doc". It links nothing but the
 // engine, statically, so that it runs on a machine that has never seen Calyxor.
 
-#include "BlockFile.h"
-#include "Cipher.h"
-#include "CoreDumps.h"
-#include "Cp1251.h"
-#include "ElfImage.h"
-#include "Errors.h"
-#include "FileTransform.h"
-#include "Language.h"
-#include "SafeOutput.h"
-#include "StubShared.h"
+#include "cipher/BlockFile.h"
+#include "cipher/CoreDumps.h"
+#include "cipher/FileTransform.h"
+#include "cipher/SafeOutput.h"
+#include "cipher/core/Cipher.h"
+#include "cipher/core/Cp1251.h"
+#include "errors/Errors.h"
+#include "lang/Language.h"
+#include "sfx/ElfImage.h"
+#include "stub/StubShared.h"
 
 #include <algorithm>
 #include <array>

@@ -7,7 +7,7 @@
 // Measuring rather than stamping a size in after linking keeps the module valid after strip or
 // signing. Plain byte arithmetic on a read callback, so the Linux tests can check it too.
 
-#include "../sfx/StubShared.h"
+#include "stub/StubShared.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -6,7 +6,7 @@
 // The dialog is laid out in memory rather than in a resource script: it is the module's only
 // window, and this keeps the whole module in the C++ sources that the tests build.
 
-#include "WinSfx.h"
+#include "sfxwin/WinSfx.h"
 
 #include <commctrl.h>
 

@@ -4,8 +4,8 @@
 // console or a script it behaves like the Linux module: key prompt without echo (or the first
 // line of standard input), -o, -f, --help and the same exit statuses.
 
-#include "Language.h"
-#include "WinSfx.h"
+#include "lang/Language.h"
+#include "sfxwin/WinSfx.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
-#include "WinSfx.h"
+#include "sfxwin/WinSfx.h"
 
-#include "Cp1251.h"
-#include "FileTransform.h"
-#include "PeImage.h"
+#include "cipher/core/Cp1251.h"
+#include "cipher/core/Transform.h"
+#include "sfxwin/PeImage.h"
 
 #include <algorithm>
 #include <array>

@@ -2,8 +2,8 @@
 // The Windows self-extracting module: what its console and dialog faces share. Paths are
 // UTF-16 as Windows keeps them; messages are UTF-8 until they are shown.
 
-#include "../sfx/StubShared.h"
-#include "SecretBytes.h"
+#include "cipher/core/SecretBytes.h"
+#include "stub/StubShared.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 // built from (the Windows module by MinGW, in a build of its own): their errors, the bound on a
 // key line, their command line and the bookkeeping that finds where their own image ends.
 
-#include "Texts.h"
+#include "lang/Texts.h"
 
 #include <cstddef>
 #include <cstdint>

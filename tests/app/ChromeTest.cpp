@@ -4,11 +4,11 @@
 // the path a real pointer's do: picked by position, grabbed by the pressed widget, with enter
 // and leave made by Qt itself.
 
-#include "Dialogs.h"
-#include "FormHarness.h"
-#include "MainForm.h"
-#include "Progress.h"
-#include "TempDir.h"
+#include "app/MainForm.h"
+#include "cipher/Progress.h"
+#include "platform/Dialogs.h"
+#include "support/FormHarness.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QClipboard>

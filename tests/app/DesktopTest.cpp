@@ -2,10 +2,10 @@
 // Drops are real drag events with the urls a file manager sends; keys go through Qt's shortcut
 // map first, as a key from the keyboard does, with the window active.
 
-#include "Dialogs.h"
-#include "FormHarness.h"
-#include "MainForm.h"
-#include "TempDir.h"
+#include "app/MainForm.h"
+#include "platform/Dialogs.h"
+#include "support/FormHarness.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

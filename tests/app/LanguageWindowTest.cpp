@@ -1,11 +1,11 @@
 // The window in both of its languages: Russian exactly as the program has always spoken it,
 // English for everyone else, from the catalogue built into the program.
-#include "Dialogs.h"
-#include "FileTransform.h"
-#include "MainForm.h"
-#include "Operations.h"
-#include "TempDir.h"
-#include "Translation.h"
+#include "app/MainForm.h"
+#include "app/Translation.h"
+#include "cipher/FileTransform.h"
+#include "ops/Operations.h"
+#include "platform/Dialogs.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,8 +1,8 @@
 // The window as its user meets it: what lies where, what a click there runs, what the menu's
 // entries run, and how the built-in window looks before a skin dresses it.
 
-#include "MainFormFixture.h"
-#include "ReferenceCipher.h"
+#include "support/MainFormFixture.h"
+#include "support/ReferenceCipher.h"
 
 #include <QMouseEvent>
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Skins on the real window: which lines count, what each section does to the control it names,
 // and what a bad skin leaves behind.
 
-#include "MainFormFixture.h"
+#include "support/MainFormFixture.h"
 
 #include <QMouseEvent>
 

@@ -1,8 +1,8 @@
 // The window's start, close, command line and commands, run on the real window in a folder of
 // its own.
 
-#include "MainFormFixture.h"
-#include "ReferenceCipher.h"
+#include "support/MainFormFixture.h"
+#include "support/ReferenceCipher.h"
 
 #include <optional>
 #include <sys/stat.h>

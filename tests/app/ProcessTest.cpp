@@ -1,8 +1,8 @@
 // The real program, started as a process without a display, as scripts use it.
 
-#include "Process.h"
-#include "ReferenceCipher.h"
-#include "TempDir.h"
+#include "support/Process.h"
+#include "support/ReferenceCipher.h"
+#include "support/TempDir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

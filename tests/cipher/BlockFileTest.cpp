@@ -1,7 +1,7 @@
-#include "BlockFile.h"
-#include "Errors.h"
-#include "MessageRecorder.h"
-#include "TempDir.h"
+#include "cipher/BlockFile.h"
+#include "errors/Errors.h"
+#include "support/MessageRecorder.h"
+#include "support/TempDir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

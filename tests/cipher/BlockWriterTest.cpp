@@ -2,14 +2,14 @@
 // against blocks and batches; what it meets is told on the caller's thread, in order; and a
 // failed write is never success.
 
-#include "BlockWriter.h"
-#include "BlockFile.h"
-#include "Errors.h"
-#include "FileTransform.h"
-#include "MessageRecorder.h"
-#include "ReferenceCipher.h"
-#include "TempDir.h"
-#include "UniqueFd.h"
+#include "cipher/BlockWriter.h"
+#include "cipher/BlockFile.h"
+#include "cipher/FileTransform.h"
+#include "cipher/UniqueFd.h"
+#include "errors/Errors.h"
+#include "support/MessageRecorder.h"
+#include "support/ReferenceCipher.h"
+#include "support/TempDir.h"
 
 #include <algorithm>
 #include <csignal>

@@ -1,9 +1,9 @@
-#include "FileTransform.h"
-#include "BlockFile.h"
-#include "Errors.h"
-#include "MessageRecorder.h"
-#include "ReferenceCipher.h"
-#include "TempDir.h"
+#include "cipher/FileTransform.h"
+#include "cipher/BlockFile.h"
+#include "errors/Errors.h"
+#include "support/MessageRecorder.h"
+#include "support/ReferenceCipher.h"
+#include "support/TempDir.h"
 
 #include <csignal>
 #include <filesystem>

@@ -7,11 +7,11 @@
 // Euclid), and matched at that time by the engine's optimised transform and by its portable
 // one (the build option CALYXOR_PORTABLE_TRANSFORM). Each vector is checked here against the
 // reference as well, so neither side can drift from it unnoticed.
-#include "BlockFile.h"
-#include "Cipher.h"
-#include "FileTransform.h"
-#include "ReferenceCipher.h"
-#include "TempDir.h"
+#include "cipher/BlockFile.h"
+#include "cipher/FileTransform.h"
+#include "cipher/core/Cipher.h"
+#include "support/ReferenceCipher.h"
+#include "support/TempDir.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>

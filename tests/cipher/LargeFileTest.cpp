@@ -1,10 +1,10 @@
 // Files of 2 GiB and more: sizes and offsets are 64-bit, so such files round-trip exactly.
 // Slow (several GiB are written), labelled "long"; CI runs it all the same.
 
-#include "FileTransform.h"
-#include "MessageRecorder.h"
-#include "ReferenceCipher.h"
-#include "TempDir.h"
+#include "cipher/FileTransform.h"
+#include "support/MessageRecorder.h"
+#include "support/ReferenceCipher.h"
+#include "support/TempDir.h"
 
 #include <cstring>
 #include <fcntl.h>

@@ -2,9 +2,9 @@
 // failed step, and every other SIGBUS is left to whoever handled it before. Each case runs in a
 // child process, since the ones that must not be swallowed end the process.
 
-#include "MappedSource.h"
-#include "CoreDumps.h"
-#include "TempDir.h"
+#include "cipher/MappedSource.h"
+#include "cipher/CoreDumps.h"
+#include "support/TempDir.h"
 
 #include <csignal>
 #include <gtest/gtest.h>

@@ -4,12 +4,12 @@
 // in any freed buffer (a vector on the way, a buffer replaced by a move, a refused key's
 // half-encoded bytes) is seen.
 
-#include "SecretBytes.h"
-#include "Cp1251.h"
-#include "Errors.h"
-#include "FileTransform.h"
-#include "MessageRecorder.h"
-#include "TempDir.h"
+#include "cipher/core/SecretBytes.h"
+#include "cipher/FileTransform.h"
+#include "cipher/core/Cp1251.h"
+#include "errors/Errors.h"
+#include "support/MessageRecorder.h"
+#include "support/TempDir.h"
 
 #include <algorithm>
 #include <atomic>

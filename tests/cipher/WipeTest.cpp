@@ -1,7 +1,7 @@
-#include "Wipe.h"
-#include "BlockFile.h"
-#include "MessageRecorder.h"
-#include "TempDir.h"
+#include "cipher/Wipe.h"
+#include "cipher/BlockFile.h"
+#include "support/MessageRecorder.h"
+#include "support/TempDir.h"
 
 #include <chrono>
 #include <fcntl.h>

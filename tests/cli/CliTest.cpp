@@ -1,11 +1,11 @@
 // calyxor-cli as scripts and people at a terminal run it: the built program, its outputs
 // checked against the reference cipher and against `calyxor ENC` and `DEC`.
 
-#include "LanguageEnv.h"
-#include "Process.h"
-#include "Pty.h"
-#include "ReferenceCipher.h"
-#include "TempDir.h"
+#include "support/LanguageEnv.h"
+#include "support/Process.h"
+#include "support/Pty.h"
+#include "support/ReferenceCipher.h"
+#include "support/TempDir.h"
 
 #include <fcntl.h>
 #include <filesystem>

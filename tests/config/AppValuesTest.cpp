@@ -1,9 +1,9 @@
-#include "Errors.h"
-#include "FilePaths.h"
-#include "Settings.h"
-#include "SkinValues.h"
-#include "TempDir.h"
-#include "TextFile.h"
+#include "config/FilePaths.h"
+#include "config/Settings.h"
+#include "config/SkinValues.h"
+#include "config/TextFile.h"
+#include "errors/Errors.h"
+#include "support/TempDir.h"
 
 #include <filesystem>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
-#include "Locations.h"
-#include "Errors.h"
-#include "TempDir.h"
+#include "config/Locations.h"
+#include "errors/Errors.h"
+#include "support/TempDir.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // The gauge: its values and their bounds, the five faces drawn from real paints, the text
 // inverted over the bar, and how often (and when) it paints.
-#include "Errors.h"
-#include "Gauges.h"
+#include "controls/Gauges.h"
+#include "errors/Errors.h"
 
 #include <QApplication>
 #include <QImage>

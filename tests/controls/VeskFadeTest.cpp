@@ -1,7 +1,8 @@
 // TVeskFade: the blend arithmetic, the frames and their schedule (on a fake clock), the
 // dissolve, Reset in both modes, the return transitions and the mouse events as the window
 // needs them. The control is placed on a shown window, so every frame really paints.
-#include "VeskFade.h"
+#include "controls/VeskFade.h"
+#include "support/Metafiles.h"
 
 #include <QApplication>
 #include <QFile>
@@ -13,10 +14,6 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <set>
-
-namespace testpictures {
-QByteArray MakeWmf(); // from PictureTest.cpp: 64 by 32, red rectangle on transparent
-}
 
 namespace {
 

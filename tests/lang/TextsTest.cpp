@@ -1,9 +1,9 @@
 // The texts of the programs without Qt: placeholders filled as a translation orders them, and
 // the catalogue consulted only once a program has chosen its language.
 
-#include "Texts.h"
-#include "Operations.h"
-#include "Progress.h"
+#include "lang/Texts.h"
+#include "cipher/Progress.h"
+#include "ops/Operations.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The operations both programs share, called in process: naming, key bytes, the module the
 // window would use, the skin loader's line reading, and the encrypt-then-wipe chain.
 
-#include "Errors.h"
-#include "MessageRecorder.h"
-#include "Naming.h"
-#include "Operations.h"
-#include "ReferenceCipher.h"
-#include "SkinValues.h"
-#include "TempDir.h"
+#include "config/SkinValues.h"
+#include "errors/Errors.h"
+#include "ops/Naming.h"
+#include "ops/Operations.h"
+#include "support/MessageRecorder.h"
+#include "support/ReferenceCipher.h"
+#include "support/TempDir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

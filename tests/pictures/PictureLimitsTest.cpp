@@ -1,9 +1,9 @@
 // Pictures are input from strangers: sizes beyond what a screen shows are refused before a
 // pixel is allocated, damaged bitmaps fail instead of loading half, and metafile records that
 // carry damaged bitmaps never reach the libraries that would trust them.
-#include "Picture.h"
-#include "PictureChecks.h"
-#include "PictureSeeds.h"
+#include "fuzz/PictureChecks.h"
+#include "fuzz/PictureSeeds.h"
+#include "pictures/Picture.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Off-screen bitmaps: the pixel layout, the drawing rules the controls count on, the three
 // raster operations and text without anti-aliasing.
-#include "Bitmap.h"
+#include "platform/Bitmap.h"
 
 #include <QFont>
 #include <gtest/gtest.h>

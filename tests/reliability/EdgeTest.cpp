@@ -3,13 +3,13 @@
 // that leave, descriptors closed at start. Whatever happens, a target holds either what it
 // held before or the whole new result, and no failure is reported as success.
 
-#include "Cipher.h"
-#include "Errors.h"
-#include "FileTransform.h"
-#include "MessageRecorder.h"
-#include "Process.h"
-#include "SafeOutput.h"
-#include "TempDir.h"
+#include "cipher/FileTransform.h"
+#include "cipher/SafeOutput.h"
+#include "cipher/core/Cipher.h"
+#include "errors/Errors.h"
+#include "support/MessageRecorder.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
 
 #include <filesystem>
 #include <functional>

@@ -11,8 +11,8 @@
 //
 // Exit status: 0 when every step succeeded, 1 when one failed or raised.
 
-#include "Cipher.h"
-#include "Operations.h"
+#include "cipher/core/Cipher.h"
+#include "ops/Operations.h"
 
 #include <cstdio>
 #include <string>

@@ -4,14 +4,14 @@
 // hash) unless its encrypted copy is complete and on the device, and no failure is reported as
 // success.
 
-#include "BlockFile.h"
-#include "BlockWriter.h"
-#include "Cipher.h"
-#include "Errors.h"
-#include "FileTransform.h"
-#include "MessageRecorder.h"
-#include "Process.h"
-#include "TempDir.h"
+#include "cipher/BlockFile.h"
+#include "cipher/BlockWriter.h"
+#include "cipher/FileTransform.h"
+#include "cipher/core/Cipher.h"
+#include "errors/Errors.h"
+#include "support/MessageRecorder.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
 
 #include <filesystem>
 #include <functional>

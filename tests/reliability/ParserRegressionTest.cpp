@@ -1,8 +1,8 @@
 // Replays the fuzzers' seed inputs and every input a fuzzer once stopped on (kept under
 // fuzz/regressions/<target>/) through the same rules the fuzzers check, in the ordinary build.
 
-#include "FuzzChecks.h"
-#include "Seeds.h"
+#include "fuzz/FuzzChecks.h"
+#include "fuzz/Seeds.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -3,11 +3,11 @@
 // there or fail with a message, never crash, and never leave a partial file under the output's
 // name.
 
-#include "BlockFile.h"
-#include "Cipher.h"
-#include "FileTransform.h"
-#include "Process.h"
-#include "TempDir.h"
+#include "cipher/BlockFile.h"
+#include "cipher/FileTransform.h"
+#include "cipher/core/Cipher.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

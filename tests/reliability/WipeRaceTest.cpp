@@ -3,11 +3,11 @@
 // the wipe overwrite that other file, follow the link, or wait on the FIFO: each wipe either
 // wipes the regular file it opened or refuses, and the other file keeps every byte.
 
-#include "Cipher.h"
-#include "Process.h"
-#include "Progress.h"
-#include "TempDir.h"
-#include "Wipe.h"
+#include "cipher/Progress.h"
+#include "cipher/Wipe.h"
+#include "cipher/core/Cipher.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,12 +1,12 @@
 // The self-extracting stub, run as a user runs it: a self-extracting file is made by the same
 // engine call as the window's encrypt command, with the built stub as module, and then executed.
 
-#include "../../src/sfx/ElfImage.h"
-#include "BlockFile.h"
-#include "Cp1251.h"
-#include "FileTransform.h"
-#include "LanguageEnv.h"
-#include "TempDir.h"
+#include "cipher/BlockFile.h"
+#include "cipher/FileTransform.h"
+#include "cipher/core/Cp1251.h"
+#include "sfx/ElfImage.h"
+#include "support/LanguageEnv.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 // What the tests of the main window share: a fade clock that costs no real time, and the window
 // opened as a first start would open it, with its message boxes recorded instead of shown.
 
-#include "Cipher.h"
-#include "Dialogs.h"
-#include "FadeClock.h"
-#include "MainForm.h"
-#include "TempDir.h"
+#include "app/MainForm.h"
+#include "cipher/core/Cipher.h"
+#include "controls/FadeClock.h"
+#include "platform/Dialogs.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <memory>

@@ -2,12 +2,12 @@
 // The real window, made in an application folder of its own, with what it would show recorded
 // instead of shown.
 
-#include "Dialogs.h"
-#include "Errors.h"
-#include "FormHarness.h"
-#include "MainForm.h"
-#include "MessageRecorder.h"
-#include "TempDir.h"
+#include "app/MainForm.h"
+#include "errors/Errors.h"
+#include "platform/Dialogs.h"
+#include "support/FormHarness.h"
+#include "support/MessageRecorder.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,7 +1,7 @@
 #pragma once
 // Records what the file operations would have shown the user, instead of a dialog.
 
-#include "Progress.h"
+#include "cipher/Progress.h"
 
 #include <string>
 #include <vector>

@@ -3,7 +3,7 @@
 // input, output and error are the terminal, and each answer is typed, followed by Enter, when
 // the program's output ends with a prompt (":").
 
-#include "Process.h"
+#include "support/Process.h"
 
 #include <chrono>
 #include <csignal>

@@ -1,6 +1,6 @@
-#include "Cipher.h"
+#include "cipher/core/Cipher.h"
 
-#include "Errors.h"
+#include "errors/Errors.h"
 
 #include <algorithm>
 

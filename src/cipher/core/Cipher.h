@@ -3,7 +3,7 @@
 // moved by a feed byte from the caller, so the stream depends on the data as well as the key.
 // Files written with it cannot be read by a standard RC4, which is why it is written out here.
 
-#include "SecretBytes.h"
+#include "cipher/core/SecretBytes.h"
 
 #include <array>
 #include <cstddef>

@@ -1,7 +1,7 @@
-#include "Cp1251.h"
+#include "cipher/core/Cp1251.h"
 
-#include "Cipher.h"
-#include "Errors.h"
+#include "cipher/core/Cipher.h"
+#include "errors/Errors.h"
 
 #include <cstdio>
 

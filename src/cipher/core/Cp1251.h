@@ -2,7 +2,7 @@
 // Keys are text, and their bytes are the text's CP1251 encoding: a key typed in Cyrillic
 // gives the same bytes on every system that makes or opens these files, so files stay portable.
 
-#include "SecretBytes.h"
+#include "cipher/core/SecretBytes.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "FileTransform.h"
+#include "cipher/core/Transform.h"
 
 #include <cstdint>
 #include <cstring>

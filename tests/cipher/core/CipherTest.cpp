@@ -1,7 +1,7 @@
-#include "Cipher.h"
-#include "Errors.h"
-#include "ReferenceCipher.h"
-#include "TempDir.h"
+#include "cipher/core/Cipher.h"
+#include "errors/Errors.h"
+#include "support/ReferenceCipher.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <numeric>

@@ -1,5 +1,5 @@
-#include "Cp1251.h"
-#include "Errors.h"
+#include "cipher/core/Cp1251.h"
+#include "errors/Errors.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
