@@ -103,8 +103,10 @@ bool TOpenDialog::Execute(QWidget* parent) {
         return false;
     FileName = *chosen;
     const std::string folder = ExtractFilePath(B(FileName));
-    if (!folder.empty())
-        (void)::chdir(folder.c_str());
+    if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
+        // A folder that cannot be entered leaves the working folder where it was: the names
+        // the commands form are then relative to that one, as before the choice.
+    }
     return true;
 }
 

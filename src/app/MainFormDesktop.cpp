@@ -106,8 +106,9 @@ void TForm1::SelectSourceFile(const std::string& path) {
     // The decrypt command's output lands in the working folder, which follows the last file
     // chosen in the open dialog; a dropped file is a choice like any other.
     const std::string folder = ExtractFilePath(path);
-    if (!folder.empty())
-        (void)::chdir(folder.c_str());
+    if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
+        // A folder that cannot be entered leaves the working folder where it was.
+    }
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {

@@ -453,8 +453,9 @@ void TSafeOutput::PutInPlace() {
                 EEXIST);
         RaiseIOError(err);
     };
-    if (KeepOwner)
-        (void)::fchown(Fd_, Owner, Group); // a plain user cannot give a file away: kept as is
+    if (KeepOwner && ::fchown(Fd_, Owner, Group) != 0) {
+        // A plain user cannot give a file away: the new file is then the user's own.
+    }
     // After the owner: changing the owner clears the set-user-ID bits.
     (void)::fchmod(Fd_, Mode);
     if (::fsync(Fd_) != 0)

@@ -146,8 +146,10 @@ void ReplaceTextFile(const std::string& path, std::string_view bytes) {
         WriteAllTo(fd, bytes);
         if (exists) {
             // As the replaced file was: its owner (where the process may give it) and its bits.
-            if (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
-                (void)::fchown(fd, st.st_uid, st.st_gid);
+            // A plain user cannot give a file away: the new one is then the user's own.
+            if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
+                ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+            }
             (void)::fchmod(fd, st.st_mode & 07777);
         } else {
             (void)::fchmod(fd, NewFileMode());

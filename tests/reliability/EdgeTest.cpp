@@ -289,7 +289,7 @@ TEST_F(EdgeTest, writableFileInAReadOnlyFolder_isWrittenInPlace) {
     fs::permissions(src, fs::perms::all);
     fs::create_directory(Dir / "ro");
     WriteAll(Dir / "ro/out.ash", {1, 2, 3});
-    ::chown((Dir / "ro/out.ash").c_str(), NobodyId, NobodyId);
+    ASSERT_EQ(::chown((Dir / "ro/out.ash").c_str(), NobodyId, NobodyId), 0);
     fs::permissions(Dir / "ro",
                     fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     TRunOptions asNobody;

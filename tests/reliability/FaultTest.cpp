@@ -371,7 +371,7 @@ TEST_F(FaultTest, permissions_wipeAsPlainUser) {
     // The user's own read-only file is wiped: the read-only bit guards against accidents, and
     // asking to wipe is no accident.
     const std::string own = MakeSource("own", 20000);
-    ::chown(own.c_str(), NobodyId, NobodyId);
+    ASSERT_EQ(::chown(own.c_str(), NobodyId, NobodyId), 0);
     fs::permissions(own, ro);
     auto r = RunProgram({Driver, "wipe", own}, asNobody);
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
@@ -390,8 +390,8 @@ TEST_F(FaultTest, permissions_wipeAsPlainUser) {
     // data is gone, which is what a wipe is for, and the user is told that the name is not.
     fs::create_directory(Dir / "ro");
     const std::string kept = MakeSource("ro/kept", 20000);
-    ::chown(kept.c_str(), NobodyId, NobodyId);
-    ::chown((Dir / "ro").c_str(), NobodyId, NobodyId);
+    ASSERT_EQ(::chown(kept.c_str(), NobodyId, NobodyId), 0);
+    ASSERT_EQ(::chown((Dir / "ro").c_str(), NobodyId, NobodyId), 0);
     fs::permissions(Dir / "ro", fs::perms::owner_read | fs::perms::owner_exec |
                                     fs::perms::others_read | fs::perms::others_exec);
     r = RunProgram({Driver, "wipe", kept}, asNobody);

@@ -45,8 +45,8 @@ TEST(WipeRaceTest, nameSwappedBetweenCheckAndOpen_neverReachesAnotherFile) {
                 std::rename(reg.c_str(), name.c_str());
                 break;
             case 1:
-                (void)::symlink(victim.c_str(), link.c_str());
-                std::rename(link.c_str(), name.c_str());
+                if (::symlink(victim.c_str(), link.c_str()) == 0)
+                    std::rename(link.c_str(), name.c_str());
                 break;
             default:
                 (void)::mkfifo(fifo.c_str(), 0600);
