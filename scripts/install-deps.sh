@@ -1,21 +1,33 @@
 #!/usr/bin/env bash
-# Brings every Debian package that building, testing and benchmarking Calyxor needs.
+# Brings the Debian packages Calyxor needs:
+#   install-deps.sh run    what building and running the programs and their modules needs
+#   install-deps.sh        that and what the tests, the benchmarks and the package need
 # Idempotent: when everything is present it prints nothing and touches nothing.
 set -euo pipefail
 
+# The programs: the compiler and build tools, Qt with its translation tools, the picture
+# libraries, the window's fonts, and MinGW for the Windows self-extracting module that ships.
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
   qt6-l10n-tools qt6-tools-dev
   libjpeg62-turbo-dev libwmf-dev libemf2svg-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool x11-utils imagemagick
   fonts-liberation fonts-dejavu-core fontconfig
-  clang clang-format libclang-rt-14-dev strace util-linux time
-  g++-mingw-w64-x86-64-posix wine64
-  dpkg-dev lintian desktop-file-utils appstream file librsvg2-bin shared-mime-info passwd
-  scdoc
+  g++-mingw-w64-x86-64-posix
 )
+if [ "${1:-}" != run ]; then
+  # The tests (GoogleTest, an X server and its tools, screenshots, clang for the fuzzers and
+  # the formatting check, strace for the faults, Wine for the Windows module), the
+  # benchmarks, and what building and checking the Debian package takes.
+  packages+=(
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xdotool x11-utils imagemagick
+    clang clang-format libclang-rt-14-dev strace util-linux time
+    wine64
+    dpkg-dev lintian desktop-file-utils appstream file librsvg2-bin shared-mime-info passwd
+    scdoc
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
