@@ -12,13 +12,13 @@
 #include "cipher/core/Cp1251.h"
 #include "errors/Errors.h"
 #include "lang/Language.h"
+#include "prompt/KeyPrompt.h"
 #include "sfx/ElfImage.h"
 #include "stub/StubShared.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +28,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -43,31 +42,6 @@ std::string ErrnoText(int err) {
 
 std::string Quoted(const std::string& s) {
     return "'" + s + "'";
-}
-
-// ---- what a signal must undo ----------------------------------------------------------------
-// Ctrl-C at the key prompt must not leave the terminal without echo. It is undone from the
-// handler with async-signal-safe calls only, then the signal is raised again with its default
-// action. (The output's temporary file is removed by the output's own handler, which runs
-// first and then hands the signal on to this one.)
-
-struct termios gSavedTerminal;
-volatile sig_atomic_t gTerminalChanged = 0;
-
-extern "C" void OnTerminatingSignal(int sig) {
-    if (gTerminalChanged)
-        ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
-    // SA_RESETHAND has restored the default action; the signal is delivered on return.
-    ::raise(sig);
-}
-
-void InstallSignalCleanup() {
-    struct sigaction sa {};
-    sa.sa_handler = OnTerminatingSignal;
-    sa.sa_flags = SA_RESETHAND;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-        ::sigaction(sig, &sa, nullptr);
 }
 
 // ---- names ----------------------------------------------------------------------------------
@@ -292,73 +266,15 @@ private:
 
 // ---- the key ----------------------------------------------------------------------------------
 
-// One line from fd, without its line end ("\n" or "\r\n"), read straight into storage that
-// is wiped after use. Read a byte at a time so that no buffer keeps a copy of the key and
-// nothing after the line is consumed.
-TSecretBytes ReadKeyLine(int fd) {
-    // One byte more than a line may hold: the place where its line end is read.
-    TSecretBytes line(MaxKeyLine + 1);
-    std::size_t size = 0;
-    bool ended = false;
-    for (;;) {
-        const ssize_t got = ::read(fd, line.data() + size, 1);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw TSfxError(
-                Format(Translated("Sfx", "cannot read the key: %1"), {ErrnoText(errno)}));
-        if (got == 0)
-            break;
-        if (line.data()[size] == '\n') {
-            ended = true;
-            break;
-        }
-        if (size >= MaxKeyLine)
-            KeyLineTooLong();
-        ++size;
-    }
-    if (ended && size > 0 && line.data()[size - 1] == '\r')
-        --size;
-    line.Shrink(size);
-    return line;
-}
-
-// Puts the terminal back however the prompt ends.
-class TEchoOff {
-public:
-    TEchoOff() {
-        if (::tcgetattr(STDIN_FILENO, &gSavedTerminal) != 0)
-            return;
-        struct termios quiet = gSavedTerminal;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        gTerminalChanged = 1;
-        if (::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) != 0)
-            gTerminalChanged = 0;
-    }
-    ~TEchoOff() {
-        if (gTerminalChanged)
-            ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
-        gTerminalChanged = 0;
-    }
-    TEchoOff(const TEchoOff&) = delete;
-    TEchoOff& operator=(const TEchoOff&) = delete;
-};
-
 TSecretBytes ReadKey() {
     TSecretBytes text;
-    if (::isatty(STDIN_FILENO)) {
-        {
-            // Echo goes off before the prompt appears: switching it flushes pending input, and
-            // nothing typed after the prompt may be lost that way.
-            TEchoOff echoOff;
-            std::fputs(Translated("Sfx", "Key: "), stderr);
-            std::fflush(stderr);
-            text = ReadKeyLine(STDIN_FILENO);
-        }
-        // The user's Enter was not echoed.
-        std::fputs("\n", stderr);
-    } else {
-        text = ReadKeyLine(STDIN_FILENO);
+    try {
+        text = AskKeyLine(Translated("Sfx", "Key: "));
+    } catch (const EKeyLine& e) {
+        if (e.Reason == EKeyLine::TReason::TooLong)
+            KeyLineTooLong();
+        throw TSfxError(
+            Format(Translated("Sfx", "cannot read the key: %1"), {ErrnoText(e.ErrorCode)}));
     }
     if (text.empty())
         throw TSfxError(Translated(
@@ -407,7 +323,6 @@ int Run(int argc, char** argv, const std::string& program, const std::string& st
         throw TSfxError(Translated("Sfx", "standard input is closed, so there is no key to read. "
                                           "Run it from a terminal, or give the key on standard "
                                           "input. Nothing was written."));
-    InstallSignalCleanup();
     TSelfFile self(startedAs);
     const std::string output = OutputPath(opt, startedAs);
     TOutputFile out(CheckOutput(output, opt.Force, self.Stat), opt.Force, self.Stat);
