@@ -15,6 +15,7 @@
 #include "prompt/KeyPrompt.h"
 #include "sfx/ElfImage.h"
 #include "stub/StubShared.h"
+#include "stub/StubUsage.h"
 
 #include <algorithm>
 #include <array>
@@ -111,31 +112,22 @@ void PrintHelp(const std::string& program, const std::string& startedAs) {
     } catch (const TSfxError&) {
         restored = Translated("Sfx", "its own name without \".exe\"");
     }
-    const std::string text = Format(
-        Translated(
-            "Sfx",
-            "Usage: %1 [-o PATH] [-f]\n"
-            "Restores the file that Calyxor encrypted into this self-extracting file.\n"
-            "\n"
-            "The key is asked for on the terminal and is not shown as it is typed. When standard\n"
-            "input is not a terminal, its first line is the key, so that scripts can use it:\n"
-            "    printf '%s\\n' \"$KEY\" | ./%1\n"
-            "\n"
-            "The restored file is written as %2 in the current folder.\n"
-            "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
-            "               folder; straight through when PATH is a pipe or a device such as\n"
-            "               /dev/stdout; -o - is standard output)\n"
-            "  -f           replace the output file if it exists; without -f an existing file is\n"
-            "               never touched\n"
-            "  -h, --help   show this help\n"
-            "\n"
-            "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
-            "stub still succeeds and writes a file of the same length with other bytes. If the\n"
-            "restored file does not open, run the stub again with the right key and -f.\n"
-            "\n"
-            "Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command\n"
-            "line. A failed run leaves no partial file under the output's name.\n"),
-        {program, restored});
+    TStubUsage own;
+    own.KeyInput = Translated(
+        "Sfx",
+        "The key is asked for on the terminal and is not shown as it is typed. When standard\n"
+        "input is not a terminal, its first line is the key, so that scripts can use it:\n"
+        "    printf '%s\\n' \"$KEY\" | ./%1\n");
+    own.OutputOption = Translated(
+        "Sfx",
+        "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
+        "               folder; straight through when PATH is a pipe or a device such as\n"
+        "               /dev/stdout; -o - is standard output)\n");
+    own.WrongKey = Translated(
+        "Sfx", "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
+               "stub still succeeds and writes a file of the same length with other bytes. If the\n"
+               "restored file does not open, run the stub again with the right key and -f.\n");
+    const std::string text = StubUsageText(own, program, restored);
     std::fputs(text.c_str(), stdout);
 }
 
