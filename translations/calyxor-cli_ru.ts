@@ -503,53 +503,6 @@ command line or no usable key (nothing is written then).
         <translation>его собственное имя без «.exe»</translation>
     </message>
     <message>
-        <source>Usage: %1 [-o PATH] [-f]
-Restores the file that Calyxor encrypted into this self-extracting file.
-
-The key is asked for on the terminal and is not shown as it is typed. When standard
-input is not a terminal, its first line is the key, so that scripts can use it:
-    printf &apos;%s\n&apos; &quot;$KEY&quot; | ./%1
-
-The restored file is written as %2 in the current folder.
-  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a
-               folder; straight through when PATH is a pipe or a device such as
-               /dev/stdout; -o - is standard output)
-  -f           replace the output file if it exists; without -f an existing file is
-               never touched
-  -h, --help   show this help
-
-A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the
-stub still succeeds and writes a file of the same length with other bytes. If the
-restored file does not open, run the stub again with the right key and -f.
-
-Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command
-line. A failed run leaves no partial file under the output&apos;s name.
-</source>
-        <translation>Запуск: %1 [-o ПУТЬ] [-f]
-Восстанавливает файл, зашифрованный Calyxor в этот самораспаковывающийся файл.
-
-Ключ запрашивается на терминале и не показывается при вводе. Если стандартный
-ввод — не терминал, ключом служит его первая строка (удобно для сценариев):
-    printf &apos;%s\n&apos; &quot;$KEY&quot; | ./%1
-
-Восстановленный файл записывается как %2 в текущую папку.
-  -o ПУТЬ      записать его в ПУТЬ (в папку ПУТЬ под этим именем, если ПУТЬ —
-               папка; напрямую, если ПУТЬ — канал или устройство, например
-               /dev/stdout; -o - — стандартный вывод)
-  -f           заменить выходной файл, если он есть; без -f существующий файл
-               никогда не трогается
-  -h, --help   показать эту справку
-
-НЕВЕРНЫЙ КЛЮЧ ОБНАРУЖИТЬ НЕЛЬЗЯ. В файле нет проверки ключа: с неверным ключом
-программа всё равно завершается успешно и пишет файл той же длины с другими
-байтами. Если восстановленный файл не открывается, запустите её снова с верным
-ключом и -f.
-
-Код выхода: 0, если файл записан, 1 при любой ошибке, 2 при неверной командной
-строке. Неудачный запуск не оставляет неполного файла под именем выхода.
-</translation>
-    </message>
-    <message>
         <source>standard output</source>
         <translation>стандартный вывод</translation>
     </message>
@@ -696,54 +649,6 @@ If it does not open, the key was wrong: run this file again with the right key a
         <translation>не удаётся показать окно: %1</translation>
     </message>
     <message>
-        <source>Usage: %1 [-o PATH] [-f]
-Restores the file that Calyxor encrypted into this self-extracting file.
-
-Started from Explorer it asks for the key in a small window and restores the file
-beside itself. Started from a console it asks for the key there, without showing it.
-When standard input is redirected, its first line is the key (UTF-8), for scripts:
-    type key.txt | %1
-
-The restored file is written as %2 in the current folder.
-  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a
-               folder)
-  -f           replace the output file if it exists; without -f an existing file is
-               never touched
-  -h, --help   show this help
-
-A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the
-module still succeeds and writes a file of the same length with other bytes. If the
-restored file does not open, run it again with the right key and -f.
-
-Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command
-line. A failed run leaves no partial file under the output&apos;s name.
-</source>
-        <translation>Запуск: %1 [-o ПУТЬ] [-f]
-Восстанавливает файл, зашифрованный Calyxor в этот самораспаковывающийся файл.
-
-Запущенный из Проводника, он спрашивает ключ в небольшом окне и восстанавливает
-файл рядом с собой. Запущенный из консоли, спрашивает ключ в ней, не показывая
-его. Если стандартный ввод перенаправлен, ключом служит его первая строка
-(UTF-8), для сценариев:
-    type key.txt | %1
-
-Восстановленный файл записывается как %2 в текущую папку.
-  -o ПУТЬ      записать его в ПУТЬ (в папку ПУТЬ под этим именем, если ПУТЬ —
-               папка)
-  -f           заменить выходной файл, если он есть; без -f существующий файл
-               никогда не трогается
-  -h, --help   показать эту справку
-
-НЕВЕРНЫЙ КЛЮЧ ОБНАРУЖИТЬ НЕЛЬЗЯ. В файле нет проверки ключа: с неверным ключом
-модуль всё равно завершается успешно и пишет файл той же длины с иными байтами.
-Если восстановленный файл не открывается, запустите модуль снова с верным
-ключом и -f.
-
-Код выхода: 0, если файл записан, 1 при любой ошибке, 2 при неверной командной
-строке. Неудачный запуск не оставляет неполного файла под именем выхода.
-</translation>
-    </message>
-    <message>
         <source>interrupted; nothing was written.</source>
         <translation>прервано; ничего не записано.</translation>
     </message>
@@ -758,6 +663,101 @@ line. A failed run leaves no partial file under the output&apos;s name.
     <message>
         <source>cannot write in the folder %1: %2</source>
         <translation>не удаётся писать в папку %1: %2</translation>
+    </message>
+    <message>
+        <source>The key is asked for on the terminal and is not shown as it is typed. When standard
+input is not a terminal, its first line is the key, so that scripts can use it:
+    printf &apos;%s\n&apos; &quot;$KEY&quot; | ./%1
+</source>
+        <translation>Ключ запрашивается на терминале и не показывается при вводе. Если стандартный
+ввод — не терминал, ключом служит его первая строка (удобно для сценариев):
+    printf &apos;%s\n&apos; &quot;$KEY&quot; | ./%1
+</translation>
+    </message>
+    <message>
+        <source>  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a
+               folder; straight through when PATH is a pipe or a device such as
+               /dev/stdout; -o - is standard output)
+</source>
+        <translation>  -o ПУТЬ      записать его в ПУТЬ (в папку ПУТЬ под этим именем, если ПУТЬ —
+               папка; напрямую, если ПУТЬ — канал или устройство, например
+               /dev/stdout; -o - — стандартный вывод)
+</translation>
+    </message>
+    <message>
+        <source>A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the
+stub still succeeds and writes a file of the same length with other bytes. If the
+restored file does not open, run the stub again with the right key and -f.
+</source>
+        <translation>НЕВЕРНЫЙ КЛЮЧ ОБНАРУЖИТЬ НЕЛЬЗЯ. В файле нет проверки ключа: с неверным ключом
+программа всё равно завершается успешно и пишет файл той же длины с другими
+байтами. Если восстановленный файл не открывается, запустите её снова с верным
+ключом и -f.
+</translation>
+    </message>
+    <message>
+        <source>Started from Explorer it asks for the key in a small window and restores the file
+beside itself. Started from a console it asks for the key there, without showing it.
+When standard input is redirected, its first line is the key (UTF-8), for scripts:
+    type key.txt | %1
+</source>
+        <translation>Запущенный из Проводника, он спрашивает ключ в небольшом окне и восстанавливает
+файл рядом с собой. Запущенный из консоли, спрашивает ключ в ней, не показывая
+его. Если стандартный ввод перенаправлен, ключом служит его первая строка
+(UTF-8), для сценариев:
+    type key.txt | %1
+</translation>
+    </message>
+    <message>
+        <source>  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a
+               folder)
+</source>
+        <translation>  -o ПУТЬ      записать его в ПУТЬ (в папку ПУТЬ под этим именем, если ПУТЬ —
+               папка)
+</translation>
+    </message>
+    <message>
+        <source>A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the
+module still succeeds and writes a file of the same length with other bytes. If the
+restored file does not open, run it again with the right key and -f.
+</source>
+        <translation>НЕВЕРНЫЙ КЛЮЧ ОБНАРУЖИТЬ НЕЛЬЗЯ. В файле нет проверки ключа: с неверным ключом
+модуль всё равно завершается успешно и пишет файл той же длины с иными байтами.
+Если восстановленный файл не открывается, запустите модуль снова с верным
+ключом и -f.
+</translation>
+    </message>
+    <message>
+        <source>Usage: %1 [-o PATH] [-f]
+Restores the file that Calyxor encrypted into this self-extracting file.
+</source>
+        <translation>Запуск: %1 [-o ПУТЬ] [-f]
+Восстанавливает файл, зашифрованный Calyxor в этот самораспаковывающийся файл.
+</translation>
+    </message>
+    <message>
+        <source>The restored file is written as %1 in the current folder.
+</source>
+        <translation>Восстановленный файл записывается как %1 в текущую папку.
+</translation>
+    </message>
+    <message>
+        <source>  -f           replace the output file if it exists; without -f an existing file is
+               never touched
+  -h, --help   show this help
+</source>
+        <translation>  -f           заменить выходной файл, если он есть; без -f существующий файл
+               никогда не трогается
+  -h, --help   показать эту справку
+</translation>
+    </message>
+    <message>
+        <source>Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command
+line. A failed run leaves no partial file under the output&apos;s name.
+</source>
+        <translation>Код выхода: 0, если файл записан, 1 при любой ошибке, 2 при неверной командной
+строке. Неудачный запуск не оставляет неполного файла под именем выхода.
+</translation>
     </message>
 </context>
 </TS>

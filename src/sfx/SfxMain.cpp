@@ -12,13 +12,14 @@
 #include "cipher/core/Cp1251.h"
 #include "errors/Errors.h"
 #include "lang/Language.h"
+#include "prompt/KeyPrompt.h"
 #include "sfx/ElfImage.h"
 #include "stub/StubShared.h"
+#include "stub/StubUsage.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +29,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -43,31 +43,6 @@ std::string ErrnoText(int err) {
 
 std::string Quoted(const std::string& s) {
     return "'" + s + "'";
-}
-
-// ---- what a signal must undo ----------------------------------------------------------------
-// Ctrl-C at the key prompt must not leave the terminal without echo. It is undone from the
-// handler with async-signal-safe calls only, then the signal is raised again with its default
-// action. (The output's temporary file is removed by the output's own handler, which runs
-// first and then hands the signal on to this one.)
-
-struct termios gSavedTerminal;
-volatile sig_atomic_t gTerminalChanged = 0;
-
-extern "C" void OnTerminatingSignal(int sig) {
-    if (gTerminalChanged)
-        ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
-    // SA_RESETHAND has restored the default action; the signal is delivered on return.
-    ::raise(sig);
-}
-
-void InstallSignalCleanup() {
-    struct sigaction sa {};
-    sa.sa_handler = OnTerminatingSignal;
-    sa.sa_flags = SA_RESETHAND;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-        ::sigaction(sig, &sa, nullptr);
 }
 
 // ---- names ----------------------------------------------------------------------------------
@@ -137,31 +112,22 @@ void PrintHelp(const std::string& program, const std::string& startedAs) {
     } catch (const TSfxError&) {
         restored = Translated("Sfx", "its own name without \".exe\"");
     }
-    const std::string text = Format(
-        Translated(
-            "Sfx",
-            "Usage: %1 [-o PATH] [-f]\n"
-            "Restores the file that Calyxor encrypted into this self-extracting file.\n"
-            "\n"
-            "The key is asked for on the terminal and is not shown as it is typed. When standard\n"
-            "input is not a terminal, its first line is the key, so that scripts can use it:\n"
-            "    printf '%s\\n' \"$KEY\" | ./%1\n"
-            "\n"
-            "The restored file is written as %2 in the current folder.\n"
-            "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
-            "               folder; straight through when PATH is a pipe or a device such as\n"
-            "               /dev/stdout; -o - is standard output)\n"
-            "  -f           replace the output file if it exists; without -f an existing file is\n"
-            "               never touched\n"
-            "  -h, --help   show this help\n"
-            "\n"
-            "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
-            "stub still succeeds and writes a file of the same length with other bytes. If the\n"
-            "restored file does not open, run the stub again with the right key and -f.\n"
-            "\n"
-            "Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command\n"
-            "line. A failed run leaves no partial file under the output's name.\n"),
-        {program, restored});
+    TStubUsage own;
+    own.KeyInput = Translated(
+        "Sfx",
+        "The key is asked for on the terminal and is not shown as it is typed. When standard\n"
+        "input is not a terminal, its first line is the key, so that scripts can use it:\n"
+        "    printf '%s\\n' \"$KEY\" | ./%1\n");
+    own.OutputOption = Translated(
+        "Sfx",
+        "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
+        "               folder; straight through when PATH is a pipe or a device such as\n"
+        "               /dev/stdout; -o - is standard output)\n");
+    own.WrongKey = Translated(
+        "Sfx", "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
+               "stub still succeeds and writes a file of the same length with other bytes. If the\n"
+               "restored file does not open, run the stub again with the right key and -f.\n");
+    const std::string text = StubUsageText(own, program, restored);
     std::fputs(text.c_str(), stdout);
 }
 
@@ -292,73 +258,15 @@ private:
 
 // ---- the key ----------------------------------------------------------------------------------
 
-// One line from fd, without its line end ("\n" or "\r\n"), read straight into storage that
-// is wiped after use. Read a byte at a time so that no buffer keeps a copy of the key and
-// nothing after the line is consumed.
-TSecretBytes ReadKeyLine(int fd) {
-    // One byte more than a line may hold: the place where its line end is read.
-    TSecretBytes line(MaxKeyLine + 1);
-    std::size_t size = 0;
-    bool ended = false;
-    for (;;) {
-        const ssize_t got = ::read(fd, line.data() + size, 1);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw TSfxError(
-                Format(Translated("Sfx", "cannot read the key: %1"), {ErrnoText(errno)}));
-        if (got == 0)
-            break;
-        if (line.data()[size] == '\n') {
-            ended = true;
-            break;
-        }
-        if (size >= MaxKeyLine)
-            KeyLineTooLong();
-        ++size;
-    }
-    if (ended && size > 0 && line.data()[size - 1] == '\r')
-        --size;
-    line.Shrink(size);
-    return line;
-}
-
-// Puts the terminal back however the prompt ends.
-class TEchoOff {
-public:
-    TEchoOff() {
-        if (::tcgetattr(STDIN_FILENO, &gSavedTerminal) != 0)
-            return;
-        struct termios quiet = gSavedTerminal;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        gTerminalChanged = 1;
-        if (::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) != 0)
-            gTerminalChanged = 0;
-    }
-    ~TEchoOff() {
-        if (gTerminalChanged)
-            ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
-        gTerminalChanged = 0;
-    }
-    TEchoOff(const TEchoOff&) = delete;
-    TEchoOff& operator=(const TEchoOff&) = delete;
-};
-
 TSecretBytes ReadKey() {
     TSecretBytes text;
-    if (::isatty(STDIN_FILENO)) {
-        {
-            // Echo goes off before the prompt appears: switching it flushes pending input, and
-            // nothing typed after the prompt may be lost that way.
-            TEchoOff echoOff;
-            std::fputs(Translated("Sfx", "Key: "), stderr);
-            std::fflush(stderr);
-            text = ReadKeyLine(STDIN_FILENO);
-        }
-        // The user's Enter was not echoed.
-        std::fputs("\n", stderr);
-    } else {
-        text = ReadKeyLine(STDIN_FILENO);
+    try {
+        text = AskKeyLine(Translated("Sfx", "Key: "));
+    } catch (const EKeyLine& e) {
+        if (e.Reason == EKeyLine::TReason::TooLong)
+            KeyLineTooLong();
+        throw TSfxError(
+            Format(Translated("Sfx", "cannot read the key: %1"), {ErrnoText(e.ErrorCode)}));
     }
     if (text.empty())
         throw TSfxError(Translated(
@@ -407,7 +315,6 @@ int Run(int argc, char** argv, const std::string& program, const std::string& st
         throw TSfxError(Translated("Sfx", "standard input is closed, so there is no key to read. "
                                           "Run it from a terminal, or give the key on standard "
                                           "input. Nothing was written."));
-    InstallSignalCleanup();
     TSelfFile self(startedAs);
     const std::string output = OutputPath(opt, startedAs);
     TOutputFile out(CheckOutput(output, opt.Force, self.Stat), opt.Force, self.Stat);

@@ -6,6 +6,7 @@
 
 #include "lang/Language.h"
 #include "sfxwin/WinSfx.h"
+#include "stub/StubUsage.h"
 
 #include <string>
 
@@ -73,31 +74,23 @@ void PrintHelp(const std::wstring& self) {
         restored = Translated("Sfx", "its own name without \".exe\"");
     }
     const std::string program = Utf8(BaseName(self));
-    const std::string text = Format(
-        Translated(
-            "Sfx",
-            "Usage: %1 [-o PATH] [-f]\n"
-            "Restores the file that Calyxor encrypted into this self-extracting file.\n"
-            "\n"
-            "Started from Explorer it asks for the key in a small window and restores the file\n"
-            "beside itself. Started from a console it asks for the key there, without showing it.\n"
-            "When standard input is redirected, its first line is the key (UTF-8), for scripts:\n"
-            "    type key.txt | %1\n"
-            "\n"
-            "The restored file is written as %2 in the current folder.\n"
-            "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
-            "               folder)\n"
-            "  -f           replace the output file if it exists; without -f an existing file is\n"
-            "               never touched\n"
-            "  -h, --help   show this help\n"
-            "\n"
-            "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
-            "module still succeeds and writes a file of the same length with other bytes. If the\n"
-            "restored file does not open, run it again with the right key and -f.\n"
-            "\n"
-            "Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command\n"
-            "line. A failed run leaves no partial file under the output's name.\n"),
-        {program, restored});
+    TStubUsage own;
+    own.KeyInput = Translated(
+        "Sfx",
+        "Started from Explorer it asks for the key in a small window and restores the file\n"
+        "beside itself. Started from a console it asks for the key there, without showing it.\n"
+        "When standard input is redirected, its first line is the key (UTF-8), for scripts:\n"
+        "    type key.txt | %1\n");
+    own.OutputOption = Translated(
+        "Sfx",
+        "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
+        "               folder)\n");
+    own.WrongKey = Translated(
+        "Sfx",
+        "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
+        "module still succeeds and writes a file of the same length with other bytes. If the\n"
+        "restored file does not open, run it again with the right key and -f.\n");
+    const std::string text = StubUsageText(own, program, restored);
     Put(STD_OUTPUT_HANDLE, text);
 }
 

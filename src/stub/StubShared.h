@@ -1,9 +1,11 @@
 #pragma once
 // What the Linux stub and the Windows module have in common, kept in one header that both are
-// built from (the Windows module by MinGW, in a build of its own): their errors, the bound on a
-// key line, their command line and the bookkeeping that finds where their own image ends.
+// built from (the Windows module by MinGW, in a build of its own): their errors, the refusal of
+// a key line that is too long, their command line and the bookkeeping that finds where their
+// own image ends.
 
 #include "lang/Texts.h"
+#include "prompt/KeyLine.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,10 +26,7 @@ public:
     using TSfxError::TSfxError;
 };
 
-// Only the first 255 key bytes count, but a line is read whole so that its end is found; the
-// bound keeps a stray binary file on standard input from being read into memory.
-inline constexpr std::size_t MaxKeyLine = 64 * 1024;
-
+// A key line longer than MaxKeyLine (prompt/KeyLine.h, the bound calyxor-cli reads against too).
 [[noreturn]] inline void KeyLineTooLong() {
     throw TSfxError(Translated("Sfx", "the key line is too long (more than 64 KiB); only its "
                                       "first 255 bytes would be used anyway."));

@@ -1,0 +1,46 @@
+#pragma once
+// The --help text of the self-extracting modules. The two say the same of what they are, of
+// where the restored file goes, of -f and -h and of their exit statuses; each gives its own
+// words for how the key is given, for where -o may write and for what to do after a wrong key.
+// Header only: the MinGW build of the Windows module uses it as it is.
+
+#include "lang/Texts.h"
+
+#include <string>
+
+// A module's own paragraphs, translated and ending in a line end; %1 in KeyInput stands for the
+// name the module was started under.
+struct TStubUsage {
+    std::string KeyInput;     // how the key is asked for, and how a script gives it
+    std::string OutputOption; // the lines of -o
+    std::string WrongKey;     // that a wrong key cannot be detected, and what to do then
+};
+
+// The whole text for a module started as program, which restores under restored (quoted, or
+// words that say what the name will be).
+inline std::string StubUsageText(const TStubUsage& own, const std::string& program,
+                                 const std::string& restored) {
+    std::string text = Format(
+        Translated("Sfx",
+                   "Usage: %1 [-o PATH] [-f]\n"
+                   "Restores the file that Calyxor encrypted into this self-extracting file.\n"),
+        {program});
+    text += "\n";
+    text += Format(own.KeyInput, {program});
+    text += "\n";
+    text += Format(Translated("Sfx", "The restored file is written as %1 in the current folder.\n"),
+                   {restored});
+    text += own.OutputOption;
+    text += Translated(
+        "Sfx",
+        "  -f           replace the output file if it exists; without -f an existing file is\n"
+        "               never touched\n"
+        "  -h, --help   show this help\n");
+    text += "\n";
+    text += own.WrongKey;
+    text += "\n";
+    text += Translated(
+        "Sfx", "Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command\n"
+               "line. A failed run leaves no partial file under the output's name.\n");
+    return text;
+}
