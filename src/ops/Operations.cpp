@@ -59,15 +59,15 @@ TOutcome EncryptFile(const std::string& source, const std::string& target,
                      std::span<const uint8_t> key, const TSfxOptions& sfx,
                      TProgressReceiver* progress, TNoticeReceiver* notices,
                      const TOutputOptions& output, TFileIdentity* sourceRead) {
-    // The module's path and size as the window holds them; an empty path makes the engine stop
-    // once the target is opened, so that a missing source or an unwritable target is heard of
-    // first, as the window has always told them.
+    // The module's path and size as the window holds them. An empty path makes the engine stop
+    // once the target is opened, so that a missing source or a target that cannot be created
+    // is heard of before the missing module.
     const TModulePrefix module{sfx.Module, sfx.ModuleSize};
     const TTransformResult result =
         EncryptFileCore(source, target, key, sfx.Enabled ? &module : nullptr, progress, notices,
                         output, sourceRead);
     if (result.End == TTransformEnd::NoModule)
-        return Warning(Translated("Engine", SfxNotFoundMessage), sfx.Module);
+        return Warning(Translated("Engine", SfxNotFoundMessage), target); // the file not made
     if (result && sfx.Enabled && !target.empty()) {
         struct stat st {};
         // Execute permission wherever there is read permission, as a compiler leaves a program.

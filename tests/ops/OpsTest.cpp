@@ -137,6 +137,7 @@ TEST_F(ChainTest, failuresBeforeTheWipeKeepTheSource) {
     EXPECT_FALSE(outcome);
     ASSERT_TRUE(outcome.Warning);
     EXPECT_EQ(outcome.Warning->Text, SfxNotFoundMessage);
+    EXPECT_EQ(outcome.Warning->Path, Dir / "t.exe");
     EXPECT_TRUE(Messages.Messages.empty());
     EXPECT_FALSE(fs::exists(Dir / "t.exe"));
     EXPECT_EQ(ReadAll(src), Data);
