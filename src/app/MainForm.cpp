@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "app/MainFormButtons.h"
+#include "app/Translation.h"
 
 #include "config/FilePaths.h"
 #include "config/Locations.h"
@@ -383,16 +384,27 @@ TSfxOptions TForm1::SfxOptions() const {
     return {CheckBoxSFX->isChecked(), SfxModule, SfxModuleSize};
 }
 
+void TForm1::Notice(const TNotice& notice) {
+    Dialogs::ShowError(EngineText(notice.Text));
+}
+
+bool TForm1::ShowWarning(const ops::TOutcome& outcome) {
+    if (outcome.Warning)
+        Dialogs::ShowError(EngineText(outcome.Warning->Text));
+    return outcome.Done;
+}
+
 bool TForm1::EncryptFile(const std::string& source, const std::string& target, const QString& key) {
-    return ops::EncryptFile(source, target, KeyOf(key), SfxOptions(), ProgressBar);
+    return ShowWarning(
+        ops::EncryptFile(source, target, KeyOf(key), SfxOptions(), ProgressBar, this));
 }
 
 bool TForm1::DecryptFile(const std::string& source, const std::string& target, const QString& key) {
-    return ops::DecryptFile(source, target, KeyOf(key), ProgressBar);
+    return ShowWarning(ops::DecryptFile(source, target, KeyOf(key), ProgressBar, this));
 }
 
 bool TForm1::WipeFile(const std::string& path) {
-    return ops::WipeFile(path, SourceFile, ProgressBar);
+    return ShowWarning(ops::WipeFile(path, SourceFile, ProgressBar, this));
 }
 
 // ---- commands -----------------------------------------------------------------------------------
@@ -414,9 +426,11 @@ void TForm1::BtnCryptClick() {
     if (!ConfirmReplace(TargetFile))
         return;
     // With «Удалить исходный файл» the source goes only once its encrypted copy is complete and
-    // on the device; what goes wrong on the way is told there.
-    (void)ops::EncryptAndWipe(SourceFile, TargetFile, KeyOf(KeyBox->text()), SfxOptions(),
-                              CheckBoxKill->isChecked(), ProgressBar);
+    // on the device; what goes wrong on the way is shown as it happens, and what kept the
+    // source in place once the command is over.
+    (void)ShowWarning(ops::EncryptAndWipe(SourceFile, TargetFile, KeyOf(KeyBox->text()),
+                                          SfxOptions(), CheckBoxKill->isChecked(), ProgressBar,
+                                          this));
 }
 
 void TForm1::BtnDeCryptClick() {

@@ -4,9 +4,10 @@
 
 #include "app/Image.h"
 #include "app/KeyBox.h"
-#include "cipher/FileTransform.h"
+#include "cipher/Notices.h"
 #include "controls/Gauges.h"
 #include "controls/VeskFade.h"
+#include "ops/Operations.h"
 #include "pictures/Picture.h"
 
 #include <QCheckBox>
@@ -32,7 +33,9 @@ struct TOpenDialog {
     bool Execute(QWidget* parent);
 };
 
-class TForm1 : public QWidget {
+// The window hears the notices of its file operations itself: each one is shown in the error
+// dialog the moment it is given, and the operation goes on once the user has read it.
+class TForm1 : public QWidget, private TNoticeReceiver {
     Q_OBJECT
 public:
     // args: the command-line arguments after the program's own name, as bytes. appDir, when
@@ -160,6 +163,9 @@ private:
     // Shows the key masked again, with the eye button at rest.
     void MaskKey();
     [[nodiscard]] TSfxOptions SfxOptions() const;
+    void Notice(const TNotice& notice) override;
+    // The program's own warning about a finished operation, in the error dialog; its result.
+    bool ShowWarning(const ops::TOutcome& outcome);
 
     std::vector<std::string> Args;
     std::string AppDirOverride;

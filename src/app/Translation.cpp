@@ -1,6 +1,5 @@
 #include "app/Translation.h"
 
-#include "cipher/FileTransform.h"
 #include "ops/Operations.h"
 
 #include <QCoreApplication>

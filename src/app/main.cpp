@@ -4,7 +4,6 @@
 #include "app/MainForm.h"
 #include "app/Translation.h"
 #include "cipher/CoreDumps.h"
-#include "cipher/Progress.h"
 #include "cipher/SafeOutput.h"
 #include "cipher/core/Cipher.h"
 #include "lang/Language.h"
@@ -91,7 +90,6 @@ int main(int argc, char** argv) {
                                {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(QStringLiteral("Arial"),
                                {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    SetMessageHandler([](const std::string& text) { Dialogs::ShowError(EngineText(text)); });
 
     std::vector<std::string> args(argv + 1, argv + argc);
     TForm1 form(std::move(args));

@@ -1,7 +1,6 @@
 #include "cipher/BlockFile.h"
 
 #include "cipher/BlockWriter.h"
-#include "cipher/Progress.h"
 #include "errors/Errors.h"
 
 #include <algorithm>
@@ -9,10 +8,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
-
-void ShowIOError(const std::string& msg) {
-    ShowMessageText(msg);
-}
 
 std::string CantOpenText(const std::string& path, const std::string& why) {
     if (why.empty())
@@ -47,7 +42,7 @@ bool OpenRead(TBlockFile& rec, const std::string& name) {
     }
     if (!fd) {
         rec.InFile.Reset();
-        ShowIOError(CantOpenText(name));
+        Tell(rec.Notices, CantOpenText(name), name);
         return false;
     }
     rec.InFile = std::move(fd);
@@ -125,10 +120,11 @@ bool OpenWrite(TBlockFile& rec, const std::string& name, TOpenWriteMode mode,
     rec.OutLimit = BlockSize;
     rec.OutCount = 0;
     rec.OutFile = -1;
+    rec.OutName = name;
     if (mode == TOpenWriteMode::InPlace) {
         rec.OutFile = OpenInPlace(name, rules.NotSameAs);
         if (rec.OutFile < 0) {
-            ShowIOError(CantOpenText(name));
+            Tell(rec.Notices, CantOpenText(name), name);
             return false;
         }
         return true;
@@ -138,7 +134,7 @@ bool OpenWrite(TBlockFile& rec, const std::string& name, TOpenWriteMode mode,
             throw EInOutError(
                 Format(Translated("Engine", "'%1' already exists and was left as it is"), {name}),
                 EEXIST);
-        ShowIOError(CantOpenText(ShownName(name), rec.Output.Problem()));
+        Tell(rec.Notices, CantOpenText(ShownName(name), rec.Output.Problem()), name);
         return false;
     }
     rec.OutIsStdout = rec.Output.Kind() == TOutputKind::Descriptor;
@@ -165,7 +161,7 @@ void WriteBlock(TBlockFile& rec) {
     // learns that the target is not whole. A failure before any byte raises.
     if (done > 0) {
         rec.WriteFailed = true;
-        ShowIOError(WriteErrorMessage);
+        Tell(rec.Notices, Translated("Engine", WriteErrorMessage), rec.OutName);
         return;
     }
     RaiseIOError(err);

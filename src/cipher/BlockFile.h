@@ -1,9 +1,11 @@
 #pragma once
 // Buffered block file reader and writer: the file operations read and write one byte at a
 // time, and this record turns those calls into reads and writes of whole 10240-byte blocks.
-// Opening problems are told to the user through the message handler and reported as false;
-// failures the system reports on a read, write or close raise EInOutError.
+// Opening problems and short block writes are given to the record's notice receiver, and the
+// run goes on (an open reports false); failures the system reports on a read, write or close
+// raise EInOutError.
 
+#include "cipher/Notices.h"
 #include "cipher/SafeOutput.h"
 #include "cipher/UniqueFd.h"
 #include "lang/Texts.h"
@@ -20,7 +22,7 @@ constexpr int32_t BlockSize = 10240;
 class TBlockWriter;
 
 inline constexpr const char* CantOpenMessage = "! Can't open input file ";
-// Looked up whole when it is shown.
+// Looked up whole when a notice gives it.
 inline constexpr const char* WriteErrorMessage =
     CALYXOR_TEXT("Engine", "! Error writing output file");
 
@@ -53,14 +55,17 @@ struct TBlockFile {
     // OutBuf, OutLimit is its batch's size, and a full batch goes to the thread.
     TBlockWriter* Writer = nullptr;
     uint8_t* WriterBuf = nullptr;
+    // Where the owner of the record hears of the problems after which it goes on; set before
+    // the open. None: they are not told, and only WriteFailed and the open's result say them.
+    TNoticeReceiver* Notices = nullptr;
+    // The name the output half was opened under, for the notices about it.
+    std::string OutName;
 };
 
 enum class TOpenWriteMode {
     Truncate, // a new file that replaces the target when it is closed whole
     InPlace,  // open an existing file for overwriting, keeping its blocks
 };
-
-void ShowIOError(const std::string& msg);
 
 [[nodiscard]] bool OpenRead(TBlockFile& rec, const std::string& name);
 void ReadBlock(TBlockFile& rec);

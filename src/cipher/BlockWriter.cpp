@@ -263,7 +263,7 @@ void ReportWriterFailures(TBlockFile& rec, TBlockWriter& writer) {
     const TWriterFailures failures = writer.TakeFailures();
     for (int k = 0; k < failures.ShortWrites; ++k) {
         rec.WriteFailed = true;
-        ShowIOError(WriteErrorMessage);
+        Tell(rec.Notices, Translated("Engine", WriteErrorMessage), rec.OutName);
     }
     if (failures.Error)
         std::rethrow_exception(failures.Error);

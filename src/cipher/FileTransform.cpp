@@ -126,39 +126,39 @@ int ProgressShift(int64_t size) {
 
 namespace {
 
-// Copies the module's recorded number of leading bytes ahead of the encrypted ones. False,
-// after telling the user, when no module has been chosen.
-bool CopySfxModule(TBlockFile& writer, const TSfxOptions& sfx) {
-    if (sfx.Module.empty()) {
-        ShowMessageText(SfxNotFoundMessage);
+// Copies the module's first bytes ahead of the encrypted ones. False when the prefix names no
+// module.
+bool CopySfxModule(TBlockFile& writer, const TModulePrefix& module) {
+    if (module.Path.empty())
         return false;
-    }
     // A folder, a FIFO or a device is no module: reading one could block for ever or never
     // end. The reader refuses them too, should one be swapped in after this look.
     struct stat st {};
-    if (::stat(sfx.Module.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    if (::stat(module.Path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         throw Exception(Format(Translated("Engine", "The SFX module %1 is not a regular file (a "
                                                     "folder, a FIFO or a device); choose a "
                                                     "module file."),
-                               {sfx.Module}));
+                               {module.Path}));
     TBlockFile reader;
-    if (OpenRead(reader, sfx.Module)) {
+    reader.Notices = writer.Notices;
+    if (OpenRead(reader, module.Path)) {
         // The module may have shrunk since its size was taken; never read past its end.
-        if (reader.Size < sfx.ModuleSize)
+        if (reader.Size < module.Size)
             throw Exception(Format(Translated("Engine", "The SFX module %1 is shorter than when "
                                                         "it was chosen; choose it again."),
-                                   {sfx.Module}));
-        for (int32_t k = 0; k < sfx.ModuleSize; ++k)
+                                   {module.Path}));
+        for (int32_t k = 0; k < module.Size; ++k)
             WriteByte(writer, ReadByte(reader));
     }
     CloseRead(reader);
     return true;
 }
 
-bool TransformFile(const std::string& source, const std::string& target,
-                   std::span<const uint8_t> keyBytes, bool encrypt, const TSfxOptions* sfx,
-                   TProgressReceiver* progressReceiver, const TOutputOptions& output,
-                   TFileIdentity* sourceRead) {
+TTransformResult TransformFile(const std::string& source, const std::string& target,
+                               std::span<const uint8_t> keyBytes, bool encrypt,
+                               const TModulePrefix* module, TProgressReceiver* progressReceiver,
+                               TNoticeReceiver* notices, const TOutputOptions& output,
+                               TFileIdentity* sourceRead) {
     // A key that cannot work is refused before anything is created.
     (void)MakeCipherKey(keyBytes);
     TMappedSource src(source);
@@ -173,38 +173,40 @@ bool TransformFile(const std::string& source, const std::string& target,
     progress.Min(0);
     progress.Max(src.Size);
     TBlockFile writer;
+    writer.Notices = notices;
     TFileCloser closeWriter(writer);
     TOutputRules rules;
     rules.MayReplace = output.MayReplace;
-    rules.Executable = sfx && sfx->Enabled;
+    rules.Executable = module != nullptr;
     rules.NotSameAs = &src.Stat;
     (void)OpenWrite(writer, target, TOpenWriteMode::Truncate, rules);
-    if (sfx && sfx->Enabled && !CopySfxModule(writer, *sfx)) {
+    if (module && !CopySfxModule(writer, *module)) {
         progress.Position(0);
         // Nothing takes the target's place: an empty file there would pass for a result, and
         // would have destroyed a good file of that name.
         AbandonWrite(writer);
-        return false;
+        return {TTransformEnd::NoModule};
     }
     TransformMapped(src, writer, keyBytes, encrypt, progress);
     CloseWrite(writer);
-    return !writer.WriteFailed;
+    return {writer.WriteFailed ? TTransformEnd::CutShort : TTransformEnd::Written};
 }
 
 } // namespace
 
-bool EncryptFileCore(const std::string& source, const std::string& target,
-                     std::span<const uint8_t> keyBytes, const TSfxOptions& sfx,
-                     TProgressReceiver* progressReceiver, const TOutputOptions& output,
-                     TFileIdentity* sourceRead) {
-    return TransformFile(source, target, keyBytes, true, &sfx, progressReceiver, output,
+TTransformResult EncryptFileCore(const std::string& source, const std::string& target,
+                                 std::span<const uint8_t> keyBytes, const TModulePrefix* module,
+                                 TProgressReceiver* progressReceiver, TNoticeReceiver* notices,
+                                 const TOutputOptions& output, TFileIdentity* sourceRead) {
+    return TransformFile(source, target, keyBytes, true, module, progressReceiver, notices, output,
                          sourceRead);
 }
 
-bool DecryptFileCore(const std::string& source, const std::string& target,
-                     std::span<const uint8_t> keyBytes, TProgressReceiver* progressReceiver,
-                     const TOutputOptions& output) {
+TTransformResult DecryptFileCore(const std::string& source, const std::string& target,
+                                 std::span<const uint8_t> keyBytes,
+                                 TProgressReceiver* progressReceiver, TNoticeReceiver* notices,
+                                 const TOutputOptions& output) {
     // A self-extracting file given here is cipher bytes from its first byte on, module included.
-    return TransformFile(source, target, keyBytes, false, nullptr, progressReceiver, output,
-                         nullptr);
+    return TransformFile(source, target, keyBytes, false, nullptr, progressReceiver, notices,
+                         output, nullptr);
 }

@@ -3,6 +3,7 @@
 // check: byte i of the target is the transformed byte i of the source, and a self-extracting
 // file is the module's first bytes followed by exactly those bytes.
 
+#include "cipher/Notices.h"
 #include "cipher/Progress.h"
 #include "cipher/core/Transform.h"
 
@@ -13,13 +14,12 @@
 #include <sys/types.h>
 #include <time.h>
 
-struct TSfxOptions {
-    bool Enabled = false;   // the SFX box is checked
-    std::string Module;     // path of the module; empty when none has been chosen
-    int32_t ModuleSize = 0; // number of module bytes to copy, taken when it was chosen
+// A self-extracting file: the first Size bytes of the module file at Path go ahead of the
+// encrypted ones, unchanged, and the target is made a program. An empty Path names no module.
+struct TModulePrefix {
+    std::string Path;
+    int32_t Size = 0;
 };
-
-inline constexpr const char* SfxNotFoundMessage = "Модуль SFX не найден";
 
 // What the transform read: enough to tell later whether the file at the source's path is
 // still that very file, unchanged (a wipe that follows an encryption checks it first).
@@ -39,17 +39,32 @@ struct TOutputOptions {
     bool MayReplace = true;
 };
 
-// True when the whole target has been written. False when a self-extracting file was asked
-// for without a module, or when a block write came out short (the user has been told).
-// Every other failure raises an error. keyBytes are the key's bytes (CP1251), at least one.
-// sourceRead, when given, receives the identity of the source as it was read.
-[[nodiscard]] bool EncryptFileCore(const std::string& source, const std::string& target,
-                                   std::span<const uint8_t> keyBytes, const TSfxOptions& sfx,
-                                   TProgressReceiver* progress, const TOutputOptions& output = {},
-                                   TFileIdentity* sourceRead = nullptr);
-[[nodiscard]] bool DecryptFileCore(const std::string& source, const std::string& target,
-                                   std::span<const uint8_t> keyBytes, TProgressReceiver* progress,
-                                   const TOutputOptions& output = {});
+// How a run that raised nothing ended.
+enum class TTransformEnd {
+    Written,  // the whole target is in place
+    NoModule, // a module prefix without a module path: nothing written, the target untouched
+    CutShort, // a block write came out short (each was a notice); the target is left as it was
+};
+
+struct TTransformResult {
+    TTransformEnd End = TTransformEnd::Written;
+    explicit operator bool() const { return End == TTransformEnd::Written; }
+};
+
+// Every failure but the two ends above raises an error. keyBytes are the key's bytes (CP1251),
+// at least one. module, when given, is put ahead of the encrypted bytes. notices hears the
+// problems after which the run goes on. sourceRead, when given, receives the identity of the
+// source as it was read.
+[[nodiscard]] TTransformResult
+EncryptFileCore(const std::string& source, const std::string& target,
+                std::span<const uint8_t> keyBytes, const TModulePrefix* module,
+                TProgressReceiver* progress, TNoticeReceiver* notices,
+                const TOutputOptions& output = {}, TFileIdentity* sourceRead = nullptr);
+[[nodiscard]] TTransformResult DecryptFileCore(const std::string& source, const std::string& target,
+                                               std::span<const uint8_t> keyBytes,
+                                               TProgressReceiver* progress,
+                                               TNoticeReceiver* notices,
+                                               const TOutputOptions& output = {});
 
 // Progress values are 32-bit; larger files are reported in scaled units. The shift that makes
 // a size fit, and the value reported for a position.

@@ -1,11 +1,9 @@
 #pragma once
-// The two seams through which the file operations reach the window without knowing it: the
-// progress gauge and the modal message dialog. The cipher library owns them so that it needs
-// nothing of the user interface.
+// The seam through which the file operations reach the window's gauge without knowing it. The
+// cipher library owns it so that it needs nothing of the user interface; its other seam, the
+// notices a run gives while it goes on, is in Notices.h.
 
 #include <cstdint>
-#include <functional>
-#include <string>
 
 // Receives the progress of a file operation as the gauge does: a minimum, a maximum and a
 // position, written in the order the operation defines.
@@ -16,10 +14,3 @@ public:
     virtual void SetMaxValue(int32_t value) = 0;
     virtual void SetProgress(int32_t value) = 0;
 };
-
-// Shows a message to the user and returns when the user has read it. The application installs
-// its modal dialog; tests install a recorder; without either the text goes to standard error.
-using TMessageHandler = std::function<void(const std::string& text)>;
-
-void SetMessageHandler(TMessageHandler handler);
-void ShowMessageText(const std::string& text);

@@ -129,8 +129,9 @@ void Overwrite(TUniqueFd& fd, int64_t n, TProgressReceiver* progress) {
 }
 
 // Deletes name only while it still leads to the overwritten file. When the deletion fails the
-// data is gone but the name is not, and the user must know: told, and false.
-bool RemoveName(const std::string& name, const struct stat& wiped, TProgressReceiver* progress) {
+// data is gone but the name is not, and the user must know: a notice, and NameKept.
+TWipeResult RemoveName(const std::string& name, const struct stat& wiped,
+                       TProgressReceiver* progress, TNoticeReceiver* notices) {
     struct stat now {};
     int error = 0;
     if (::lstat(name.c_str(), &now) != 0) {
@@ -138,50 +139,54 @@ bool RemoveName(const std::string& name, const struct stat& wiped, TProgressRece
     } else if (!SameFile(now, wiped)) {
         if (progress)
             progress->SetProgress(0);
-        ShowIOError(Format(Translated("Engine", "The file was overwritten, but its name now leads "
-                                                "to another file, which was kept: %1"),
-                           {name}));
-        return false;
+        Tell(notices,
+             Format(Translated("Engine", "The file was overwritten, but its name now leads "
+                                         "to another file, which was kept: %1"),
+                    {name}),
+             name);
+        return {TWipeEnd::NameKept};
     } else if (::unlink(name.c_str()) != 0) {
         error = errno;
     }
     if (progress)
         progress->SetProgress(0);
     if (error != 0) {
-        ShowIOError(Format(Translated("Engine", "The file was overwritten, but it could not be "
-                                                "deleted (%1): %2"),
-                           {IOErrorText(error), name}));
-        return false;
+        Tell(notices,
+             Format(Translated("Engine", "The file was overwritten, but it could not be "
+                                         "deleted (%1): %2"),
+                    {IOErrorText(error), name}),
+             name);
+        return {TWipeEnd::NameKept};
     }
-    return true;
+    return {TWipeEnd::Wiped};
 }
 
 } // namespace
 
-bool WipeFileCore(const std::string& path, const std::string& sourceFile,
-                  TProgressReceiver* progress) {
+TWipeResult WipeFileCore(const std::string& path, const std::string& sourceFile,
+                         TProgressReceiver* progress, TNoticeReceiver* notices) {
     struct stat lst {};
     if (::lstat(path.c_str(), &lst) != 0 || S_ISDIR(lst.st_mode))
-        return false;
+        return {TWipeEnd::Missing};
     // A symbolic link is refused: following it would destroy another file and leave the link.
     // A device, a FIFO or a socket has no blocks of its own to overwrite.
     if (!S_ISREG(lst.st_mode)) {
-        ShowIOError(CantOpenText(sourceFile));
-        return false;
+        Tell(notices, CantOpenText(sourceFile), sourceFile);
+        return {TWipeEnd::Refused};
     }
     TOpened file = OpenForOverwrite(sourceFile, [&](const struct stat& st) {
         return S_ISREG(st.st_mode) && SameFile(st, lst);
     });
     if (file.Result != TOpenResult::Opened) {
-        ShowIOError(CantOpenText(sourceFile));
-        return false;
+        Tell(notices, CantOpenText(sourceFile), sourceFile);
+        return {TWipeEnd::Refused};
     }
     Overwrite(file.Fd, static_cast<int64_t>(file.Stat.st_size), progress);
-    return RemoveName(sourceFile, file.Stat, progress);
+    return RemoveName(sourceFile, file.Stat, progress, notices);
 }
 
-bool WipeVerifiedFile(const std::string& path, const TFileIdentity& expected,
-                      TProgressReceiver* progress) {
+TWipeResult WipeVerifiedFile(const std::string& path, const TFileIdentity& expected,
+                             TProgressReceiver* progress, TNoticeReceiver* notices) {
     // The file as the encryption read it: a change of its contents, its size or its metadata
     // since then (reading it changed none of them) means another file, or other bytes, that
     // have no encrypted copy.
@@ -199,19 +204,21 @@ bool WipeVerifiedFile(const std::string& path, const TFileIdentity& expected,
     if (file.Result == TOpenResult::Failed && file.Error == ELOOP &&
         ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) &&
         ::stat(path.c_str(), &target) == 0 && asRead(target)) {
-        ShowIOError(CantOpenText(path));
-        return false;
+        Tell(notices, CantOpenText(path), path);
+        return {TWipeEnd::Refused};
     }
     if (file.Result == TOpenResult::Changed || (file.Result == TOpenResult::Failed && gone)) {
-        ShowIOError(Format(
-            Translated("Engine", "The source file changed after it was encrypted; it was kept: %1"),
-            {path}));
-        return false;
+        Tell(notices,
+             Format(Translated("Engine",
+                               "The source file changed after it was encrypted; it was kept: %1"),
+                    {path}),
+             path);
+        return {TWipeEnd::Refused};
     }
     if (file.Result != TOpenResult::Opened) {
-        ShowIOError(CantOpenText(path));
-        return false;
+        Tell(notices, CantOpenText(path), path);
+        return {TWipeEnd::Refused};
     }
     Overwrite(file.Fd, static_cast<int64_t>(file.Stat.st_size), progress);
-    return RemoveName(path, file.Stat, progress);
+    return RemoveName(path, file.Stat, progress, notices);
 }

@@ -19,17 +19,13 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 constexpr int ExitOk = 0;
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
-
-// The engine tells its problems through one process-wide handler; the file each thread works
-// on names them, and the count tells whether a failed file has already been explained.
-thread_local std::string tCurrentFile;
-thread_local int tMessages = 0;
 
 struct TJob {
     std::string Source;
@@ -96,6 +92,24 @@ std::vector<TJob> PlanJobs(const TCliOptions& o) {
     return jobs;
 }
 
+// What one job tells: each line names the job's file, and the count says whether a file that
+// failed has been explained. Jobs running at once each have their own.
+class TJobMessages : public TNoticeReceiver {
+public:
+    TJobMessages(TConsole& console, std::string file) : Console(console), File(std::move(file)) {}
+    void Notice(const TNotice& notice) override { Tell(notice.Text); }
+    void Tell(const std::string& text) {
+        ++Told;
+        Console.Message(File, text);
+    }
+    [[nodiscard]] bool Silent() const { return Told == 0; }
+
+private:
+    TConsole& Console;
+    const std::string File;
+    int Told = 0;
+};
+
 class TRunner {
 public:
     TRunner(const TCliOptions& options, const TSecretBytes& key, const TSfxOptions& sfx,
@@ -103,10 +117,9 @@ public:
         : O(options), Key(key), Sfx(sfx), Console(console) {}
 
     bool Run(const TJob& job) {
-        tCurrentFile = job.Source;
-        tMessages = 0;
+        TJobMessages messages(Console, job.Source);
         if (!job.Problem.empty()) {
-            Tell(job.Problem);
+            messages.Tell(job.Problem);
             return false;
         }
         const bool writes = O.Command != TCliCommand::Wipe;
@@ -114,7 +127,7 @@ public:
         // the plainer message.
         struct stat st {};
         if (writes && !O.Force && !job.Target.empty() && ::lstat(job.Target.c_str(), &st) == 0) {
-            Tell(Format(
+            messages.Tell(Format(
                 Translated("Cli", "%1 already exists and was left as it is (-f replaces it)"),
                 {Quoted(job.Target)}));
             return false;
@@ -123,49 +136,49 @@ public:
         TConsole::TLine* line = Console.Begin(job.Source, bytes);
         bool ok = false;
         try {
-            ok = Work(job, line);
+            const ops::TOutcome outcome = Work(job, line, messages);
+            if (outcome.Warning)
+                messages.Tell(outcome.Warning->Text);
+            ok = outcome.Done;
         } catch (const std::exception& e) {
-            Tell(e.what());
+            messages.Tell(e.what());
         }
-        if (!ok && tMessages == 0)
-            Tell(O.Command == TCliCommand::Wipe ? Translated("Cli", "not wiped")
-                                                : Translated("Cli", "not written"));
+        if (!ok && messages.Silent())
+            messages.Tell(O.Command == TCliCommand::Wipe ? Translated("Cli", "not wiped")
+                                                         : Translated("Cli", "not written"));
         Console.End(line, ok, Outcome(job));
         return ok;
     }
 
 private:
-    void Tell(const std::string& text) {
-        ++tMessages;
-        Console.Message(tCurrentFile, text);
-    }
-
-    bool Work(const TJob& job, TProgressReceiver* progress) {
+    ops::TOutcome Work(const TJob& job, TProgressReceiver* progress, TJobMessages& messages) {
         const TOutputOptions output{O.Force};
         switch (O.Command) {
         case TCliCommand::Encrypt:
-            return ops::EncryptAndWipe(job.Source, job.Target, Key, Sfx, O.Wipe, progress, output);
+            return ops::EncryptAndWipe(job.Source, job.Target, Key, Sfx, O.Wipe, progress,
+                                       &messages, output);
         case TCliCommand::Decrypt:
-            return ops::DecryptFile(job.Source, job.Target, Key, progress, output);
+            return ops::DecryptFile(job.Source, job.Target, Key, progress, &messages, output);
         case TCliCommand::Wipe:
-            return Wipe(job.Source, progress);
+            return Wipe(job.Source, progress, messages);
         case TCliCommand::None:
             break;
         }
-        return false;
+        return {};
     }
 
-    bool Wipe(const std::string& path, TProgressReceiver* progress) {
+    static ops::TOutcome Wipe(const std::string& path, TProgressReceiver* progress,
+                              TJobMessages& messages) {
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0) {
-            Tell(IOErrorText(errno));
-            return false;
+            messages.Tell(IOErrorText(errno));
+            return {};
         }
         if (S_ISDIR(st.st_mode)) {
-            Tell(Translated("Cli", "is a folder; only files are wiped"));
-            return false;
+            messages.Tell(Translated("Cli", "is a folder; only files are wiped"));
+            return {};
         }
-        return ops::WipeFile(path, path, progress);
+        return ops::WipeFile(path, path, progress, &messages);
     }
 
     std::string Outcome(const TJob& job) const {
@@ -232,10 +245,6 @@ int Run(const TCliOptions& o) {
     const std::vector<TJob> jobs = PlanJobs(o);
 
     TConsole console(!o.Quiet && ::isatty(STDERR_FILENO));
-    SetMessageHandler([&console](const std::string& text) {
-        ++tMessages;
-        console.Message(tCurrentFile, text);
-    });
     TRunner runner(o, key, sfx, console);
     std::vector<char> ok(jobs.size(), 0);
     std::atomic<std::size_t> next{0};
@@ -251,7 +260,6 @@ int Run(const TCliOptions& o) {
         for (std::size_t t = 0; t < threads; ++t)
             pool.emplace_back(work);
     }
-    SetMessageHandler(nullptr);
     return std::all_of(ok.begin(), ok.end(), [](char c) { return c != 0; }) ? ExitOk : ExitFailed;
 }
 

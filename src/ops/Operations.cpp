@@ -12,6 +12,7 @@
 #include <exception>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace ops {
 
@@ -46,52 +47,70 @@ bool ReadSfxModuleSize(const std::string& module, int32_t& size) {
     return true;
 }
 
-bool EncryptFile(const std::string& source, const std::string& target, std::span<const uint8_t> key,
-                 const TSfxOptions& sfx, TProgressReceiver* progress, const TOutputOptions& output,
-                 TFileIdentity* sourceRead) {
-    const bool ok = EncryptFileCore(source, target, key, sfx, progress, output, sourceRead);
-    if (ok && sfx.Enabled && !target.empty()) {
+namespace {
+
+TOutcome Warning(std::string text, std::string path) {
+    return {false, TNotice{std::move(text), std::move(path)}};
+}
+
+} // namespace
+
+TOutcome EncryptFile(const std::string& source, const std::string& target,
+                     std::span<const uint8_t> key, const TSfxOptions& sfx,
+                     TProgressReceiver* progress, TNoticeReceiver* notices,
+                     const TOutputOptions& output, TFileIdentity* sourceRead) {
+    // The module's path and size as the window holds them. An empty path makes the engine stop
+    // once the target is opened, so that a missing source or a target that cannot be created
+    // is heard of before the missing module.
+    const TModulePrefix module{sfx.Module, sfx.ModuleSize};
+    const TTransformResult result =
+        EncryptFileCore(source, target, key, sfx.Enabled ? &module : nullptr, progress, notices,
+                        output, sourceRead);
+    if (result.End == TTransformEnd::NoModule)
+        return Warning(Translated("Engine", SfxNotFoundMessage), target); // the file not made
+    if (result && sfx.Enabled && !target.empty()) {
         struct stat st {};
         // Execute permission wherever there is read permission, as a compiler leaves a program.
         if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
             (void)::chmod(target.c_str(), (st.st_mode & 07777) | ((st.st_mode & 0444) >> 2));
     }
-    return ok;
+    return {static_cast<bool>(result), std::nullopt};
 }
 
-bool DecryptFile(const std::string& source, const std::string& target, std::span<const uint8_t> key,
-                 TProgressReceiver* progress, const TOutputOptions& output) {
-    return DecryptFileCore(source, target, key, progress, output);
+TOutcome DecryptFile(const std::string& source, const std::string& target,
+                     std::span<const uint8_t> key, TProgressReceiver* progress,
+                     TNoticeReceiver* notices, const TOutputOptions& output) {
+    return {static_cast<bool>(DecryptFileCore(source, target, key, progress, notices, output)),
+            std::nullopt};
 }
 
-bool WipeFile(const std::string& path, const std::string& sourceFile, TProgressReceiver* progress) {
-    return WipeFileCore(path, sourceFile, progress);
+TOutcome WipeFile(const std::string& path, const std::string& sourceFile,
+                  TProgressReceiver* progress, TNoticeReceiver* notices) {
+    return {static_cast<bool>(WipeFileCore(path, sourceFile, progress, notices)), std::nullopt};
 }
 
-bool EncryptAndWipe(const std::string& source, const std::string& target,
-                    std::span<const uint8_t> key, const TSfxOptions& sfx, bool wipeSource,
-                    TProgressReceiver* progress, const TOutputOptions& output) {
+TOutcome EncryptAndWipe(const std::string& source, const std::string& target,
+                        std::span<const uint8_t> key, const TSfxOptions& sfx, bool wipeSource,
+                        TProgressReceiver* progress, TNoticeReceiver* notices,
+                        const TOutputOptions& output) {
     TFileIdentity read;
-    if (!EncryptFile(source, target, key, sfx, progress, output, &read))
-        return false;
-    if (!wipeSource)
-        return true;
+    TOutcome encrypted = EncryptFile(source, target, key, sfx, progress, notices, output, &read);
+    if (!encrypted || !wipeSource)
+        return encrypted;
     // The source goes only when its encrypted copy is on the device: after a crash or a power
     // cut the encrypted file must be there if the source is not.
     try {
         FlushToDevice(target);
     } catch (const std::exception& e) {
-        ShowMessageText(
-            Format(Translated("Engine", "The encrypted file could not be written to the "
-                                        "disk (%1); the source file was kept."),
-                   {e.what()}));
-        return false;
+        return Warning(Format(Translated("Engine", "The encrypted file could not be written to "
+                                                   "the disk (%1); the source file was kept."),
+                              {e.what()}),
+                       target);
     }
-    if (!WipeVerifiedFile(source, read, progress)) {
-        ShowMessageText(std::string(CantDeleteMessage) + '\r' + source);
-        return false;
-    }
-    return true;
+    if (!WipeVerifiedFile(source, read, progress, notices))
+        return Warning(std::string(Translated("Engine", CantDeleteMessage)) + '\r' + source,
+                       source);
+    return {true, std::nullopt};
 }
 
 } // namespace ops

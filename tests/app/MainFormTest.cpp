@@ -227,6 +227,18 @@ TEST_F(MainFormTest, encrypt_withKillWipesTheSourceOnlyAfterSuccess) {
     EXPECT_EQ(Shown, std::vector<std::string>{"Error: Модуль SFX не найден"});
     EXPECT_EQ(ReadAll(Dir / "s.bin"), data);
 
+    // A target that cannot be created is shown first, as the run meets it, and the missing
+    // module after it; no box more.
+    Shown.clear();
+    fs::create_directory(Dir / "s.bin.exe");
+    f.BtnCryptClick();
+    ASSERT_EQ(Shown.size(), 2u);
+    EXPECT_TRUE(Shown[0].starts_with("Error: ! Can't open input file " + (Dir / "s.bin.exe")))
+        << Shown[0];
+    EXPECT_EQ(Shown[1], "Error: Модуль SFX не найден");
+    EXPECT_EQ(ReadAll(Dir / "s.bin"), data);
+    fs::remove(Dir / "s.bin.exe");
+
     f.CheckBoxSFX->setChecked(false);
     f.BtnCryptClick();
     EXPECT_FALSE(fs::exists(Dir / "s.bin"));
@@ -245,8 +257,9 @@ TEST_F(MainFormTest, encrypt_withKillReportsASourceThatCannotBeWiped) {
     f.CheckBoxKill->setChecked(true);
     f.BtnCryptClick();
     EXPECT_TRUE(fs::exists(Dir / "link.ash"));
-    ASSERT_FALSE(Shown.empty());
-    EXPECT_EQ(Shown.back(), "Error: Не могу удалить файл\r" + (Dir / "link"));
+    // The wipe's refusal as it happens, then the warning once the command is over.
+    EXPECT_EQ(Shown, (std::vector<std::string>{"Error: ! Can't open input file " + (Dir / "link"),
+                                               "Error: Не могу удалить файл\r" + (Dir / "link")}));
     EXPECT_EQ(ReadAll(Dir / "real"), data);
 }
 

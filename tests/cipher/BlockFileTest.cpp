@@ -15,7 +15,7 @@ namespace {
 class BlockFileTest : public ::testing::Test {
 protected:
     TTempDir Dir;
-    TMessageRecorder Recorder;
+    TNoticeRecorder Recorder;
 };
 
 // What has gone out to the file being written: until it is closed it has no name of its own.
@@ -63,11 +63,13 @@ TEST_F(BlockFileTest, read_exactlyOneBlockEndsWithCountZero) {
 
 TEST_F(BlockFileTest, read_missingFileIsToldAndKeepsSize) {
     TBlockFile rec;
+    rec.Notices = &Recorder;
     rec.Size = 77;
     EXPECT_FALSE(OpenRead(rec, Dir / "nothing"));
     EXPECT_EQ(rec.Size, 77);
     ASSERT_EQ(Recorder.Messages.size(), 1u);
     EXPECT_EQ(Recorder.Messages[0], "! Can't open input file " + (Dir / "nothing"));
+    EXPECT_EQ(Recorder.Paths[0], Dir / "nothing");
     try {
         CloseRead(rec);
         FAIL() << "closing a half that is not open must raise";
@@ -83,8 +85,9 @@ TEST_F(BlockFileTest, read_whatIsNotARegularFileIsRefusedWithoutBlocking) {
     fs::create_directory(Dir / "folder");
     ::alarm(60);
     for (const std::string& path : {Dir / "fifo", Dir / "folder", std::string("/dev/zero")}) {
-        Recorder.Messages.clear();
+        Recorder.Clear();
         TBlockFile rec;
+        rec.Notices = &Recorder;
         EXPECT_FALSE(OpenRead(rec, path)) << path;
         EXPECT_EQ(Recorder.Messages, std::vector<std::string>{"! Can't open input file " + path});
     }
@@ -93,6 +96,7 @@ TEST_F(BlockFileTest, read_whatIsNotARegularFileIsRefusedWithoutBlocking) {
 
 TEST_F(BlockFileTest, write_blockGoesOutOnItsLastByte) {
     TBlockFile rec;
+    rec.Notices = &Recorder;
     ASSERT_TRUE(OpenWrite(rec, Dir / "out"));
     for (int32_t n = 0; n < BlockSize - 1; ++n)
         WriteByte(rec, 1);
@@ -143,10 +147,12 @@ TEST_F(BlockFileTest, write_existingFileStaysWholeUntilTheNewOneIsClosed) {
 
 TEST_F(BlockFileTest, write_missingFolderIsToldWithTheReadText_thenFirstBlockRaises) {
     TBlockFile rec;
+    rec.Notices = &Recorder;
     const std::string path = Dir / "no/such/file";
     EXPECT_FALSE(OpenWrite(rec, path));
     ASSERT_EQ(Recorder.Messages.size(), 1u);
     EXPECT_EQ(Recorder.Messages[0], "! Can't open input file " + path);
+    EXPECT_EQ(Recorder.Paths[0], path);
     WriteByte(rec, 1);                          // bytes are taken without looking at the file...
     EXPECT_THROW(CloseWrite(rec), EInOutError); // ...until a block must be written
 }

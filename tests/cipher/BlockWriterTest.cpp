@@ -59,10 +59,24 @@ public:
     std::vector<std::thread::id> Threads;
 };
 
+// Records the notices' texts and the threads they were given on.
+class TThreadNotices : public TNoticeReceiver {
+public:
+    void Notice(const TNotice& notice) override {
+        Texts.push_back(notice.Text);
+        Threads.push_back(std::this_thread::get_id());
+    }
+    bool AllOn(std::thread::id id) const {
+        return std::all_of(Threads.begin(), Threads.end(), [&](auto t) { return t == id; });
+    }
+    std::vector<std::string> Texts;
+    std::vector<std::thread::id> Threads;
+};
+
 class BlockWriterTest : public ::testing::Test {
 protected:
     TTempDir Dir;
-    TMessageRecorder Messages;
+    TNoticeRecorder Messages;
 };
 
 TEST_F(BlockWriterTest, files_areTheTransformToTheByte_atEverySizeAroundBlocksAndBatches) {
@@ -70,10 +84,10 @@ TEST_F(BlockWriterTest, files_areTheTransformToTheByte_atEverySizeAroundBlocksAn
         SCOPED_TRACE("size " + std::to_string(size));
         const auto data = RandomBytes(size, static_cast<uint32_t>(size));
         WriteAll(Dir / "s", data);
-        ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "s.ash", Key, {}, nullptr));
+        ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "s.ash", Key, {}, nullptr, &Messages));
         const auto enc = ReadAll(Dir / "s.ash");
         ASSERT_EQ(enc, ref::transform(Key, data, true));
-        ASSERT_TRUE(DecryptFileCore(Dir / "s.ash", Dir / "back", Key, nullptr));
+        ASSERT_TRUE(DecryptFileCore(Dir / "s.ash", Dir / "back", Key, nullptr, &Messages));
         ASSERT_EQ(ReadAll(Dir / "back"), data);
     }
     EXPECT_TRUE(Messages.Messages.empty());
@@ -93,8 +107,8 @@ TEST_F(BlockWriterTest, files_withAModuleAhead_areModuleThenTheSameEncryptedByte
         WriteAll(Dir / "m.sfx", module);
         auto expected = module;
         expected.insert(expected.end(), enc.begin(), enc.end());
-        const TSfxOptions sfx{true, Dir / "m.sfx", static_cast<int32_t>(module.size())};
-        ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "s.exe", Key, sfx, nullptr));
+        const TModulePrefix sfx{Dir / "m.sfx", static_cast<int32_t>(module.size())};
+        ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "s.exe", Key, &sfx, nullptr, &Messages));
         EXPECT_EQ(ReadAll(Dir / "s.exe"), expected);
     }
 }
@@ -132,15 +146,15 @@ TEST_F(BlockWriterTest, target_wholeBatchesBypassThePageCache_onlyInFilesTheProg
     WriteAll(Dir / "s", data);
     const auto expected = ref::transform(Key, data, true);
 
-    ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "own.ash", Key, {}, nullptr));
+    ASSERT_TRUE(EncryptFileCore(Dir / "s", Dir / "own.ash", Key, {}, nullptr, nullptr));
     EXPECT_LT(CachedPages(Dir / "own.ash", whole), pages / 8) << "of " << pages;
     EXPECT_EQ(ReadAll(Dir / "own.ash"), expected);
 
     const TUniqueFd given(
         ::open((Dir / "given.ash").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     const int flags = ::fcntl(given.Get(), F_GETFL);
-    ASSERT_TRUE(
-        EncryptFileCore(Dir / "s", "/dev/fd/" + std::to_string(given.Get()), Key, {}, nullptr));
+    ASSERT_TRUE(EncryptFileCore(Dir / "s", "/dev/fd/" + std::to_string(given.Get()), Key, {},
+                                nullptr, nullptr));
     EXPECT_EQ(::fcntl(given.Get(), F_GETFL), flags);
     EXPECT_GT(CachedPages(Dir / "given.ash", whole), pages / 2) << "of " << pages;
     EXPECT_EQ(ReadAll(Dir / "given.ash"), expected);
@@ -180,9 +194,10 @@ TEST_F(BlockWriterTest, progress_sameSequenceAsBlockByBlock_onTheCallersThread) 
     expected.push_back("pos 0");
     for (const bool encrypt : {true, false}) {
         TThreadRecorder progress;
-        const bool ok = encrypt ? EncryptFileCore(Dir / "s", Dir / "t", Key, {}, &progress)
-                                : DecryptFileCore(Dir / "s", Dir / "t", Key, &progress);
-        ASSERT_TRUE(ok);
+        const TTransformResult result =
+            encrypt ? EncryptFileCore(Dir / "s", Dir / "t", Key, {}, &progress, nullptr)
+                    : DecryptFileCore(Dir / "s", Dir / "t", Key, &progress, nullptr);
+        ASSERT_TRUE(result);
         EXPECT_EQ(progress.Calls, expected);
         EXPECT_TRUE(progress.AllOn(std::this_thread::get_id()));
     }
@@ -194,8 +209,8 @@ TEST_F(BlockWriterTest, failure_fullDeviceRaisesDiskFullOnTheCaller_inBothDirect
     WriteAll(Dir / "s", RandomBytes(2 << 20, 54));
     for (const bool encrypt : {true, false}) {
         try {
-            (void)(encrypt ? EncryptFileCore(Dir / "s", "/dev/full", Key, {}, nullptr)
-                           : DecryptFileCore(Dir / "s", "/dev/full", Key, nullptr));
+            (void)(encrypt ? EncryptFileCore(Dir / "s", "/dev/full", Key, {}, nullptr, &Messages)
+                           : DecryptFileCore(Dir / "s", "/dev/full", Key, nullptr, &Messages));
             ADD_FAILURE() << "a full device must not end normally";
         } catch (const EInOutError& e) {
             EXPECT_EQ(e.Message(), "Disk full");
@@ -221,22 +236,21 @@ TEST_F(BlockWriterTest, failure_shortWriteMidFile_isToldOnTheCallerThenRaised_ne
             std::signal(SIGXFSZ, SIG_IGN);
             rlimit lim{limit, limit};
             setrlimit(RLIMIT_FSIZE, &lim);
-            const auto caller = std::this_thread::get_id();
-            std::vector<std::string> seen;
-            bool elsewhere = false;
-            SetMessageHandler([&](const std::string& t) {
-                seen.push_back(t);
-                elsewhere |= std::this_thread::get_id() != caller;
-            });
+            TThreadNotices seen;
             int code = 9;
             try {
-                const bool ok = EncryptFileCore(Dir / "s", Dir / "t", Key, {}, nullptr);
-                code = ok ? 1 : 2;
+                const TTransformResult result =
+                    EncryptFileCore(Dir / "s", Dir / "t", Key, {}, nullptr, &seen);
+                code = result ? 1 : 2;
             } catch (const EInOutError& e) {
                 // A write cut short is told before the error of the write after it.
                 const bool toldFirst =
-                    seen.empty() || seen == std::vector<std::string>{"! Error writing output file"};
-                code = elsewhere ? 3 : !toldFirst ? 4 : e.Message() != "File too large" ? 5 : 0;
+                    seen.Texts.empty() ||
+                    seen.Texts == std::vector<std::string>{"! Error writing output file"};
+                code = !seen.AllOn(std::this_thread::get_id()) ? 3
+                       : !toldFirst                            ? 4
+                       : e.Message() != "File too large"       ? 5
+                                                               : 0;
             } catch (...) {
                 code = 6;
             }

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,12 +24,14 @@ std::vector<uint8_t> Bytes(const std::string& s) {
 class FileTransformTest : public ::testing::Test {
 protected:
     TTempDir Dir;
-    TMessageRecorder Recorder;
+    TNoticeRecorder Recorder;
     TProgressRecorder Progress;
     const std::vector<uint8_t> KeyText = Bytes("correct horse");
 
-    bool Encrypt(const std::string& src, const std::string& dst, const TSfxOptions& sfx = {}) {
-        return EncryptFileCore(src, dst, KeyText, sfx, &Progress);
+    TTransformResult Encrypt(const std::string& src, const std::string& dst,
+                             const std::optional<TModulePrefix>& module = std::nullopt) {
+        return EncryptFileCore(src, dst, KeyText, module ? &*module : nullptr, &Progress,
+                               &Recorder);
     }
 };
 
@@ -105,10 +108,11 @@ TEST_F(FileTransformTest, file_roundTripGivesTheSourceBack_wrongKeyGivesOtherByt
     const auto enc = ReadAll(Dir / "a.bin.ash");
     EXPECT_EQ(enc, ref::transform(KeyText, data, true));
 
-    ASSERT_TRUE(DecryptFileCore(Dir / "a.bin.ash", Dir / "back", KeyText, &Progress));
+    ASSERT_TRUE(DecryptFileCore(Dir / "a.bin.ash", Dir / "back", KeyText, &Progress, nullptr));
     EXPECT_EQ(ReadAll(Dir / "back"), data);
 
-    ASSERT_TRUE(DecryptFileCore(Dir / "a.bin.ash", Dir / "wrong", Bytes("wrong key"), nullptr));
+    ASSERT_TRUE(
+        DecryptFileCore(Dir / "a.bin.ash", Dir / "wrong", Bytes("wrong key"), nullptr, nullptr));
     const auto wrong = ReadAll(Dir / "wrong");
     EXPECT_EQ(wrong.size(), data.size());
     EXPECT_NE(wrong, data);
@@ -128,7 +132,7 @@ TEST_F(FileTransformTest, progress_isWrittenAfterByte0AndEveryBlock_then0) {
         ASSERT_TRUE(Encrypt(Dir / "p", Dir / "p.ash"));
         EXPECT_EQ(Progress.Calls, expected) << size;
         Progress.Calls.clear();
-        ASSERT_TRUE(DecryptFileCore(Dir / "p.ash", Dir / "q", KeyText, &Progress));
+        ASSERT_TRUE(DecryptFileCore(Dir / "p.ash", Dir / "q", KeyText, &Progress, nullptr));
         EXPECT_EQ(Progress.Calls, expected) << size;
     }
 }
@@ -148,7 +152,7 @@ TEST_F(FileTransformTest, sfx_moduleBytesThenTheEncryptedFile) {
     WriteAll(Dir / "s", data);
     ASSERT_TRUE(Encrypt(Dir / "s", Dir / "plain.ash"));
     for (int32_t size : {5000, 0, 1234}) {
-        ASSERT_TRUE(Encrypt(Dir / "s", Dir / "s.exe", {true, Dir / "m.sfx", size}));
+        ASSERT_TRUE(Encrypt(Dir / "s", Dir / "s.exe", TModulePrefix{Dir / "m.sfx", size}));
         const auto out = ReadAll(Dir / "s.exe");
         ASSERT_EQ(out.size(), static_cast<size_t>(size) + data.size());
         EXPECT_TRUE(std::equal(module.begin(), module.begin() + size, out.begin()));
@@ -159,20 +163,21 @@ TEST_F(FileTransformTest, sfx_moduleBytesThenTheEncryptedFile) {
 TEST_F(FileTransformTest, sfx_grownModuleContributesOnlyItsRecordedSize) {
     WriteAll(Dir / "m.sfx", RandomBytes(9000, 33)); // grew from 3000 since it was chosen
     WriteAll(Dir / "s", RandomBytes(100, 34));
-    ASSERT_TRUE(Encrypt(Dir / "s", Dir / "s.exe", {true, Dir / "m.sfx", 3000}));
+    ASSERT_TRUE(Encrypt(Dir / "s", Dir / "s.exe", TModulePrefix{Dir / "m.sfx", 3000}));
     EXPECT_EQ(fs::file_size(Dir / "s.exe"), 3100u);
 }
 
 // No empty file takes the target's place: it would pass for a result, and would destroy a good
 // file of that name.
-TEST_F(FileTransformTest, sfx_noModuleIsToldAndFails_theTargetStaysAsItWas) {
+TEST_F(FileTransformTest, sfx_noModuleEndsTheRunUnwritten_theTargetStaysAsItWas) {
     WriteAll(Dir / "s", RandomBytes(100, 35));
-    EXPECT_FALSE(Encrypt(Dir / "s", Dir / "s.exe", {true, "", 0}));
-    EXPECT_EQ(Recorder.Messages, std::vector<std::string>{"Модуль SFX не найден"});
+    EXPECT_EQ(Encrypt(Dir / "s", Dir / "s.exe", TModulePrefix{"", 0}).End, TTransformEnd::NoModule);
+    // What to tell the user is the caller's: the engine has nothing to say about it.
+    EXPECT_TRUE(Recorder.Messages.empty());
     EXPECT_FALSE(fs::exists(Dir / "s.exe"));
     EXPECT_EQ(Progress.Calls.back(), "pos 0");
     WriteAll(Dir / "s.exe", {1, 2, 3});
-    EXPECT_FALSE(Encrypt(Dir / "s", Dir / "s.exe", {true, "", 0}));
+    EXPECT_EQ(Encrypt(Dir / "s", Dir / "s.exe", TModulePrefix{"", 0}).End, TTransformEnd::NoModule);
     EXPECT_EQ(ReadAll(Dir / "s.exe"), (std::vector<uint8_t>{1, 2, 3}));
 }
 
@@ -180,16 +185,18 @@ TEST_F(FileTransformTest, sfx_shrunkModuleIsNeverReadPastItsEnd) {
     WriteAll(Dir / "m.sfx", RandomBytes(100, 36));
     const auto data = RandomBytes(100, 37);
     WriteAll(Dir / "s", data);
-    EXPECT_THROW((void)Encrypt(Dir / "s", Dir / "s.exe", {true, Dir / "m.sfx", 5000}), Exception);
+    EXPECT_THROW((void)Encrypt(Dir / "s", Dir / "s.exe", TModulePrefix{Dir / "m.sfx", 5000}),
+                 Exception);
     EXPECT_EQ(ReadAll(Dir / "s"), data);
 }
 
 TEST_F(FileTransformTest, sfx_unreadableModuleIsToldThenRaises) {
     WriteAll(Dir / "s", RandomBytes(100, 38));
-    EXPECT_THROW((void)Encrypt(Dir / "s", Dir / "s.exe", {true, Dir / "gone.sfx", 10}),
+    EXPECT_THROW((void)Encrypt(Dir / "s", Dir / "s.exe", TModulePrefix{Dir / "gone.sfx", 10}),
                  EInOutError);
     EXPECT_EQ(Recorder.Messages,
               std::vector<std::string>{"! Can't open input file " + (Dir / "gone.sfx")});
+    EXPECT_EQ(Recorder.Paths, std::vector<std::string>{Dir / "gone.sfx"});
     EXPECT_FALSE(fs::exists(Dir / "s.exe"));
 }
 
@@ -203,7 +210,7 @@ TEST_F(FileTransformTest, sfx_moduleThatIsNotAFileIsRefusedWithoutBlocking) {
     for (const std::string& module :
          {Dir / "fifo.sfx", Dir / "folder.sfx", std::string("/dev/zero")}) {
         try {
-            (void)Encrypt(Dir / "s", Dir / "s.exe", {true, module, 10});
+            (void)Encrypt(Dir / "s", Dir / "s.exe", TModulePrefix{module, 10});
             ADD_FAILURE() << module << " was taken as a module";
         } catch (const Exception& e) {
             EXPECT_NE(e.Message().find("not a regular file"), std::string::npos) << e.Message();
@@ -222,7 +229,7 @@ TEST_F(FileTransformTest, errors_missingOrEmptySourceCreateNoTarget) {
             EXPECT_EQ(e.Message(), message);
         }
         EXPECT_FALSE(fs::exists(Dir / "t"));
-        EXPECT_THROW((void)DecryptFileCore(src, Dir / "t", KeyText, nullptr), Exception);
+        EXPECT_THROW((void)DecryptFileCore(src, Dir / "t", KeyText, nullptr, nullptr), Exception);
         EXPECT_FALSE(fs::exists(Dir / "t"));
     };
     expectMessage(Dir / "missing", "File does not exist.");
@@ -234,7 +241,7 @@ TEST_F(FileTransformTest, errors_missingOrEmptySourceCreateNoTarget) {
 
 TEST_F(FileTransformTest, errors_keyThatCannotWorkIsRefusedBeforeAnyFileIsCreated) {
     WriteAll(Dir / "s", RandomBytes(10, 40));
-    EXPECT_THROW((void)EncryptFileCore(Dir / "s", Dir / "t", {}, {}, nullptr), Exception);
+    EXPECT_THROW((void)EncryptFileCore(Dir / "s", Dir / "t", {}, {}, nullptr, nullptr), Exception);
     EXPECT_FALSE(fs::exists(Dir / "t"));
 }
 
@@ -243,6 +250,7 @@ TEST_F(FileTransformTest, errors_unopenableTargetIsToldThenRaises) {
     const std::string target = Dir / "no/folder/t";
     EXPECT_THROW((void)Encrypt(Dir / "s", target), EInOutError);
     EXPECT_EQ(Recorder.Messages, std::vector<std::string>{"! Can't open input file " + target});
+    EXPECT_EQ(Recorder.Paths, std::vector<std::string>{target});
 }
 
 TEST_F(FileTransformTest, errors_fullDiskRaisesAndIsNeverSuccess) {
@@ -261,9 +269,10 @@ TEST_F(FileTransformTest, errors_targetThatIsTheSourceNeverTruncatesIt) {
     fs::create_hard_link(Dir / "s", Dir / "hard");
     fs::create_symlink(Dir / "s", Dir / "soft");
     for (const std::string& target : {Dir / "s", Dir / "hard", Dir / "soft", Dir / "./s"}) {
-        Recorder.Messages.clear();
+        Recorder.Clear();
         EXPECT_THROW((void)Encrypt(Dir / "s", target), EInOutError) << target;
-        EXPECT_THROW((void)DecryptFileCore(Dir / "s", target, KeyText, nullptr), EInOutError);
+        EXPECT_THROW((void)DecryptFileCore(Dir / "s", target, KeyText, nullptr, &Recorder),
+                     EInOutError);
         EXPECT_EQ(ReadAll(Dir / "s"), data) << target;
         ASSERT_FALSE(Recorder.Messages.empty());
         EXPECT_EQ(Recorder.Messages[0], "! Can't open input file " + target);
@@ -280,13 +289,15 @@ TEST_F(FileTransformTest, errors_shortWriteIsToldAndTheResultIsFalse) {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit lim{15000, 15000};
         setrlimit(RLIMIT_FSIZE, &lim);
-        std::vector<std::string> seen;
-        SetMessageHandler([&](const std::string& t) { seen.push_back(t); });
+        TNoticeRecorder seen;
         int code = 3;
         try {
-            const bool ok = EncryptFileCore(Dir / "s", Dir / "t", KeyText, {}, nullptr);
-            code =
-                ok ? 1 : (seen == std::vector<std::string>{"! Error writing output file"} ? 0 : 4);
+            const TTransformResult result =
+                EncryptFileCore(Dir / "s", Dir / "t", KeyText, {}, nullptr, &seen);
+            const bool told =
+                seen.Messages == std::vector<std::string>{"! Error writing output file"} &&
+                seen.Paths == std::vector<std::string>{Dir / "t"};
+            code = result ? 1 : result.End == TTransformEnd::CutShort && told ? 0 : 4;
         } catch (...) {
             code = 2;
         }

@@ -119,8 +119,9 @@ TEST_P(TransformKnownAnswer, ReferenceBuffersAndFilesAllGiveTheRecordedOutput) {
         return;
     TTempDir dir;
     WriteAll(dir / "in", v.Input);
-    const bool done = encrypt ? EncryptFileCore(dir / "in", dir / "out", *v.Key, {}, nullptr)
-                              : DecryptFileCore(dir / "in", dir / "out", *v.Key, nullptr);
+    const TTransformResult done =
+        encrypt ? EncryptFileCore(dir / "in", dir / "out", *v.Key, {}, nullptr, nullptr)
+                : DecryptFileCore(dir / "in", dir / "out", *v.Key, nullptr, nullptr);
     ASSERT_TRUE(done);
     EXPECT_EQ(Answer(v, ReadAll(dir / "out")), v.Expected) << "file";
 }

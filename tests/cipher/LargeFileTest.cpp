@@ -65,10 +65,10 @@ TEST_P(LargeFileTest, roundTripIsExactAndProgressFits32Bits) {
                      << ", has " << free / MiB;
 
     MakeSparse(dir / "big", size);
-    TMessageRecorder messages;
+    TNoticeRecorder messages;
     TProgressRecorder progress;
     const std::vector<uint8_t> key = {'l', 'o', 'n', 'g'};
-    ASSERT_TRUE(EncryptFileCore(dir / "big", dir / "big.ash", key, {}, &progress));
+    ASSERT_TRUE(EncryptFileCore(dir / "big", dir / "big.ash", key, {}, &progress, &messages));
     EXPECT_EQ(static_cast<int64_t>(fs::file_size(dir / "big.ash")), size);
 
     // The first mebibyte against the plain implementation.
@@ -88,7 +88,7 @@ TEST_P(LargeFileTest, roundTripIsExactAndProgressFits32Bits) {
     }
     EXPECT_EQ(progress.Calls[1], "max " + std::to_string(size >> ProgressShift(size)));
 
-    ASSERT_TRUE(DecryptFileCore(dir / "big.ash", dir / "back", key, nullptr));
+    ASSERT_TRUE(DecryptFileCore(dir / "big.ash", dir / "back", key, nullptr, &messages));
     fs::remove(dir / "big.ash");
     EXPECT_TRUE(SameContent(dir / "big", dir / "back"));
     EXPECT_TRUE(messages.Messages.empty());

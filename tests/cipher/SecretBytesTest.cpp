@@ -95,7 +95,7 @@ TEST(SecretBytesTest, everyFreedCopyOfTheKeyIsWiped) {
               1);
 
     TTempDir dir;
-    TMessageRecorder recorder;
+    TNoticeRecorder recorder;
     WriteAll(dir / "plain", RandomBytes(30000, 5));
     // On the heap before the watch starts, and freed after it ends.
     const std::string marker(MarkerText);
@@ -122,13 +122,16 @@ TEST(SecretBytesTest, everyFreedCopyOfTheKeyIsWiped) {
         {"length-prefixed key", [] { (void)MakeCipherKey(MarkerBytes()); }},
         {"file encrypted and decrypted",
          [&] {
-             EXPECT_TRUE(EncryptFileCore(dir / "plain", dir / "enc", MarkerBytes(), {}, nullptr));
-             EXPECT_TRUE(DecryptFileCore(dir / "enc", dir / "dec", MarkerBytes(), nullptr));
+             EXPECT_TRUE(EncryptFileCore(dir / "plain", dir / "enc", MarkerBytes(), {}, nullptr,
+                                         &recorder));
+             EXPECT_TRUE(
+                 DecryptFileCore(dir / "enc", dir / "dec", MarkerBytes(), nullptr, &recorder));
          }},
     };
     for (const auto& [name, action] : cases)
         EXPECT_EQ(FreedWithMarker(action), 0) << name;
     EXPECT_EQ(ReadAll(dir / "dec"), ReadAll(dir / "plain"));
+    EXPECT_TRUE(recorder.Messages.empty());
 }
 
 TEST(SecretBytesTest, shrinkingWipesWhatIsCutOff_encodedKeyHasItsExactLength) {

@@ -19,7 +19,7 @@ namespace {
 class WipeTest : public ::testing::Test {
 protected:
     TTempDir Dir;
-    TMessageRecorder Recorder;
+    TNoticeRecorder Recorder;
     TProgressRecorder Progress;
 };
 
@@ -29,7 +29,7 @@ TEST_F(WipeTest, overwritesInPlaceWith0x0FThenDeletes) {
         // A second name for the same file shows what its blocks held when the first went.
         fs::create_hard_link(Dir / "w", Dir / "witness");
         Progress.Calls.clear();
-        EXPECT_TRUE(WipeFileCore(Dir / "w", Dir / "w", &Progress));
+        EXPECT_TRUE(WipeFileCore(Dir / "w", Dir / "w", &Progress, &Recorder));
         EXPECT_FALSE(fs::exists(Dir / "w"));
         EXPECT_EQ(ReadAll(Dir / "witness"), std::vector<uint8_t>(size, 0x0F));
         fs::remove(Dir / "witness");
@@ -45,7 +45,8 @@ TEST_F(WipeTest, overwritesInPlaceWith0x0FThenDeletes) {
 }
 
 TEST_F(WipeTest, missingFileFailsSilentlyWithoutTouchingTheGauge) {
-    EXPECT_FALSE(WipeFileCore(Dir / "none", Dir / "none", &Progress));
+    EXPECT_EQ(WipeFileCore(Dir / "none", Dir / "none", &Progress, &Recorder).End,
+              TWipeEnd::Missing);
     EXPECT_TRUE(Progress.Calls.empty());
     EXPECT_TRUE(Recorder.Messages.empty());
 }
@@ -54,10 +55,12 @@ TEST_F(WipeTest, symbolicLinkIsRefusedAndItsTargetKept) {
     const auto data = RandomBytes(100, 51);
     WriteAll(Dir / "real", data);
     fs::create_symlink(Dir / "real", Dir / "link");
-    EXPECT_FALSE(WipeFileCore(Dir / "link", Dir / "link", &Progress));
+    EXPECT_EQ(WipeFileCore(Dir / "link", Dir / "link", &Progress, &Recorder).End,
+              TWipeEnd::Refused);
     EXPECT_EQ(ReadAll(Dir / "real"), data);
     EXPECT_TRUE(fs::is_symlink(Dir / "link"));
     EXPECT_EQ(Recorder.Messages.size(), 1u);
+    EXPECT_EQ(Recorder.Paths, std::vector<std::string>{Dir / "link"});
 }
 
 // Encrypting through a symbolic link reads the file it leads to; the wipe that follows refuses
@@ -68,8 +71,8 @@ TEST_F(WipeTest, afterEncryptionThroughALink_theLinkIsRefusedAndBothStay) {
     fs::create_symlink(Dir / "file", Dir / "link");
     TFileIdentity read;
     ASSERT_TRUE(EncryptFileCore(Dir / "link", Dir / "enc", std::vector<uint8_t>{'k'}, {}, nullptr,
-                                {}, &read));
-    EXPECT_FALSE(WipeVerifiedFile(Dir / "link", read, nullptr));
+                                &Recorder, {}, &read));
+    EXPECT_EQ(WipeVerifiedFile(Dir / "link", read, nullptr, &Recorder).End, TWipeEnd::Refused);
     EXPECT_EQ(Recorder.Messages,
               std::vector<std::string>{std::string(CantOpenMessage) + (Dir / "link").c_str()});
     EXPECT_TRUE(fs::is_symlink(Dir / "link"));
@@ -79,7 +82,8 @@ TEST_F(WipeTest, afterEncryptionThroughALink_theLinkIsRefusedAndBothStay) {
 TEST_F(WipeTest, readOnlyFileIsMadeWritableAndWiped) {
     WriteAll(Dir / "ro", RandomBytes(100, 52));
     fs::permissions(Dir / "ro", fs::perms::owner_read);
-    EXPECT_TRUE(WipeFileCore(Dir / "ro", Dir / "ro", nullptr));
+    EXPECT_TRUE(WipeFileCore(Dir / "ro", Dir / "ro", nullptr, &Recorder));
+    EXPECT_TRUE(Recorder.Messages.empty());
     EXPECT_FALSE(fs::exists(Dir / "ro"));
 }
 
@@ -126,20 +130,21 @@ TEST_F(WipeTest, afterEncryption_onlyTheVeryFileThatWasReadIsWiped) {
         fs::remove(src);
         fs::remove(Dir / "moved");
         fs::remove(Dir / "witness");
-        Recorder.Messages.clear();
+        Recorder.Clear();
         WriteAll(src, original);
         // Made before the encryption: a new link changes the file's change time.
         fs::create_hard_link(src, Dir / "witness");
         TFileIdentity read;
-        ASSERT_TRUE(
-            EncryptFileCore(src, Dir / "enc", std::vector<uint8_t>{'k'}, {}, nullptr, {}, &read));
+        ASSERT_TRUE(EncryptFileCore(src, Dir / "enc", std::vector<uint8_t>{'k'}, {}, nullptr,
+                                    &Recorder, {}, &read));
         // File times advance with the kernel's clock tick, not with every nanosecond: a change
         // within the same tick as the write before it could not be told apart by them.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         c.Change();
         const bool existed = fs::exists(fs::symlink_status(src));
         const auto before = existed ? ReadAll(src) : std::vector<uint8_t>{};
-        EXPECT_EQ(WipeVerifiedFile(src, read, nullptr), c.Wiped);
+        EXPECT_EQ(WipeVerifiedFile(src, read, nullptr, &Recorder).End,
+                  c.Wiped ? TWipeEnd::Wiped : TWipeEnd::Refused);
         if (c.Wiped) {
             EXPECT_FALSE(fs::exists(fs::symlink_status(src)));
             EXPECT_EQ(ReadAll(Dir / "witness"), std::vector<uint8_t>(30000, 0x0F));
@@ -153,6 +158,7 @@ TEST_F(WipeTest, afterEncryption_onlyTheVeryFileThatWasReadIsWiped) {
             EXPECT_EQ(Recorder.Messages,
                       std::vector<std::string>{
                           "The source file changed after it was encrypted; it was kept: " + src});
+            EXPECT_EQ(Recorder.Paths, std::vector<std::string>{src});
         }
     }
 }

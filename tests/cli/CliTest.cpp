@@ -7,6 +7,7 @@
 #include "support/ReferenceCipher.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -235,6 +236,37 @@ TEST_F(CliTest, severalJobs_eachFileReported_oneFailureStopsNoOther) {
     const auto twice = Cli({"encrypt", "-f", "--key-file", "key.txt", "f0", "./f0"});
     EXPECT_EQ(twice.ExitCode, 1);
     EXPECT_EQ(ReadAll(Dir / "f0.ash"), Encrypted(data[0]));
+}
+
+// Jobs at once each hear their own notices: every line names the file whose run gave it, once;
+// a source that could not be wiped is said after the refusal that kept it.
+TEST_F(CliTest, severalJobs_theEnginesNoticesNameTheirOwnFile) {
+    std::vector<std::string> args{"wipe", "-j", "4"};
+    for (int i = 0; i < 8; ++i) {
+        const std::string file = "t" + std::to_string(i), link = "l" + std::to_string(i);
+        MakeFile(file, 20000, static_cast<uint32_t>(i));
+        fs::create_symlink(Dir / file, Dir / link); // wiping never follows a link
+        args.push_back(link);
+    }
+    auto r = Cli(args);
+    EXPECT_EQ(r.ExitCode, 1);
+    for (int i = 0; i < 8; ++i) {
+        const std::string link = "l" + std::to_string(i);
+        const std::string line =
+            "calyxor-cli: " + link + ": ! Can't open input file " + link + "\n";
+        const std::size_t at = r.Err.find(line);
+        EXPECT_NE(at, std::string::npos) << r.Err;
+        EXPECT_EQ(r.Err.find(line, at + 1), std::string::npos) << r.Err;
+        EXPECT_TRUE(PathExists(Dir / ("t" + std::to_string(i))));
+    }
+    EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 8) << r.Err;
+
+    r = Cli({"encrypt", "--wipe", "--key-file", "key.txt", "l0"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "calyxor-cli: l0: ! Can't open input file l0\n"
+                     "calyxor-cli: l0: Cannot wipe the file: l0\n");
+    EXPECT_TRUE(PathExists(Dir / "l0.ash"));
+    EXPECT_TRUE(PathExists(Dir / "t0"));
 }
 
 // ---- self-extracting files and wiping

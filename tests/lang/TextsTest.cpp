@@ -2,8 +2,6 @@
 // the catalogue consulted only once a program has chosen its language.
 
 #include "lang/Texts.h"
-#include "cipher/Progress.h"
-#include "ops/Operations.h"
 
 #include <gtest/gtest.h>
 
@@ -44,14 +42,19 @@ TEST(FormatTest, fillsPlaceholdersInTheTranslationsOrder_andNeverInsideAnArgumen
 }
 
 // One test, as the choice is the process's: as written first, then each language in turn.
+// The operations look their fixed texts up whole and put a path after them as it came, as
+// "told" gathers them here.
 TEST(TranslatedTest, asWrittenUntilChosen_thenEachTextInTheChosenLanguage) {
     std::vector<std::string> told;
-    SetMessageHandler([&](const std::string& text) { told.push_back(text); });
-    const std::string wipeFailed = std::string(CantDeleteMessage) + "\r/tmp/a";
+    // The operations' words when a source could not be wiped, written in Russian.
+    const char* const cantDelete = "Не могу удалить файл";
+    const auto wipeFailed = [&] {
+        told.push_back(std::string(Translated("Engine", cantDelete)) + "\r/tmp/a");
+    };
 
     // The window chooses nothing: the engine's texts stay exactly as written.
     EXPECT_STREQ(Translated("Engine", "File not found"), "File not found");
-    ShowMessageText(wipeFailed);
+    wipeFailed();
 
     UseTextLanguage(true);
     EXPECT_STREQ(Translated("Engine", "File not found"), "Файл не найден");
@@ -59,17 +62,17 @@ TEST(TranslatedTest, asWrittenUntilChosen_thenEachTextInTheChosenLanguage) {
     // The same words in another context are another text; an unknown one stays as it is.
     EXPECT_STREQ(Translated("Sfx", "Key:"), "Key:");
     EXPECT_EQ(Translated("Engine", std::string("no such text")), "no such text");
-    ShowMessageText(wipeFailed);
-    ShowMessageText(CALYXOR_TEXT("Engine", "! Error writing output file"));
+    wipeFailed();
+    told.emplace_back(Translated("Engine", CALYXOR_TEXT("Engine", "! Error writing output file")));
 
     // Any other language: English, also for the engine's texts written in Russian.
     UseTextLanguage(false);
     EXPECT_STREQ(Translated("Engine", "File not found"), "File not found");
-    ShowMessageText(wipeFailed);
-    SetMessageHandler(nullptr);
+    wipeFailed();
 
+    const std::string asWritten = std::string(cantDelete) + "\r/tmp/a";
     EXPECT_EQ(told,
-              (std::vector<std::string>{wipeFailed, wipeFailed, "! Ошибка записи выходного файла",
+              (std::vector<std::string>{asWritten, asWritten, "! Ошибка записи выходного файла",
                                         "Cannot wipe the file\r/tmp/a"}));
 }
 

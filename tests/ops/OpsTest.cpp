@@ -105,16 +105,19 @@ protected:
     }
     TTempDir Dir;
     std::vector<uint8_t> Data;
-    TMessageRecorder Messages;
+    TNoticeRecorder Messages;
     const TSecretBytes Key = ops::KeyBytes("k");
 };
 
 TEST_F(ChainTest, theSourceGoesOnlyWithACompleteTarget_andOnlyWhenAskedFor) {
     const std::string src = Source();
-    ASSERT_TRUE(ops::EncryptAndWipe(src, Dir / "t1", Key, {}, false, nullptr));
+    ASSERT_TRUE(ops::EncryptAndWipe(src, Dir / "t1", Key, {}, false, nullptr, &Messages));
     EXPECT_EQ(ReadAll(src), Data);
     TProgressRecorder progress;
-    ASSERT_TRUE(ops::EncryptAndWipe(src, Dir / "t2", Key, {}, true, &progress));
+    const ops::TOutcome outcome =
+        ops::EncryptAndWipe(src, Dir / "t2", Key, {}, true, &progress, &Messages);
+    ASSERT_TRUE(outcome);
+    EXPECT_FALSE(outcome.Warning);
     EXPECT_FALSE(fs::exists(src));
     EXPECT_EQ(ReadAll(Dir / "t2"), ref::transform(Bytes("k"), Data, true));
     EXPECT_TRUE(Messages.Messages.empty());
@@ -127,19 +130,26 @@ TEST_F(ChainTest, theSourceGoesOnlyWithACompleteTarget_andOnlyWhenAskedFor) {
 
 TEST_F(ChainTest, failuresBeforeTheWipeKeepTheSource) {
     const std::string src = Source();
-    // No module chosen: told, false, an empty target, the source kept.
+    // No module chosen: not done, with the warning to show; no target, the source kept.
     TSfxOptions noModule{true, "", 0};
-    EXPECT_FALSE(ops::EncryptAndWipe(src, Dir / "t.exe", Key, noModule, true, nullptr));
-    EXPECT_EQ(Messages.Messages, std::vector<std::string>{SfxNotFoundMessage});
+    const ops::TOutcome outcome =
+        ops::EncryptAndWipe(src, Dir / "t.exe", Key, noModule, true, nullptr, &Messages);
+    EXPECT_FALSE(outcome);
+    ASSERT_TRUE(outcome.Warning);
+    EXPECT_EQ(outcome.Warning->Text, SfxNotFoundMessage);
+    EXPECT_EQ(outcome.Warning->Path, Dir / "t.exe");
+    EXPECT_TRUE(Messages.Messages.empty());
+    EXPECT_FALSE(fs::exists(Dir / "t.exe"));
     EXPECT_EQ(ReadAll(src), Data);
     // A target that cannot take the bytes: the error rises, nothing is wiped.
-    EXPECT_THROW((void)ops::EncryptAndWipe(src, "/dev/full", Key, {}, true, nullptr), Exception);
+    EXPECT_THROW((void)ops::EncryptAndWipe(src, "/dev/full", Key, {}, true, nullptr, &Messages),
+                 Exception);
     EXPECT_EQ(ReadAll(src), Data);
     // Not allowed to replace an existing target: it is left as it was.
     WriteAll(Dir / "old", Bytes("old"));
-    EXPECT_THROW(
-        (void)ops::EncryptAndWipe(src, Dir / "old", Key, {}, true, nullptr, TOutputOptions{false}),
-        Exception);
+    EXPECT_THROW((void)ops::EncryptAndWipe(src, Dir / "old", Key, {}, true, nullptr, &Messages,
+                                           TOutputOptions{false}),
+                 Exception);
     EXPECT_EQ(ReadAll(Dir / "old"), Bytes("old"));
     EXPECT_EQ(ReadAll(src), Data);
 }
@@ -147,9 +157,15 @@ TEST_F(ChainTest, failuresBeforeTheWipeKeepTheSource) {
 TEST_F(ChainTest, aSourceThatCannotBeWiped_isToldWithItsPath_andTheTargetStays) {
     Source();
     fs::create_symlink(Dir / "src.doc", Dir / "link"); // wiping never follows a link
-    EXPECT_FALSE(ops::EncryptAndWipe(Dir / "link", Dir / "t", Key, {}, true, nullptr));
-    ASSERT_FALSE(Messages.Messages.empty());
-    EXPECT_EQ(Messages.Messages.back(), std::string(CantDeleteMessage) + "\r" + (Dir / "link"));
+    const ops::TOutcome outcome =
+        ops::EncryptAndWipe(Dir / "link", Dir / "t", Key, {}, true, nullptr, &Messages);
+    EXPECT_FALSE(outcome);
+    // The wipe's own notice as it refused, then the warning that the source was kept.
+    EXPECT_EQ(Messages.Messages,
+              std::vector<std::string>{"! Can't open input file " + (Dir / "link")});
+    ASSERT_TRUE(outcome.Warning);
+    EXPECT_EQ(outcome.Warning->Text, std::string(CantDeleteMessage) + "\r" + (Dir / "link"));
+    EXPECT_EQ(outcome.Warning->Path, Dir / "link");
     EXPECT_EQ(ReadAll(Dir / "src.doc"), Data);
     EXPECT_EQ(ReadAll(Dir / "t"), ref::transform(Bytes("k"), Data, true));
 }
@@ -161,7 +177,8 @@ TEST_F(ChainTest, aSelfExtractingFileIsTheModulesBytesThenTheCipher_andIsExecuta
     // The size was taken when the module was chosen; a module that has grown since gives only
     // that many bytes.
     const TSfxOptions sfx{true, Dir / "m.sfx", 2000};
-    ASSERT_TRUE(ops::EncryptFile(src, Dir / "t.exe", Key, sfx, nullptr));
+    ASSERT_TRUE(ops::EncryptFile(src, Dir / "t.exe", Key, sfx, nullptr, &Messages));
+    EXPECT_TRUE(Messages.Messages.empty());
     auto expected = std::vector<uint8_t>(module.begin(), module.begin() + 2000);
     const auto cipher = ref::transform(Bytes("k"), Data, true);
     expected.insert(expected.end(), cipher.begin(), cipher.end());

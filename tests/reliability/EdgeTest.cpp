@@ -97,8 +97,8 @@ protected:
                                      const std::string& key = Key) {
         const std::string ref = Dir / "reference";
         const std::vector<uint8_t> bytes(key.begin(), key.end());
-        EXPECT_TRUE(encrypt ? EncryptFileCore(source, ref, bytes, {}, nullptr)
-                            : DecryptFileCore(source, ref, bytes, nullptr));
+        EXPECT_TRUE(encrypt ? EncryptFileCore(source, ref, bytes, {}, nullptr, nullptr)
+                            : DecryptFileCore(source, ref, bytes, nullptr, nullptr));
         auto out = ReadAll(ref);
         fs::remove(ref);
         return out;
@@ -253,7 +253,8 @@ TEST_F(EdgeTest, replacedFile_keepsItsMode_newFileGetsTheUmasks_links_areReplace
     const mode_t mask = ::umask(022);
     WriteAll(Dir / "m.sfx", RandomBytes(100, 4));
     const std::vector<uint8_t> key(Key.begin(), Key.end());
-    EXPECT_TRUE(EncryptFileCore(src, Dir / "src.exe", key, {true, Dir / "m.sfx", 100}, nullptr));
+    const TModulePrefix module{Dir / "m.sfx", 100};
+    EXPECT_TRUE(EncryptFileCore(src, Dir / "src.exe", key, &module, nullptr, nullptr));
     ::umask(mask);
     EXPECT_EQ(mode("src.exe"),
               P::owner_all | P::group_read | P::group_exec | P::others_read | P::others_exec);
@@ -267,7 +268,7 @@ TEST_F(EdgeTest, mayNotReplace_refusesAnExistingFileNamingIt_andWritesANewOne) {
     fs::create_symlink(Dir / "nowhere", Dir / "dangling");
     for (const std::string name : {"there", "dangling"}) {
         try {
-            (void)EncryptFileCore(src, Dir / name, key, {}, nullptr, {false});
+            (void)EncryptFileCore(src, Dir / name, key, {}, nullptr, nullptr, {false});
             ADD_FAILURE() << name << " was replaced";
         } catch (const EInOutError& e) {
             EXPECT_EQ(e.ErrorCode, EEXIST);
@@ -276,7 +277,7 @@ TEST_F(EdgeTest, mayNotReplace_refusesAnExistingFileNamingIt_andWritesANewOne) {
     }
     EXPECT_EQ(ReadAll(Dir / "there"), (std::vector<uint8_t>{1, 2}));
     EXPECT_TRUE(fs::is_symlink(Dir / "dangling"));
-    EXPECT_TRUE(EncryptFileCore(src, Dir / "fresh", key, {}, nullptr, {false}));
+    EXPECT_TRUE(EncryptFileCore(src, Dir / "fresh", key, {}, nullptr, nullptr, {false}));
     EXPECT_EQ(ReadAll(Dir / "fresh"), Transformed(src, true));
 }
 

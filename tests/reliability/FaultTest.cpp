@@ -48,7 +48,7 @@ protected:
     std::vector<uint8_t> Encrypted(const std::string& source) {
         const std::string ref = Dir / "reference.ash";
         const std::vector<uint8_t> key(Key.begin(), Key.end());
-        EXPECT_TRUE(EncryptFileCore(source, ref, key, {}, nullptr));
+        EXPECT_TRUE(EncryptFileCore(source, ref, key, {}, nullptr, nullptr));
         auto bytes = ReadAll(ref);
         fs::remove(ref);
         return bytes;
@@ -96,11 +96,13 @@ TEST_F(FaultTest, shrinkingSource_isAnErrorNotACrash_inBothDirections) {
     for (bool encrypt : {true, false}) {
         const std::string src = MakeSource("shrinks", 1 << 20);
         TRunOnFirstProgress cutter({"/usr/bin/truncate", "-s", "5000", src});
-        TMessageRecorder messages;
+        TNoticeRecorder messages;
         try {
-            const bool ok = encrypt ? EncryptFileCore(src, Dir / "out", key, {}, &cutter)
-                                    : DecryptFileCore(src, Dir / "out", key, &cutter);
-            ADD_FAILURE() << "a cut source must not end normally, result " << ok;
+            const TTransformResult result =
+                encrypt ? EncryptFileCore(src, Dir / "out", key, {}, &cutter, &messages)
+                        : DecryptFileCore(src, Dir / "out", key, &cutter, &messages);
+            ADD_FAILURE() << "a cut source must not end normally, result "
+                          << static_cast<bool>(result);
         } catch (const Exception& e) {
             EXPECT_NE(e.Message().find("became shorter"), std::string::npos) << e.Message();
         }
@@ -122,7 +124,8 @@ TEST_F(FaultTest, sourceChangedWhileRead_isNeverSuccess) {
         SCOPED_TRACE(change[2]);
         MakeSource("changes", 100000);
         TRunOnFirstProgress changer(change);
-        EXPECT_THROW((void)EncryptFileCore(src, Dir / "out", key, {}, &changer), Exception);
+        EXPECT_THROW((void)EncryptFileCore(src, Dir / "out", key, {}, &changer, nullptr),
+                     Exception);
         EXPECT_TRUE(changer.Done);
     }
 }

@@ -31,8 +31,9 @@ protected:
         Plain = RandomBytes(3 * BlockSize + 333, 21);
         WriteAll(Dir / "plain", Plain);
         const std::vector<uint8_t> key(Key.begin(), Key.end());
-        ASSERT_TRUE(EncryptFileCore(Dir / "plain", Dir / "plain.exe", key,
-                                    TSfxOptions{true, Stub, ModuleSize}, nullptr));
+        const TModulePrefix module{Stub, ModuleSize};
+        ASSERT_TRUE(
+            EncryptFileCore(Dir / "plain", Dir / "plain.exe", key, &module, nullptr, nullptr));
         fs::permissions(Dir / "plain.exe", fs::perms::all);
     }
 

@@ -80,8 +80,8 @@ protected:
         const std::string source = Scratch / "source";
         WriteAll(source, data);
         const std::string target = Dir / (name + ".exe");
-        EXPECT_TRUE(EncryptFileCore(source, target, EncodeCp1251(key),
-                                    TSfxOptions{true, module, size}, nullptr));
+        const TModulePrefix prefix{module, size};
+        EXPECT_TRUE(EncryptFileCore(source, target, EncodeCp1251(key), &prefix, nullptr, nullptr));
         ::chmod(target.c_str(), 0755);
         return target;
     }

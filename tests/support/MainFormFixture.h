@@ -6,7 +6,6 @@
 #include "errors/Errors.h"
 #include "platform/Dialogs.h"
 #include "support/FormHarness.h"
-#include "support/MessageRecorder.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -26,8 +25,6 @@ protected:
         Dialogs::SetRecorder([this](const QString& caption, const QString& text) {
             Shown.push_back(caption.toStdString() + ": " + text.toStdString());
         });
-        SetMessageHandler(
-            [](const std::string& text) { Dialogs::ShowError(QString::fromUtf8(text)); });
         OldCwd = std::filesystem::current_path();
         std::filesystem::current_path(Dir.Path);
     }
@@ -35,7 +32,6 @@ protected:
         Form.reset();
         std::filesystem::current_path(OldCwd);
         Dialogs::SetRecorder(nullptr);
-        SetMessageHandler(nullptr);
     }
 
     std::string AppDir() const { return Dir.Path + "/"; }

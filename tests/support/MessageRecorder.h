@@ -1,20 +1,25 @@
 #pragma once
-// Records what the file operations would have shown the user, instead of a dialog.
+// Records what the file operations give their caller while they run, instead of showing it.
 
+#include "cipher/Notices.h"
 #include "cipher/Progress.h"
 
 #include <string>
 #include <vector>
 
-class TMessageRecorder {
+// Records the notices in order: their texts, and the paths they concern.
+class TNoticeRecorder : public TNoticeReceiver {
 public:
-    TMessageRecorder() {
-        SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
+    void Notice(const TNotice& notice) override {
+        Messages.push_back(notice.Text);
+        Paths.push_back(notice.Path);
     }
-    ~TMessageRecorder() { SetMessageHandler(nullptr); }
-    TMessageRecorder(const TMessageRecorder&) = delete;
-    TMessageRecorder& operator=(const TMessageRecorder&) = delete;
+    void Clear() {
+        Messages.clear();
+        Paths.clear();
+    }
     std::vector<std::string> Messages;
+    std::vector<std::string> Paths;
 };
 
 // Records the progress writes in order, as "min 0", "max 10", "pos 5".
