@@ -5,7 +5,7 @@
 #include "app/Translation.h"
 #include "cipher/CoreDumps.h"
 #include "cipher/Progress.h"
-#include "cipher/SafeOutput.h"
+#include "cipher/StandardDescriptors.h"
 #include "cipher/core/Cipher.h"
 #include "lang/Language.h"
 #include "platform/Dialogs.h"

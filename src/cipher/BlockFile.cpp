@@ -2,6 +2,7 @@
 
 #include "cipher/BlockWriter.h"
 #include "cipher/Progress.h"
+#include "cipher/WriteOut.h"
 #include "errors/Errors.h"
 
 #include <algorithm>

@@ -2,6 +2,7 @@
 
 #include "cipher/MappedSource.h"
 #include "cipher/SafeOutput.h"
+#include "cipher/WriteOut.h"
 #include "errors/Errors.h"
 
 #include <algorithm>
