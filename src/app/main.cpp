@@ -4,7 +4,7 @@
 #include "app/MainForm.h"
 #include "app/Translation.h"
 #include "cipher/CoreDumps.h"
-#include "cipher/SafeOutput.h"
+#include "cipher/StandardDescriptors.h"
 #include "cipher/core/Cipher.h"
 #include "lang/Language.h"
 #include "platform/Dialogs.h"

@@ -1,6 +1,7 @@
 #include "cipher/BlockFile.h"
 
 #include "cipher/BlockWriter.h"
+#include "cipher/WriteOut.h"
 #include "errors/Errors.h"
 
 #include <algorithm>
@@ -143,10 +144,10 @@ bool OpenWrite(TBlockFile& rec, const std::string& name, TOpenWriteMode mode,
 }
 
 void WriteBlock(TBlockFile& rec) {
-    if (rec.Writer) {
-        rec.WriterBuf = rec.Writer->Submit(static_cast<std::size_t>(rec.OutCount));
+    if (rec.Sink) {
+        rec.OutData = rec.Sink->Submit(static_cast<std::size_t>(rec.OutCount));
         rec.OutCount = 0;
-        ReportWriterFailures(rec, *rec.Writer);
+        ReportWriterFailures(rec, *rec.Sink);
         return;
     }
     if (rec.OutFile < 0)
@@ -167,17 +168,9 @@ void WriteBlock(TBlockFile& rec) {
     RaiseIOError(err);
 }
 
-namespace {
-
-uint8_t* OutData(TBlockFile& rec) {
-    return rec.Writer ? rec.WriterBuf : rec.OutBuf.data();
-}
-
-} // namespace
-
 void WriteByte(TBlockFile& rec, uint8_t b) {
     ++rec.OutCount;
-    OutData(rec)[rec.OutCount - 1] = b;
+    rec.OutData[rec.OutCount - 1] = b;
     if (rec.OutCount == rec.OutLimit)
         WriteBlock(rec);
 }
@@ -186,7 +179,7 @@ void WriteBytes(TBlockFile& rec, std::span<const uint8_t> bytes) {
     while (!bytes.empty()) {
         const auto take =
             std::min<size_t>(bytes.size(), static_cast<size_t>(rec.OutLimit - rec.OutCount));
-        std::memcpy(OutData(rec) + rec.OutCount, bytes.data(), take);
+        std::memcpy(rec.OutData + rec.OutCount, bytes.data(), take);
         rec.OutCount += static_cast<int32_t>(take);
         bytes = bytes.subspan(take);
         if (rec.OutCount == rec.OutLimit)
@@ -195,7 +188,7 @@ void WriteBytes(TBlockFile& rec, std::span<const uint8_t> bytes) {
 }
 
 std::span<uint8_t> WriteRoom(TBlockFile& rec) {
-    return {OutData(rec) + rec.OutCount, static_cast<std::size_t>(rec.OutLimit - rec.OutCount)};
+    return {rec.OutData + rec.OutCount, static_cast<std::size_t>(rec.OutLimit - rec.OutCount)};
 }
 
 void WriteCommit(TBlockFile& rec, std::size_t n) {
@@ -225,6 +218,55 @@ void AbandonWrite(TBlockFile& rec) noexcept {
     else if (rec.OutFile >= 0)
         ::close(rec.OutFile);
     rec.OutFile = -1;
+}
+
+void ReportWriterFailures(TBlockFile& rec, TBlockSink& sink) {
+    const TWriterFailures failures = sink.TakeFailures();
+    for (int k = 0; k < failures.ShortWrites; ++k) {
+        rec.WriteFailed = true;
+        Tell(rec.Notices, Translated("Engine", WriteErrorMessage), rec.OutName);
+    }
+    if (failures.Error)
+        std::rethrow_exception(failures.Error);
+}
+
+void AttachSink(TBlockFile& rec, TBlockSink& sink) {
+    std::memcpy(sink.Current(), rec.OutBuf.data(), static_cast<std::size_t>(rec.OutCount));
+    rec.Sink = &sink;
+    rec.OutData = sink.Current();
+    rec.OutLimit = static_cast<int32_t>(sink.BatchBytes());
+}
+
+void DetachSink(TBlockFile& rec) {
+    TBlockSink& sink = *rec.Sink;
+    const int32_t whole = rec.OutCount / BlockSize * BlockSize;
+    const int32_t tail = rec.OutCount - whole;
+    std::memcpy(rec.OutBuf.data(), rec.OutData + whole, static_cast<std::size_t>(tail));
+    rec.Sink = nullptr;
+    rec.OutData = rec.OutBuf.data();
+    rec.OutCount = tail;
+    rec.OutLimit = BlockSize;
+    if (whole > 0)
+        (void)sink.Submit(static_cast<std::size_t>(whole));
+    sink.Drain();
+    ReportWriterFailures(rec, sink);
+}
+
+TAttachedWriter::TAttachedWriter(TBlockFile& rec, const uint8_t* source, int64_t sourceSize)
+    : Rec(rec), Writer(rec.OutFile, source, sourceSize,
+                       rec.Output.Kind() == TOutputKind::Replace ||
+                           rec.Output.Kind() == TOutputKind::InPlace) {
+    AttachSink(rec, Writer);
+}
+
+TAttachedWriter::~TAttachedWriter() {
+    // Left by an error: the bytes not yet written are dropped with the thread.
+    if (Rec.Sink == &Writer) {
+        Rec.Sink = nullptr;
+        Rec.OutData = Rec.OutBuf.data();
+        Rec.OutCount = 0;
+        Rec.OutLimit = BlockSize;
+    }
 }
 
 void FlushToDevice(const std::string& name) {

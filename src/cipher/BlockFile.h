@@ -3,8 +3,11 @@
 // time, and this record turns those calls into reads and writes of whole 10240-byte blocks.
 // Opening problems and short block writes are given to the record's notice receiver, and the
 // run goes on (an open reports false); failures the system reports on a read, write or close
-// raise EInOutError.
+// raise EInOutError. Written bytes go out block by block from the record itself, or in batches
+// through a sink (BlockSink.h), such as the writer thread of BlockWriter.h.
 
+#include "cipher/BlockSink.h"
+#include "cipher/BlockWriter.h"
 #include "cipher/Notices.h"
 #include "cipher/SafeOutput.h"
 #include "cipher/UniqueFd.h"
@@ -16,10 +19,6 @@
 #include <string>
 
 #include <sys/stat.h>
-
-constexpr int32_t BlockSize = 10240;
-
-class TBlockWriter;
 
 inline constexpr const char* CantOpenMessage = "! Can't open input file ";
 // Looked up whole when a notice gives it.
@@ -51,10 +50,11 @@ struct TBlockFile {
     // The target of a writer that creates or empties its file: it owns OutFile, and the file
     // takes the target's name only when CloseWrite has written it whole.
     TSafeOutput Output;
-    // When a writer thread is attached (BlockWriter.h), bytes gather in its buffer instead of
-    // OutBuf, OutLimit is its batch's size, and a full batch goes to the thread.
-    TBlockWriter* Writer = nullptr;
-    uint8_t* WriterBuf = nullptr;
+    // Where the bytes being written gather: OutBuf, or the buffer of the sink attached.
+    uint8_t* OutData = OutBuf.data();
+    // When a sink is attached (AttachSink), OutLimit is its batch's size and a full batch goes
+    // to the sink; without one, each full block is written to OutFile here.
+    TBlockSink* Sink = nullptr;
     // Where the owner of the record hears of the problems after which it goes on; set before
     // the open. None: they are not told, and only WriteFailed and the open's result say them.
     TNoticeReceiver* Notices = nullptr;
@@ -94,6 +94,32 @@ void CloseWrite(TBlockFile& rec);
 // Ends writing without a result: the target stays as it was (an in-place file stays as far as
 // it was written). For the error paths; does nothing when the output half is closed.
 void AbandonWrite(TBlockFile& rec) noexcept;
+
+// Routes the record's writes through sink: full batches go to it instead of full blocks being
+// written here. Bytes already waiting in the record's block move along.
+void AttachSink(TBlockFile& rec, TBlockSink& sink);
+// Writes every whole block the record holds and waits for them; the bytes of a last, partial
+// block go back to the record's own block, so that closing writes them as it always has. Tells
+// and raises what the sink met, as WriteBlock does.
+void DetachSink(TBlockFile& rec);
+// Tells and raises what the sink has met so far (WriteBlock calls it after each hand-over).
+void ReportWriterFailures(TBlockFile& rec, TBlockSink& sink);
+
+// A writer thread attached to a record for this object's life. Leaving by an error drops what
+// was not yet written; Finish is DetachSink.
+class TAttachedWriter {
+public:
+    TAttachedWriter(TBlockFile& rec, const uint8_t* source, int64_t sourceSize);
+    ~TAttachedWriter();
+    TAttachedWriter(const TAttachedWriter&) = delete;
+    TAttachedWriter& operator=(const TAttachedWriter&) = delete;
+    void Finish() { DetachSink(Rec); }
+    void Reached(int64_t offset) { Writer.Reached(offset); }
+
+private:
+    TBlockFile& Rec;
+    TBlockWriter Writer;
+};
 
 // Makes sure the bytes written to a file have reached the device. Raises EInOutError.
 void FlushToDevice(const std::string& name);

@@ -1,12 +1,11 @@
 #include "cipher/BlockWriter.h"
 
 #include "cipher/MappedSource.h"
-#include "cipher/SafeOutput.h"
+#include "cipher/WriteOut.h"
 #include "errors/Errors.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <pthread.h>
@@ -257,53 +256,4 @@ void TBlockWriter::ReadAhead() {
         return;
     }
     ReadUpTo = to;
-}
-
-void ReportWriterFailures(TBlockFile& rec, TBlockWriter& writer) {
-    const TWriterFailures failures = writer.TakeFailures();
-    for (int k = 0; k < failures.ShortWrites; ++k) {
-        rec.WriteFailed = true;
-        Tell(rec.Notices, Translated("Engine", WriteErrorMessage), rec.OutName);
-    }
-    if (failures.Error)
-        std::rethrow_exception(failures.Error);
-}
-
-void AttachWriter(TBlockFile& rec, TBlockWriter& writer) {
-    std::memcpy(writer.Current(), rec.OutBuf.data(), static_cast<std::size_t>(rec.OutCount));
-    rec.Writer = &writer;
-    rec.WriterBuf = writer.Current();
-    rec.OutLimit = BatchSize;
-}
-
-void DetachWriter(TBlockFile& rec) {
-    TBlockWriter& writer = *rec.Writer;
-    const int32_t whole = rec.OutCount / BlockSize * BlockSize;
-    const int32_t tail = rec.OutCount - whole;
-    std::memcpy(rec.OutBuf.data(), rec.WriterBuf + whole, static_cast<std::size_t>(tail));
-    rec.Writer = nullptr;
-    rec.WriterBuf = nullptr;
-    rec.OutCount = tail;
-    rec.OutLimit = BlockSize;
-    if (whole > 0)
-        (void)writer.Submit(static_cast<std::size_t>(whole));
-    writer.Drain();
-    ReportWriterFailures(rec, writer);
-}
-
-TAttachedWriter::TAttachedWriter(TBlockFile& rec, const uint8_t* source, int64_t sourceSize)
-    : Rec(rec), Writer(rec.OutFile, source, sourceSize,
-                       rec.Output.Kind() == TOutputKind::Replace ||
-                           rec.Output.Kind() == TOutputKind::InPlace) {
-    AttachWriter(rec, Writer);
-}
-
-TAttachedWriter::~TAttachedWriter() {
-    // Left by an error: the bytes not yet written are dropped with the thread.
-    if (Rec.Writer == &Writer) {
-        Rec.Writer = nullptr;
-        Rec.WriterBuf = nullptr;
-        Rec.OutCount = 0;
-        Rec.OutLimit = BlockSize;
-    }
 }

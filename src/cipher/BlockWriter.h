@@ -7,13 +7,12 @@
 // The thread never talks to the user: what it meets is kept, and told on the thread that
 // hands it the bytes, in the order the plain writer would have told it.
 
-#include "cipher/BlockFile.h"
+#include "cipher/BlockSink.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -24,14 +23,8 @@
 constexpr int32_t BatchBlocks = 64;
 constexpr int32_t BatchSize = BatchBlocks * BlockSize;
 
-// What went wrong on the thread since it was last asked: short writes (each one is told as the
-// plain writer tells it) and, last, the error that stopped it.
-struct TWriterFailures {
-    int ShortWrites = 0;
-    std::exception_ptr Error;
-};
-
-class TBlockWriter {
+// A sink for a block record (AttachSink in BlockFile.h).
+class TBlockWriter final : public TBlockSink {
 public:
     // Starts the thread writing to fd, which stays the caller's to close (after this object
     // is gone). source, when given, is the mapped source the bytes come from: between its
@@ -48,14 +41,15 @@ public:
     TBlockWriter& operator=(const TBlockWriter&) = delete;
 
     // The buffer being filled: BatchSize bytes.
-    [[nodiscard]] uint8_t* Current() const { return Buffers[Filling]; }
+    [[nodiscard]] uint8_t* Current() const override { return Buffers[Filling]; }
+    [[nodiscard]] std::size_t BatchBytes() const override { return BatchSize; }
     // Hands the first n bytes of the current buffer to the thread and returns the next buffer
     // to fill. Waits while every buffer is in flight, unless the thread has stopped on an error.
-    [[nodiscard]] uint8_t* Submit(std::size_t n);
+    [[nodiscard]] uint8_t* Submit(std::size_t n) override;
     // Waits until everything handed over has been written, or the thread has stopped.
-    void Drain();
+    void Drain() override;
     // Takes what the thread has met since the last call.
-    [[nodiscard]] TWriterFailures TakeFailures();
+    [[nodiscard]] TWriterFailures TakeFailures() override;
 
     // Where the transform is in the source.
     void Reached(int64_t offset) { Position.store(offset, std::memory_order_relaxed); }
@@ -103,30 +97,4 @@ private:
     bool DirectOn = false;
 
     std::thread Thread;
-};
-
-// Routes the record's writes through the writer: full batches go to its thread instead of full
-// blocks being written here. Bytes already waiting in the record's block move along.
-void AttachWriter(TBlockFile& rec, TBlockWriter& writer);
-// Writes every whole block the record holds and waits for them; the bytes of a last, partial
-// block go back to the record's own block, so that closing writes them as it always has. Tells
-// and raises what the thread met, as WriteBlock does.
-void DetachWriter(TBlockFile& rec);
-// Tells and raises what the thread has met so far (WriteBlock calls it after each hand-over).
-void ReportWriterFailures(TBlockFile& rec, TBlockWriter& writer);
-
-// A writer attached to a record for this object's life. Leaving by an error drops what was not
-// yet written; Finish is DetachWriter.
-class TAttachedWriter {
-public:
-    TAttachedWriter(TBlockFile& rec, const uint8_t* source, int64_t sourceSize);
-    ~TAttachedWriter();
-    TAttachedWriter(const TAttachedWriter&) = delete;
-    TAttachedWriter& operator=(const TAttachedWriter&) = delete;
-    void Finish() { DetachWriter(Rec); }
-    void Reached(int64_t offset) { Writer.Reached(offset); }
-
-private:
-    TBlockFile& Rec;
-    TBlockWriter Writer;
 };

@@ -4,7 +4,7 @@
 // past the new end fault (SIGBUS) when they are read, and the guard turns exactly those faults
 // into a failed step. Faults anywhere else still reach whoever handled SIGBUS before.
 
-#include "cipher/FileTransform.h"
+#include "cipher/core/Transform.h"
 
 #include <cstddef>
 #include <cstdint>

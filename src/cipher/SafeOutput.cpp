@@ -1,134 +1,23 @@
 #include "cipher/SafeOutput.h"
 
+#include "cipher/DescriptorNames.h"
+#include "cipher/HiddenNames.h"
+#include "cipher/StandardDescriptors.h"
 #include "errors/Errors.h"
 
-#include <array>
 #include <atomic>
 #include <cerrno>
-#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <fstream>
-#include <mutex>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/random.h>
 #include <unistd.h>
 
 namespace {
-
-// ---- standard descriptors ---------------------------------------------------------------------
-
-std::atomic<unsigned> gClosedAtStart{0};
-
-// ---- hidden temporary names and the signals that must remove them ------------------------------
-// A temporary file with a name (where the file system has no O_TMPFILE, and for the moment
-// between linking and renaming) would outlive a run stopped by Ctrl-C, a terminal that closes
-// or a plain kill. The handler removes every such name with async-signal-safe calls only, puts
-// back whatever handled the signal before, and raises it again. SIGKILL cannot be caught: the
-// unnamed O_TMPFILE file is what covers it, since the kernel frees that one by itself.
-
-constexpr int HiddenSlots = 8;
-constexpr std::size_t HiddenMax = 4096;
-constexpr std::array<int, 3> CleanupSignals{SIGINT, SIGTERM, SIGHUP};
-
-char gHidden[HiddenSlots][HiddenMax];
-volatile sig_atomic_t gHiddenUsed[HiddenSlots];
-struct sigaction gPrevious[CleanupSignals.size()];
-bool gInstalled[CleanupSignals.size()];
-std::mutex gHiddenLock;
-
-extern "C" void RemoveHiddenOnSignal(int sig) {
-    const int savedErrno = errno;
-    for (int i = 0; i < HiddenSlots; ++i)
-        if (gHiddenUsed[i])
-            ::unlink(gHidden[i]);
-    for (std::size_t k = 0; k < CleanupSignals.size(); ++k)
-        if (CleanupSignals[k] == sig && gInstalled[k])
-            ::sigaction(sig, &gPrevious[k], nullptr);
-    // Blocked while this handler runs: it is delivered, to the previous action, on return.
-    ::raise(sig);
-    errno = savedErrno;
-}
-
-void InstallCleanupLocked() {
-    for (std::size_t k = 0; k < CleanupSignals.size(); ++k) {
-        if (gInstalled[k])
-            continue;
-        struct sigaction old {};
-        if (::sigaction(CleanupSignals[k], nullptr, &old) != 0)
-            continue;
-        // A signal the program was started to ignore (nohup) stays ignored.
-        if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction sa {};
-        sa.sa_handler = RemoveHiddenOnSignal;
-        sigemptyset(&sa.sa_mask);
-        for (int s : CleanupSignals)
-            sigaddset(&sa.sa_mask, s);
-        gPrevious[k] = old;
-        gInstalled[k] = true;
-        ::sigaction(CleanupSignals[k], &sa, nullptr);
-    }
-}
-
-void RegisterHidden(const std::string& name) {
-    if (name.size() >= HiddenMax)
-        return;
-    std::lock_guard lock(gHiddenLock);
-    InstallCleanupLocked();
-    for (int i = 0; i < HiddenSlots; ++i) {
-        if (gHiddenUsed[i])
-            continue;
-        std::memcpy(gHidden[i], name.c_str(), name.size() + 1);
-        std::atomic_signal_fence(std::memory_order_seq_cst);
-        gHiddenUsed[i] = 1;
-        return;
-    }
-}
-
-void UnregisterHidden(const std::string& name) {
-    std::lock_guard lock(gHiddenLock);
-    bool any = false;
-    for (int i = 0; i < HiddenSlots; ++i) {
-        if (gHiddenUsed[i] && name == gHidden[i]) {
-            gHiddenUsed[i] = 0;
-            std::atomic_signal_fence(std::memory_order_seq_cst);
-        }
-        any = any || gHiddenUsed[i];
-    }
-    if (any)
-        return;
-    for (std::size_t k = 0; k < CleanupSignals.size(); ++k) {
-        if (gInstalled[k])
-            ::sigaction(CleanupSignals[k], &gPrevious[k], nullptr);
-        gInstalled[k] = false;
-    }
-}
-
-// Keeps the cleanup signals out while a name comes into being and is registered, so that the
-// handler never misses a file that already exists.
-class TSignalsHeld {
-public:
-    TSignalsHeld() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int s : CleanupSignals)
-            sigaddset(&set, s);
-        ::pthread_sigmask(SIG_BLOCK, &set, &Old);
-    }
-    ~TSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &Old, nullptr); }
-    TSignalsHeld(const TSignalsHeld&) = delete;
-    TSignalsHeld& operator=(const TSignalsHeld&) = delete;
-
-private:
-    sigset_t Old;
-};
-
-// ---- small helpers ------------------------------------------------------------------------------
 
 std::string DirName(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -166,111 +55,7 @@ bool SameFile(const struct stat& a, const struct stat* b) {
     return b && a.st_dev == b->st_dev && a.st_ino == b->st_ino;
 }
 
-int DescriptorNumber(const std::string& name) {
-    if (name.empty() || name.size() > 9 ||
-        name.find_first_not_of("0123456789") != std::string::npos)
-        return -1;
-    return std::atoi(name.c_str());
-}
-
-int StandardName(const std::string& name) {
-    if (name == "stdin")
-        return 0;
-    if (name == "stdout")
-        return 1;
-    if (name == "stderr")
-        return 2;
-    return -1;
-}
-
 } // namespace
-
-// ---- standard descriptors ---------------------------------------------------------------------
-
-void OpenMissingStandardDescriptors() {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
-            continue;
-        // Not close-on-exec: a program started from here finds the same three descriptors.
-        const int got = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-        if (got < 0)
-            continue;
-        if (got != fd) {
-            ::dup2(got, fd);
-            ::close(got);
-        }
-        gClosedAtStart |= 1u << fd;
-    }
-}
-
-bool StandardDescriptorWasClosed(int fd) {
-    return fd >= 0 && fd <= 2 && (gClosedAtStart.load() & (1u << fd)) != 0;
-}
-
-// ---- writing ------------------------------------------------------------------------------------
-
-int WriteOut(int fd, const uint8_t* data, std::size_t n, std::size_t* written) {
-    std::size_t done = 0;
-    int err = 0;
-    while (done < n) {
-        const ssize_t put = ::write(fd, data + done, n - done);
-        if (put > 0) {
-            done += static_cast<std::size_t>(put);
-            continue;
-        }
-        if (put == 0) {
-            err = EIO;
-            break;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            // A descriptor someone else set non-blocking: wait until it takes bytes again. A
-            // reader that left shows as POLLERR, and the next write says EPIPE.
-            pollfd p{fd, POLLOUT, 0};
-            if (::poll(&p, 1, -1) < 0 && errno != EINTR) {
-                err = errno;
-                break;
-            }
-            continue;
-        }
-        err = errno;
-        break;
-    }
-    if (written)
-        *written = done;
-    return err;
-}
-
-int DescriptorNamedBy(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return -1;
-    const std::string dir = slash == 0 ? "/" : path.substr(0, slash);
-    const std::string name = path.substr(slash + 1);
-    // The usual spellings are known without /proc, which a container may lack.
-    if (dir == "/dev")
-        if (const int fd = StandardName(name); fd >= 0)
-            return fd;
-    if (dir == "/dev/fd" || dir == "/proc/self/fd" || dir == "/proc/thread-self/fd")
-        return DescriptorNumber(name);
-    char* real = ::realpath(dir.c_str(), nullptr);
-    if (!real)
-        return -1;
-    const std::string resolved = real;
-    std::free(real);
-    if (resolved == "/dev")
-        return StandardName(name);
-    const std::string own = "/proc/" + std::to_string(::getpid());
-    if (resolved == own + "/fd")
-        return DescriptorNumber(name);
-    if (resolved.rfind(own + "/task/", 0) == 0 && resolved.size() > own.size() + 9 &&
-        resolved.compare(resolved.size() - 3, 3, "/fd") == 0)
-        return DescriptorNumber(name);
-    return -1;
-}
-
-// ---- the output ---------------------------------------------------------------------------------
 
 bool TSafeOutput::Fail(int err, std::string problem) {
     Abandon();

@@ -7,29 +7,9 @@
 // process's own descriptors (/dev/stdout, /dev/fd/N, /proc/self/fd/N) is that descriptor.
 // One implementation serves the window, the command lines and the stub.
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
 
 #include <sys/stat.h>
-
-// Opens whichever of descriptors 0, 1 and 2 is closed on /dev/null, so that no file the
-// program opens later takes that number and receives what was meant for standard output.
-// Called first thing in main(), before anything can open a file.
-void OpenMissingStandardDescriptors();
-
-// True when descriptor fd (0, 1 or 2) was closed when the program started.
-[[nodiscard]] bool StandardDescriptorWasClosed(int fd);
-
-// Writes all n bytes to fd: retries an interrupted write, goes on after a short one, and waits
-// with poll while a non-blocking descriptor cannot take more. Returns 0 when every byte went
-// out, else the errno value that stopped it; written (when given) receives how many did.
-[[nodiscard]] int WriteOut(int fd, const uint8_t* data, std::size_t n,
-                           std::size_t* written = nullptr);
-
-// The process's own descriptor a path stands for (/dev/stdin, /dev/stdout, /dev/stderr,
-// /dev/fd/N, /proc/self/fd/N, /proc/<own pid>/fd/N), or -1.
-[[nodiscard]] int DescriptorNamedBy(const std::string& path);
 
 struct TOutputRules {
     // False: an existing file is never replaced; the open, or a file that appears under the

@@ -1,6 +1,6 @@
 #include "pictures/JpegDecoder.h"
 
-#include "pictures/Picture.h"
+#include "pictures/InvalidGraphic.h"
 #include "pictures/PictureLimits.h"
 
 #include <QGuiApplication>

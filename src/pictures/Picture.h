@@ -2,7 +2,7 @@
 // The picture holder: nothing, or one graphic loaded from a bitmap, JPEG, icon or metafile.
 // Controls keep their pictures in holders and redraw when a holder tells them it changed.
 
-#include "errors/Errors.h"
+#include "pictures/InvalidGraphic.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -15,12 +15,6 @@
 class QPainter;
 
 enum class TPictureKind { pkNone, pkBitmap, pkJpeg, pkIcon, pkMetafile };
-
-// A picture that cannot be loaded: unknown kind, unreadable file, damaged contents.
-class EInvalidGraphic : public Exception {
-public:
-    using Exception::Exception;
-};
 
 struct TGraphic; // the loaded graphic; immutable once built, so holders may share it
 

@@ -1,6 +1,6 @@
 #include "pictures/PictureLimits.h"
 
-#include "pictures/Picture.h"
+#include "pictures/InvalidGraphic.h"
 
 #include <cstdlib>
 

@@ -6,8 +6,11 @@
 
 #include "cipher/BlockFile.h"
 #include "cipher/CoreDumps.h"
+#include "cipher/DescriptorNames.h"
 #include "cipher/FileTransform.h"
 #include "cipher/SafeOutput.h"
+#include "cipher/StandardDescriptors.h"
+#include "cipher/WriteOut.h"
 #include "cipher/core/Cipher.h"
 #include "cipher/core/Cp1251.h"
 #include "errors/Errors.h"

@@ -3,10 +3,14 @@
 #include "support/MessageRecorder.h"
 #include "support/TempDir.h"
 
+#include <cerrno>
+#include <exception>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -195,6 +199,84 @@ TEST_F(BlockFileTest, writeInPlace_keepsTheFileUntilOverwritten) {
     EXPECT_EQ(back[0], 9);
     EXPECT_FALSE(OpenWrite(rec, Dir / "missing", TOpenWriteMode::InPlace));
     EXPECT_FALSE(fs::exists(Dir / "missing"));
+}
+
+// A sink of the test's own, two buffers of three blocks: keeps every hand-over, writes nothing.
+class TKeepingSink final : public TBlockSink {
+public:
+    [[nodiscard]] uint8_t* Current() const override { return Buffers[Filling].data(); }
+    [[nodiscard]] std::size_t BatchBytes() const override { return Batch; }
+    [[nodiscard]] uint8_t* Submit(std::size_t n) override {
+        Batches.emplace_back(Buffers[Filling].begin(), Buffers[Filling].begin() + n);
+        Filling ^= 1;
+        return Current();
+    }
+    void Drain() override { ++Drains; }
+    [[nodiscard]] TWriterFailures TakeFailures() override {
+        TWriterFailures failures;
+        failures.Error = std::exchange(FailWith, nullptr);
+        return failures;
+    }
+    static constexpr std::size_t Batch = 3 * BlockSize;
+    mutable std::vector<uint8_t> Buffers[2] = {std::vector<uint8_t>(Batch),
+                                               std::vector<uint8_t>(Batch)};
+    int Filling = 0;
+    std::vector<std::vector<uint8_t>> Batches;
+    int Drains = 0;
+    std::exception_ptr FailWith;
+};
+
+// With a sink attached the record hands over whole batches only, the bytes waiting in its own
+// block leading the first; detaching hands over the whole blocks left, waits once, and gives
+// the last partial block back to the record, which writes it to the file on closing.
+TEST_F(BlockFileTest, sink_takesWholeBatches_waitingBytesLead_partialBlockComesBack) {
+    const auto data = RandomBytes(7 * BlockSize + 128, 7);
+    TBlockFile rec;
+    ASSERT_TRUE(OpenWrite(rec, Dir / "out"));
+    WriteBytes(rec, std::span<const uint8_t>(data.data(), 5));
+    TKeepingSink sink;
+    AttachSink(rec, sink);
+    for (std::size_t at = 5; at < 5 + BlockSize; ++at)
+        WriteByte(rec, data[at]);
+    WriteBytes(rec,
+               std::span<const uint8_t>(data.data() + 5 + BlockSize, data.size() - 5 - BlockSize));
+    ASSERT_EQ(sink.Batches.size(), 2u);
+    EXPECT_EQ(sink.Drains, 0);
+    DetachSink(rec);
+    EXPECT_EQ(sink.Drains, 1);
+    ASSERT_EQ(sink.Batches.size(), 3u);
+    EXPECT_EQ(sink.Batches[0].size(), TKeepingSink::Batch);
+    EXPECT_EQ(sink.Batches[1].size(), TKeepingSink::Batch);
+    EXPECT_EQ(sink.Batches[2].size(), static_cast<std::size_t>(BlockSize));
+    EXPECT_EQ(rec.OutCount, 128);
+    EXPECT_EQ(Written(rec), 0u);
+    CloseWrite(rec);
+    std::vector<uint8_t> all;
+    for (const auto& batch : sink.Batches)
+        all.insert(all.end(), batch.begin(), batch.end());
+    const auto tail = ReadAll(Dir / "out");
+    all.insert(all.end(), tail.begin(), tail.end());
+    EXPECT_EQ(all, data);
+}
+
+// What the sink met is raised on the write that hands it a batch, not on the bytes before.
+TEST_F(BlockFileTest, sink_errorIsRaisedOnTheHandOver) {
+    TBlockFile rec;
+    ASSERT_TRUE(OpenWrite(rec, Dir / "out"));
+    TKeepingSink sink;
+    AttachSink(rec, sink);
+    sink.FailWith = std::make_exception_ptr(EInOutError("Disk full", ENOSPC));
+    WriteBytes(rec, std::vector<uint8_t>(TKeepingSink::Batch - 1, 1));
+    EXPECT_TRUE(sink.Batches.empty());
+    try {
+        WriteByte(rec, 1);
+        FAIL() << "the sink's error must reach the writer";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Message(), "Disk full");
+    }
+    EXPECT_EQ(sink.Batches.size(), 1u);
+    AbandonWrite(rec);
+    EXPECT_FALSE(fs::exists(Dir / "out"));
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 // held before or the whole new result, and no failure is reported as success.
 
 #include "cipher/FileTransform.h"
-#include "cipher/SafeOutput.h"
+#include "cipher/WriteOut.h"
 #include "cipher/core/Cipher.h"
 #include "errors/Errors.h"
 #include "support/MessageRecorder.h"
