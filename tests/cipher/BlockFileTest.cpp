@@ -214,6 +214,7 @@ public:
     void Drain() override { ++Drains; }
     [[nodiscard]] TWriterFailures TakeFailures() override {
         TWriterFailures failures;
+        failures.ShortWrites = std::exchange(CutShort, 0);
         failures.Error = std::exchange(FailWith, nullptr);
         return failures;
     }
@@ -223,6 +224,7 @@ public:
     int Filling = 0;
     std::vector<std::vector<uint8_t>> Batches;
     int Drains = 0;
+    int CutShort = 0;
     std::exception_ptr FailWith;
 };
 
@@ -277,6 +279,24 @@ TEST_F(BlockFileTest, sink_errorIsRaisedOnTheHandOver) {
     EXPECT_EQ(sink.Batches.size(), 1u);
     AbandonWrite(rec);
     EXPECT_FALSE(fs::exists(Dir / "out"));
+}
+
+// A batch the sink wrote only in part is told, once, naming the target, and the run goes on;
+// closing then leaves the file under the name as it was, never a target with a hole in it.
+TEST_F(BlockFileTest, sink_shortWriteIsToldAndTheTargetStaysAsItWas) {
+    WriteAll(Dir / "out", {1, 2, 3});
+    TBlockFile rec;
+    rec.Notices = &Recorder;
+    ASSERT_TRUE(OpenWrite(rec, Dir / "out"));
+    TKeepingSink sink;
+    AttachSink(rec, sink);
+    sink.CutShort = 1;
+    WriteBytes(rec, std::vector<uint8_t>(TKeepingSink::Batch * 2, 7));
+    DetachSink(rec);
+    EXPECT_EQ(Recorder.Messages, std::vector<std::string>{"! Error writing output file"});
+    EXPECT_EQ(Recorder.Paths, std::vector<std::string>{Dir / "out"});
+    CloseWrite(rec);
+    EXPECT_EQ(ReadAll(Dir / "out"), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 } // namespace
