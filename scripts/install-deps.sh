@@ -6,12 +6,14 @@
 set -euo pipefail
 
 # The programs: the compiler and build tools, Qt with its translation tools, the picture
-# libraries, the window's fonts, and MinGW for the Windows self-extracting module that ships.
+# libraries, libmagic and zlib for the key check, the window's fonts, and MinGW for the
+# Windows self-extracting module that ships.
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
   qt6-l10n-tools qt6-tools-dev
   libjpeg62-turbo-dev libwmf-dev libemf2svg-dev
+  libmagic-dev zlib1g-dev
   fonts-liberation fonts-dejavu-core fontconfig
   g++-mingw-w64-x86-64-posix
 )
