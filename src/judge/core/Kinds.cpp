@@ -309,6 +309,7 @@ CALYXOR_MARK(SwfCMark, "CWS");
 CALYXOR_MARK(SwfZMark, "ZWS");
 CALYXOR_MARK(CrxMark, "Cr24");
 CALYXOR_MARK(XarMark, "xar!");
+CALYXOR_MARK(OpensslMark, "Salted__");
 CALYXOR_MARK(ArMark, "!<arch>\n");
 
 #undef CALYXOR_MARK
@@ -364,7 +365,8 @@ const std::array<TKind, 44> Kinds{{
     {"ar", CALYXOR_MARKED(ArMark), "deb a"},
 }};
 
-const std::array<TKind, 4> MoreKinds{{
+const std::array<TKind, 5> MoreKinds{{
+    {"openssl", CALYXOR_MARKED(OpensslMark), ""},
     {"swf", CALYXOR_MARKED(SwfCMark), ""},
     {"swf", CALYXOR_MARKED(SwfZMark), "swf"},
     {"crx", CALYXOR_MARKED(CrxMark), "crx"},
