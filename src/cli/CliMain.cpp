@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <sched.h>
 #include <sys/stat.h>
 #include <thread>
@@ -45,7 +46,29 @@ std::string Quoted(const std::string& s) {
     return "'" + s + "'";
 }
 
-std::vector<TJob> PlanJobs(const TCliOptions& o) {
+// What a failure says here: with the cause the system gave, where the window has a shorter text.
+std::string Said(const std::exception& e) {
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    return own ? own->Explained() : e.what();
+}
+
+// The key file is the one file a run must never consume: encrypted with itself and wiped, or
+// replaced by an output, the key to everything written would be gone.
+std::string KeyFileProblem(const TJob& job, const std::optional<TFileId>& keyFile) {
+    struct stat st {};
+    auto isKey = [&](const std::string& path) {
+        return keyFile && !path.empty() && ::stat(path.c_str(), &st) == 0 &&
+               st.st_dev == keyFile->Device && st.st_ino == keyFile->Inode;
+    };
+    if (isKey(job.Source))
+        return Translated("Cli", "it is the key file of this run; it was left as it is");
+    if (isKey(job.Target))
+        return Format(Translated("Cli", "%1 is the key file of this run; it was not replaced"),
+                      {Quoted(job.Target)});
+    return {};
+}
+
+std::vector<TJob> PlanJobs(const TCliOptions& o, const std::optional<TFileId>& keyFile) {
     std::vector<TJob> jobs;
     for (const std::string& file : o.Files) {
         TJob job{file, {}, {}};
@@ -63,6 +86,8 @@ std::vector<TJob> PlanJobs(const TCliOptions& o) {
             else
                 job.Target = ExtractFilePath(file) + name;
         }
+        if (job.Problem.empty())
+            job.Problem = KeyFileProblem(job, keyFile);
         jobs.push_back(std::move(job));
     }
     // Jobs run at once: two that wrote one file, or one that wrote what another reads, would
@@ -97,7 +122,9 @@ std::vector<TJob> PlanJobs(const TCliOptions& o) {
 class TJobMessages : public TNoticeReceiver {
 public:
     TJobMessages(TConsole& console, std::string file) : Console(console), File(std::move(file)) {}
-    void Notice(const TNotice& notice) override { Tell(notice.Text); }
+    void Notice(const TNotice& notice) override {
+        Tell(notice.Cause.empty() ? notice.Text : notice.Text + ": " + notice.Cause);
+    }
     void Tell(const std::string& text) {
         ++Told;
         Console.Message(File, text);
@@ -141,7 +168,7 @@ public:
                 messages.Tell(outcome.Warning->Text);
             ok = outcome.Done;
         } catch (const std::exception& e) {
-            messages.Tell(e.what());
+            messages.Tell(Said(e));
         }
         if (!ok && messages.Silent())
             messages.Tell(O.Command == TCliCommand::Wipe ? Translated("Cli", "not wiped")
@@ -240,9 +267,10 @@ int Run(const TCliOptions& o) {
     BuildPrimeTable();
     const TSfxOptions sfx = ChooseModule(o);
     TSecretBytes key;
+    std::optional<TFileId> keyFile;
     if (o.Command != TCliCommand::Wipe)
-        key = ReadCliKey(o, o.Command == TCliCommand::Encrypt);
-    const std::vector<TJob> jobs = PlanJobs(o);
+        key = ReadCliKey(o, o.Command == TCliCommand::Encrypt, &keyFile);
+    const std::vector<TJob> jobs = PlanJobs(o, keyFile);
 
     TConsole console(!o.Quiet && ::isatty(STDERR_FILENO));
     TRunner runner(o, key, sfx, console);
@@ -287,7 +315,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "calyxor-cli: %s\n", e.what());
         return ExitUsage;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "calyxor-cli: %s\n", e.what());
+        std::fprintf(stderr, "calyxor-cli: %s\n", Said(e).c_str());
         return ExitFailed;
     }
 }
