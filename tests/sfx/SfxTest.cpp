@@ -6,6 +6,7 @@
 #include "cipher/core/Cp1251.h"
 #include "sfx/ElfImage.h"
 #include "support/LanguageEnv.h"
+#include "support/Privileged.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
