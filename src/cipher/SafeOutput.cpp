@@ -277,6 +277,10 @@ void TSafeOutput::PutInPlace() {
     // The new name must be on the device too before anyone relies on it (the encrypt command
     // wipes the source next). A folder that cannot be opened for reading is left to the system.
     const int dir = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // Out of descriptors or memory is no choice of the folder's: the name may not be on the
+    // device, and the caller must not wipe the source after it.
+    if (dir < 0 && (errno == EMFILE || errno == ENFILE || errno == ENOMEM))
+        RaiseIOError(errno);
     if (dir >= 0) {
         const int err = ::fsync(dir) != 0 && errno != EINVAL ? errno : 0;
         ::close(dir);
