@@ -311,6 +311,22 @@ command line or no usable key (nothing is written then).
         <source>warning: the key is shorter than %1 characters and could be guessed; a longer one is safer</source>
         <translation>предупреждение: ключ короче %1 символов, его можно подобрать; длиннее надёжнее</translation>
     </message>
+    <message>
+        <source>it is the key file of this run; it was left as it is</source>
+        <translation>это файл ключа этого запуска; он оставлен как есть</translation>
+    </message>
+    <message>
+        <source>%1 is the key file of this run; it was not replaced</source>
+        <translation>%1 — файл ключа этого запуска; он не заменён</translation>
+    </message>
+    <message>
+        <source>cannot read the key from %1: it is not open</source>
+        <translation>не удаётся прочитать ключ из %1: он не открыт</translation>
+    </message>
+    <message>
+        <source>cannot read the key from %1: it is open for writing only (give it as N&lt;file)</source>
+        <translation>не удаётся прочитать ключ из %1: он открыт только для записи (укажите его как N&lt;файл)</translation>
+    </message>
 </context>
 <context>
     <name>Engine</name>
@@ -449,6 +465,50 @@ command line or no usable key (nothing is written then).
     <message>
         <source>The encrypted file could not be written to the disk (%1); the source file was kept.</source>
         <translation>Зашифрованный файл не удалось записать на диск (%1); исходный файл сохранён.</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>это не обычный файл</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>не удаётся прочитать %1: %2</translation>
+    </message>
+    <message>
+        <source>it is a folder; only files can be encrypted or decrypted</source>
+        <translation>это папка; шифровать и расшифровывать можно только файлы</translation>
+    </message>
+    <message>
+        <source>it is no longer a regular file</source>
+        <translation>это больше не обычный файл</translation>
+    </message>
+    <message>
+        <source>the file is empty; there is nothing to encrypt or decrypt</source>
+        <translation>файл пуст; шифровать или расшифровывать нечего</translation>
+    </message>
+    <message>
+        <source>the folder %1 cannot be written to, so the file cannot be replaced safely; it was left as it is</source>
+        <translation>в папку %1 нельзя записывать, поэтому файл нельзя безопасно заменить; он оставлен как есть</translation>
+    </message>
+    <message>
+        <source>it is a symbolic link, and a link is never followed to be wiped; give the path of the file itself</source>
+        <translation>это символическая ссылка, а по ссылке файлы не уничтожаются; укажите путь к самому файлу</translation>
+    </message>
+    <message>
+        <source>it is not a regular file (a FIFO, a device or a socket) and has nothing of its own to overwrite</source>
+        <translation>это не обычный файл (FIFO, устройство или сокет), и перезаписывать в нём нечего</translation>
+    </message>
+    <message>
+        <source>it was replaced by another file while it was being opened</source>
+        <translation>его заменили другим файлом, пока он открывался</translation>
+    </message>
+    <message>
+        <source>it became a symbolic link</source>
+        <translation>он стал символической ссылкой</translation>
+    </message>
+    <message>
+        <source>The encrypted bytes went to a pipe, a FIFO or a device, not to a file on the disk; the source file was kept.</source>
+        <translation>Зашифрованные байты ушли в канал, FIFO или устройство, а не в файл на диске; исходный файл сохранён.</translation>
     </message>
 </context>
 <context>

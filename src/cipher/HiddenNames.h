@@ -5,8 +5,8 @@
 #include <csignal>
 #include <string>
 
-// Adds name to the names removed on a signal, installing the handler with the first one. At
-// most eight names at a time, each shorter than 4096 bytes; a name beyond that is not covered.
+// Adds name to the names removed on a signal, installing the handler with the first one. Any
+// number of names, of any length, may be held at once.
 void RegisterHidden(const std::string& name);
 
 // Takes name out again; with the last one gone, the signals get back their earlier actions.

@@ -17,6 +17,9 @@
 struct TNotice {
     std::string Text; // a sentence in the user's language, any path in it included
     std::string Path; // the file it concerns; empty for standard input or output
+    // Why, in the user's language, where the text does not say it: the command lines add it,
+    // the window shows the text as its users know it.
+    std::string Cause;
 };
 
 class TNoticeReceiver {
@@ -26,7 +29,8 @@ public:
 };
 
 // Gives the notice to receiver; a caller that passed none does not want them.
-inline void Tell(TNoticeReceiver* receiver, std::string text, std::string path) {
+inline void Tell(TNoticeReceiver* receiver, std::string text, std::string path,
+                 std::string cause = {}) {
     if (receiver)
-        receiver->Notice({std::move(text), std::move(path)});
+        receiver->Notice({std::move(text), std::move(path), std::move(cause)});
 }

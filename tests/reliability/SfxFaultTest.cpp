@@ -6,6 +6,7 @@
 #include "cipher/BlockFile.h"
 #include "cipher/FileTransform.h"
 #include "cipher/core/Cipher.h"
+#include "support/Privileged.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
@@ -106,8 +107,7 @@ TEST_F(SfxFaultTest, trailingGarbage_isDecryptedToo_theSourceIsStillItsStart) {
 }
 
 TEST_F(SfxFaultTest, readOnlyFolder_failsWithAMessage_andWritesNothing) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to switch to the plain user 'nobody'";
+    SKIP_UNLESS_PRIVILEGED(::geteuid() == 0, "needs root to switch to the plain user 'nobody'");
     fs::create_directory(Dir / "ro");
     fs::copy_file(Dir / "plain.exe", Dir / "ro/plain.exe");
     fs::permissions(Dir / "ro",
@@ -142,8 +142,8 @@ TEST_F(SfxFaultTest, fullDisk_failsAndLeavesNoPartialFile) {
         EXPECT_TRUE(::stat((Dir / "full").c_str(), &st) == 0 && S_ISCHR(st.st_mode))
             << "the device was replaced by a file";
     }
-    if (!CanMakeUserNamespace())
-        GTEST_SKIP() << "user namespaces are not allowed here, so no small tmpfs can be filled";
+    SKIP_UNLESS_PRIVILEGED(CanMakeUserNamespace(),
+                           "user namespaces are not allowed here, so no small tmpfs can be filled");
     // A tmpfs smaller than the payload, mounted in a namespace of the test's own; what is left
     // in it afterwards is listed on standard output.
     fs::create_directory(Dir / "mnt");

@@ -6,6 +6,7 @@
 #include "cipher/core/Cp1251.h"
 #include "sfx/ElfImage.h"
 #include "support/LanguageEnv.h"
+#include "support/Privileged.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -276,8 +277,8 @@ TEST_F(SfxTest, deviceOutput_isWrittenThroughNeverReplaced) {
 
     // A private node of the full device: the write fails, and the node must still be there.
     const std::string full = Scratch / "full";
-    if (::mknod(full.c_str(), S_IFCHR | 0666, ::makedev(1, 7)) != 0)
-        GTEST_SKIP() << "cannot make a device node here";
+    SKIP_UNLESS_PRIVILEGED(::mknod(full.c_str(), S_IFCHR | 0666, ::makedev(1, 7)) == 0,
+                           "cannot make a device node here");
     r = Run("./report.doc.exe", {"-f", "-o", full}, Key + "\n");
     EXPECT_EQ(r.Status, 1);
     EXPECT_FALSE(r.Err.empty());
