@@ -153,6 +153,64 @@ TEST_F(CliTest, withoutAUsableKey_status2AndNothingWritten) {
     EXPECT_FALSE(PathExists(Dir / "a.doc.ash"));
 }
 
+TEST_F(CliTest, aWrongKeysResultIsNeverWritten_unlessAskedFor) {
+    const auto data = MakeFile("report.doc", 9000);
+    WriteAll(Dir / "report.doc.ash", Encrypted(data));
+    WriteAll(Dir / "other.doc.ash",
+             ref::transform({'S', 'e', 'c', 'r', 't', 'e', '1'}, data, true));
+    WriteAll(Dir / "wrong.txt", Bytes("Secrte1\n"));
+    const auto good = DocumentBytes(500, 2);
+    struct TCase {
+        std::vector<std::string> Args;
+        bool Existing; // a good report.doc is there before
+        int Status;
+        bool Written; // report.doc holds the decryption
+    };
+    const TCase cases[] = {
+        {{"decrypt", "--key-file", "wrong.txt", "report.doc.ash"}, false, 1, false},
+        // -f replaces a good file only with a result that looks like one.
+        {{"decrypt", "--key-file", "wrong.txt", "-f", "report.doc.ash"}, true, 1, false},
+        // Each file is judged for itself: the one this key opens is written.
+        {{"decrypt", "--key-file", "wrong.txt", "-f", "-j", "2", "report.doc.ash", "other.doc.ash"},
+         true,
+         1,
+         false},
+        {{"decrypt", "--key-file", "key.txt", "-f", "report.doc.ash"}, true, 0, true},
+        {{"decrypt", "--key-file", "wrong.txt", "-f", "--no-key-check", "report.doc.ash"},
+         true,
+         0,
+         true},
+    };
+    for (const TCase& c : cases) {
+        std::string args;
+        for (const std::string& a : c.Args)
+            args += a + " ";
+        SCOPED_TRACE(args);
+        fs::remove(Dir / "report.doc");
+        if (c.Existing)
+            WriteAll(Dir / "report.doc", good);
+        const auto r = Cli(c.Args);
+        EXPECT_EQ(r.ExitCode, c.Status) << r.Err;
+        if (c.Written) {
+            EXPECT_TRUE(PathExists(Dir / "report.doc"));
+            EXPECT_NE(ReadAll(Dir / "report.doc"), good);
+            continue;
+        }
+        EXPECT_TRUE(Has(r.Err, "calyxor-cli: report.doc.ash: the key seems to be wrong")) << r.Err;
+        if (c.Existing)
+            EXPECT_EQ(ReadAll(Dir / "report.doc"), good);
+        else
+            EXPECT_FALSE(PathExists(Dir / "report.doc"));
+    }
+    EXPECT_EQ(ReadAll(Dir / "other.doc"), data);
+    // A file that is not encrypted at all looks the same as a wrong key's result.
+    const auto r = Cli({"decrypt", "--key-file", "key.txt", "-o", "out.doc", "report.doc.ash"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    const auto plain = Cli({"decrypt", "--key-file", "key.txt", "-o", "twice.doc", "out.doc"});
+    EXPECT_EQ(plain.ExitCode, 1) << plain.Err;
+    EXPECT_FALSE(PathExists(Dir / "twice.doc"));
+}
+
 TEST_F(CliTest, typedKeys_askedAgainWhenTheyDifferOrLookWrong_shortOnesWarned) {
     const auto data = MakeFile("a.doc", 5000);
     // A second entry that differs asks again; a short key is taken with a warning.
