@@ -29,7 +29,7 @@ protected:
         BuildPrimeTable();
         fs::permissions(Dir.Path, fs::perms::all);
         ModuleSize = static_cast<int32_t>(fs::file_size(Stub));
-        Plain = RandomBytes(3 * BlockSize + 333, 21);
+        Plain = DocumentBytes(3 * BlockSize + 333, 21);
         WriteAll(Dir / "plain", Plain);
         const std::vector<uint8_t> key(Key.begin(), Key.end());
         const TModulePrefix module{Stub, ModuleSize};
