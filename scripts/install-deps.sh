@@ -6,13 +6,15 @@
 set -euo pipefail
 
 # The programs: the compiler and build tools, Qt with its translation tools, the picture
-# libraries, the window's fonts, and MinGW for the Windows self-extracting module that ships.
+# libraries, the window's fonts, musl for the Linux self-extracting module and MinGW for the
+# Windows one.
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
   qt6-l10n-tools qt6-tools-dev
   libjpeg62-turbo-dev libwmf-dev libemf2svg-dev
   fonts-liberation fonts-dejavu-core fontconfig
+  musl-dev
   g++-mingw-w64-x86-64-posix
 )
 if [ "${1:-}" != run ]; then
