@@ -1,17 +1,5 @@
 // Two symbols the compiler's own C++ and unwinding libraries take from glibc, given here for
-// the stub's musl build, and the C++ runtime's last-resort handler.
-
-#include <cstdlib>
-#include <exception>
-
-// An exception that nobody catches ends the program through this handler. The runtime's own
-// prints the exception's type through a demangler, the largest single piece the stub would
-// link (some 40 KB of a module that goes into every self-extracting file). The stub catches
-// every exception in main, so only a fault in the program itself gets here, and ending at
-// once, as the default handler does after printing, loses nothing the user could use.
-namespace __cxxabiv1 {
-std::terminate_handler __terminate_handler = std::abort;
-}
+// the stub's musl build.
 
 extern "C" {
 
