@@ -759,5 +759,11 @@ line. A failed run leaves no partial file under the output&apos;s name.
 строке. Неудачный запуск не оставляет неполного файла под именем выхода.
 </translation>
     </message>
+    <message>
+        <source>Copyright (c) 2026 The Calyxor developers. MIT licence: free to use, copy and pass on with this notice.
+</source>
+        <translation>Copyright (c) 2026 The Calyxor developers. Лицензия MIT: можно свободно использовать, копировать и передавать с этим уведомлением.
+</translation>
+    </message>
 </context>
 </TS>

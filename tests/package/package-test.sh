@@ -65,6 +65,12 @@ if grep -q 'hardening-' "$tmp/lintian.log"; then
     fail "lintian reports hardening tags: $(grep 'hardening-' "$tmp/lintian.log" | tr '\n' ' ')"
 fi
 
+# The package says under which terms it may be passed on, in the form Debian reads: any tag
+# about the copyright file or a licence, informational ones included, means it does not.
+if grep -E -i '^[EWIPX]: calyxor.*: [a-z0-9-]*(copyright|licen[cs]e|dep5)' "$tmp/lintian.log"; then
+    fail "lintian reports copyright or licence tags"
+fi
+
 # Every entry belongs to root, nothing is writable by others, programs are stripped.
 dpkg-deb -c "$deb" >"$tmp/contents.log"
 awk '$2 != "root/root" { bad = 1; print "not root-owned: " $0 } END { exit bad }' \

@@ -549,6 +549,10 @@ TEST_F(SfxTest, help_explainsUsageAndThatAWrongKeyGoesUnnoticed) {
     EXPECT_EQ(r.Status, 0);
     for (const char* want : {"-o PATH", "-f", "'report.doc'", "WRONG KEY CANNOT BE DETECTED"})
         EXPECT_NE(r.Out.find(want), std::string::npos) << want << "\n" << r.Out;
+    // Every self-extracting file is a copy of the module: the licence's notice ends its help.
+    EXPECT_TRUE(r.Out.ends_with("\nCopyright (c) 2026 The Calyxor developers. MIT licence: free to "
+                                "use, copy and pass on with this notice.\n"))
+        << r.Out;
     EXPECT_EQ(Dir.Names(), std::vector<std::string>{"report.doc.exe"});
 }
 
