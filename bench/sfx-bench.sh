@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The self-extracting modules: their sizes, and how fast and in how much memory the Linux
 # module restores a large file, printed as one table.
 #

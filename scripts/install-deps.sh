@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Brings the Debian packages Calyxor needs:
 #   install-deps.sh run    what building and running the programs and their modules needs
 #   install-deps.sh        that and what the tests, the benchmarks and the package need

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/SafeOutput.h"
 
 #include "cipher/DescriptorNames.h"

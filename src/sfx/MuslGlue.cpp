@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Two symbols the compiler's own C++ and unwinding libraries take from glibc, given here for
 // the stub's musl build.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Put ahead of every source of the stub when it is built against musl. The C++ library's
 // headers come from the compiler, which was configured for glibc, and use a few of glibc's own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linked into both self-extracting modules in place of the C++ runtime's default handler for
 // an exception that nobody catches. The runtime's own prints the exception's type through a
 // demangler, the largest single piece either module would link (some 45 KB of a module that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The --help text of the self-extracting modules. The two say the same of what they are, of
 // where the restored file goes, of -f and -h, of their exit statuses and licence; each gives its

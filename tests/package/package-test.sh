@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Debian package, for real: builds it from the build folder, checks it as Debian would,
 # installs it with apt, runs the installed program from /usr/bin as an ordinary user under a
 # private Xvfb, and removes it again.

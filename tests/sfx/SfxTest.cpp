@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The self-extracting stub, run as a user runs it: a self-extracting file is made by the same
 // engine call as the window's encrypt command, with the built stub as module, and then executed.
 
