@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds, and runs every test five ways, each build one of
 # CMakePresets.json's configurations (cmake --preset NAME) in its own folder:
 #   1. the normal build ($CALYXOR_BUILD_DIR, default build/) and its whole CTest run;

@@ -882,5 +882,11 @@ Restores the file that Calyxor encrypted into this self-extracting file.
   -h, --help   показать эту справку
 </translation>
     </message>
+    <message>
+        <source>Copyright (c) 2026 The Calyxor developers. MIT licence: free to use, copy and pass on with this notice.
+</source>
+        <translation>Copyright (c) 2026 The Calyxor developers. Лицензия MIT: можно свободно использовать, копировать и передавать с этим уведомлением.
+</translation>
+    </message>
 </context>
 </TS>

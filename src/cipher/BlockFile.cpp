@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/BlockFile.h"
 
 #include "cipher/BlockWriter.h"

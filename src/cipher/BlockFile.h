@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Buffered block file reader and writer: the file operations read and write one byte at a
 // time, and this record turns those calls into reads and writes of whole 10240-byte blocks.

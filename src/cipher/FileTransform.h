@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Encryption and decryption of whole files. The encrypted layout has no header, length or
 // check: byte i of the target is the transformed byte i of the source, and a self-extracting

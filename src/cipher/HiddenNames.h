@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The names of hidden temporary files, removed by SIGINT, SIGTERM and SIGHUP before those
 // signals do what they did before, so that a stopped run leaves no such file behind.

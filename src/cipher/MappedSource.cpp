@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/MappedSource.h"
 
 #include "cipher/UniqueFd.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a file operation has to tell its caller while it goes on. A problem that ends a run is
 // raised (errors/Errors.h); one after which the run carries on (a file that cannot be opened,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/SafeOutput.h"
 
 #include "cipher/DescriptorNames.h"
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 
 #include <fcntl.h>
 #include <sys/random.h>
@@ -40,12 +40,22 @@ std::string RandomSuffix() {
 
 // The umask, read without changing it: umask(2) can only be read by setting it, which races
 // with any other thread that creates a file meanwhile.
+// Read with plain calls: file streams would bring their locales into the statically linked
+// self-extracting module, several times the size of the rest of it.
 mode_t CurrentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Umask:", 0) == 0)
-            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8)) & 0777;
+    const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        std::string status;
+        char buf[1024];
+        ssize_t n = 0;
+        while ((n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+            if (n > 0)
+                status.append(buf, static_cast<std::size_t>(n));
+        ::close(fd);
+        const auto at = status.find("\nUmask:");
+        if (at != std::string::npos)
+            return static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8)) & 0777;
+    }
     const mode_t mask = ::umask(022);
     ::umask(mask);
     return mask;

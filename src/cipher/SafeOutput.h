@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where the bytes of a run go. A regular file (or a name that does not exist yet) is written
 // into a temporary file in the target's folder, flushed to the device and put in place with

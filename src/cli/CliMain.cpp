@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // calyxor-cli: the command line of Calyxor for scripts and terminals. It writes the same bytes
 // as the window through the same operations, never takes the key as an argument, and works
 // on several files at once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/KeyInput.h"
 
 #include "ops/KeyCheck.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The key of calyxor-cli. It is never an argument (the process list shows arguments to every
 // user): it is typed at the terminal with echo off, or read from a file or a descriptor.

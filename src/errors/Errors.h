@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's error classes. Every operation that cannot go on raises one of these; the
 // application shows its message in the error box and carries on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ops/Operations.h"
 
 #include "cipher/BlockFile.h"

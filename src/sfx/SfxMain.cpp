@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // calyxor-sfx: the self-extracting stub. Calyxor makes a self-extracting file by copying this
 // program's file and appending a file it encrypted, with nothing in between and no record of
 // where the appended bytes begin. Run under the name it was given ("report.doc.exe"), the stub

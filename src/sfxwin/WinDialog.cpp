@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The face a Windows recipient sees after a double click: one small dialog with a masked key
 // box, OK and Cancel. The file is restored beside the self-extracting file, under its name
 // without ".exe"; a key whose result looks like a wrong key's is asked for again (three tries),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows self-extracting module. Calyxor makes a self-extracting file for a Windows
 // recipient by copying this program's file and appending a file it encrypted. Double-clicked
 // in Explorer it shows a small key dialog and restores the file beside itself; started from a

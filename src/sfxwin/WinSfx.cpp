@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sfxwin/WinSfx.h"
 
 #include "cipher/core/Cp1251.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Windows self-extracting module: what its console and dialog faces share. Paths are
 // UTF-16 as Windows keeps them; messages are UTF-8 until they are shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the Linux stub and the Windows module have in common, kept in one header that both are
 // built from (the Windows module by MinGW, in a build of its own): their errors, the refusal of

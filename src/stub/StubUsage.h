@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The --help text of the self-extracting modules. The two say the same of what they are, of
-// where the restored file goes, of -f, --no-key-check and -h and of their exit statuses; each
-// gives its own words for how the key is given, for where -o may write and for what the check of
-// the key tells.
+// where the restored file goes, of -f, --no-key-check and -h, of their exit statuses and
+// licence; each gives its own words for how the key is given, for where -o may write and for
+// what the check of the key tells.
 // Header only: the MinGW build of the Windows module uses it as it is.
 
 #include "lang/Texts.h"
@@ -46,5 +47,9 @@ inline std::string StubUsageText(const TStubUsage& own, const std::string& progr
     text += Translated(
         "Sfx", "Exit status: 0 when the file was written, 1 on any failure, 2 for a wrong command\n"
                "line. A failed run leaves no partial file under the output's name.\n");
+    // The notice the MIT licence asks to travel with every copy; each self-extracting file is one.
+    text += "\n";
+    text += Translated("Sfx", "Copyright (c) 2026 The Calyxor developers. MIT licence: free to "
+                              "use, copy and pass on with this notice.\n");
     return text;
 }

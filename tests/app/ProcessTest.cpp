@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real program, started as a process without a display, as scripts use it.
 
 #include "support/Process.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // calyxor-cli as scripts and people at a terminal run it: the built program, its outputs
 // checked against the reference cipher and against `calyxor ENC` and `DEC`.
 

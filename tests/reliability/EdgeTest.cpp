@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Outputs at the edges, provoked for real against the built program: runs killed part-way, two
 // runs on one target, standard output that is the source, descriptors named as files, readers
 // that leave, descriptors closed at start. Whatever happens, a target holds either what it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults that really happen on Linux, provoked for real against the built programs: a source
 // cut short while it is read, writes that fail part-way, permissions, sources that are not
 // files, and wiping. Whatever happens, nothing may be lost: the source keeps every byte (by

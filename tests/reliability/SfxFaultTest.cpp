@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The self-extracting stub under damage and hostile surroundings: payloads cut at many
 // lengths, bytes appended, a folder it may not write to, a full disk. It must restore what is
 // there or fail with a message, never crash, and never leave a partial file under the output's

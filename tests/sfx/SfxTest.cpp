@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The self-extracting stub, run as a user runs it: a self-extracting file is made by the same
 // engine call as the window's encrypt command, with the built stub as module, and then executed.
 
@@ -273,6 +274,50 @@ TEST_F(SfxTest, outputOption_existingFileIsKeptUnlessForced) {
     r = Run("./report.doc.exe", {"--bogus"}, Key + "\n");
     EXPECT_EQ(r.Status, 2);
     EXPECT_NE(r.Err.find("--help"), std::string::npos) << r.Err;
+}
+
+// The output's name is checked before the key is asked for, but a file may take that name while
+// the user types: the finished output must then fail to go in place, not replace it.
+TEST_F(SfxTest, outputThatAppearsWhileTheKeyIsAsked_isKeptAndTheRunFails) {
+    MakeSfx(RandomBytes(3000, 8), Key);
+    int in[2];
+    ASSERT_EQ(::pipe(in), 0);
+    const std::string err = Scratch / "stderr";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int ferr = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (ferr < 0 || ::dup2(in[0], 0) < 0 || ::dup2(ferr, 2) < 0 ||
+            ::chdir(Dir.Path.c_str()) != 0)
+            ::_exit(126);
+        ::close(in[1]);
+        ::execl("./report.doc.exe", "./report.doc.exe", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    // Waits until the stub blocks reading the key from descriptor 0.
+    const std::string syscall = "/proc/" + std::to_string(pid) + "/syscall";
+    bool reading = false;
+    for (int k = 0; k < 500 && !reading; ++k) {
+        std::ifstream f(syscall);
+        std::string number, fd;
+        reading = (f >> number >> fd) && number == "0" && fd == "0x0";
+        if (!reading)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const std::vector<uint8_t> precious{'m', 'i', 'n', 'e'};
+    WriteAll(Dir / "report.doc", precious);
+    const std::string line = Key + "\n";
+    EXPECT_EQ(::write(in[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    ::close(in[1]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(reading) << "the stub never waited for its key";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_NE(Text(ReadAll(err)).find("appeared while the file was being restored"),
+              std::string::npos)
+        << Text(ReadAll(err));
+    EXPECT_EQ(ReadAll(Dir / "report.doc"), precious);
+    EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"report.doc", "report.doc.exe"}));
 }
 
 TEST_F(SfxTest, unwritableOrUnnamedOutput_failsWithAMessageAndNoFile) {
@@ -575,6 +620,10 @@ TEST_F(SfxTest, help_explainsUsageAndWhatTheKeyCheckCanTell) {
     EXPECT_EQ(r.Status, 0);
     for (const char* want : {"-o PATH", "-f", "'report.doc'", "--no-key-check", "under 64"})
         EXPECT_NE(r.Out.find(want), std::string::npos) << want << "\n" << r.Out;
+    // Every self-extracting file is a copy of the module: the licence's notice ends its help.
+    EXPECT_TRUE(r.Out.ends_with("\nCopyright (c) 2026 The Calyxor developers. MIT licence: free to "
+                                "use, copy and pass on with this notice.\n"))
+        << r.Out;
     EXPECT_EQ(Dir.Names(), std::vector<std::string>{"report.doc.exe"});
 }
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the Windows self-extracting module for real under Wine. A self-extracting file is put
 # together as the program puts it: SFX/windows.sfx followed by the bytes `calyxor ENC` wrote.
 #

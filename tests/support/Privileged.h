@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Tests that need root, ptrace, user namespaces or a seccomp filter skip where the machine
 // lacks them. CI runs as root, where every one of them must run: scripts/test.sh then sets

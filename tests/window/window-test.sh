@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Drives the real calyxor binary in a real X window: its own Xvfb, a temporary copy of the
 # application folder (so calyxor.ini is written there), xdotool for the pointer and the keys,
 # ImageMagick's import for screenshots.

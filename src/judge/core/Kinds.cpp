@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "judge/core/Kinds.h"
 
 #include <algorithm>
