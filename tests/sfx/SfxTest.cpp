@@ -321,6 +321,48 @@ TEST_F(SfxTest, outputThatAppearsWhileTheKeyIsAsked_isKeptAndTheRunFails) {
     EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"report.doc", "report.doc.exe"}));
 }
 
+// The no-replace rename at the end: a file that takes the output's name while the payload is
+// being restored is kept, and the run fails.
+TEST_F(SfxTest, outputThatAppearsWhileRestoring_isKeptAndTheRunFails) {
+    MakeSfx(DocumentBytes(64u << 20, 9), Key);
+    const std::string err = Scratch / "stderr";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int ferr = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int fin = ::open((Scratch / "key").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        const std::string line = Key + "\n";
+        if (ferr < 0 || fin < 0 || ::write(fin, line.data(), line.size()) < 0 ||
+            ::lseek(fin, 0, SEEK_SET) != 0 || ::dup2(fin, 0) < 0 || ::dup2(ferr, 2) < 0 ||
+            ::chdir(Dir.Path.c_str()) != 0)
+            ::_exit(126);
+        ::execl("./report.doc.exe", "./report.doc.exe", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Waits until the stub holds its unnamed output open in the folder, then takes the name.
+    bool writing = false;
+    for (int k = 0; k < 3000 && !writing; ++k) {
+        std::error_code ec;
+        for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+            const std::string target = fs::read_symlink(fd.path(), ec).string();
+            writing = writing || (target.starts_with(Dir.Path) &&
+                                  target.find("report.doc.exe") == std::string::npos);
+        }
+        if (!writing)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const std::vector<uint8_t> precious{'m', 'i', 'n', 'e'};
+    WriteAll(Dir / "report.doc", precious);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(writing) << "the stub was never seen writing";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << Text(ReadAll(err));
+    EXPECT_NE(Text(ReadAll(err)).find("appeared while the file was being restored"),
+              std::string::npos)
+        << Text(ReadAll(err));
+    EXPECT_EQ(ReadAll(Dir / "report.doc"), precious);
+    EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"report.doc", "report.doc.exe"}));
+}
+
 TEST_F(SfxTest, unwritableOrUnnamedOutput_failsWithAMessageAndNoFile) {
     const auto data = DocumentBytes(100, 7);
     MakeSfx(data, Key);
