@@ -2,6 +2,7 @@
 // as the window through the same operations, never takes the key as an argument, and works
 // on several files at once.
 
+#include "cipher/CoreDumps.h"
 #include "cli/CliOptions.h"
 #include "cli/Console.h"
 #include "cli/KeyInput.h"
@@ -266,6 +267,8 @@ int Run(const TCliOptions& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything else, as the key will be in this process's memory.
+    ForbidCoreDumps();
     UseTextLanguage(SystemLanguageIsRussian());
     TCliOptions options;
     try {
