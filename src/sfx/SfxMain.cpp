@@ -16,7 +16,7 @@
 #include "errors/Errors.h"
 #include "lang/Language.h"
 #include "prompt/KeyPrompt.h"
-#include "sfx/ElfImage.h"
+#include "sfx/SelfFile.h"
 #include "stub/StubShared.h"
 #include "stub/StubUsage.h"
 

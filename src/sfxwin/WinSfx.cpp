@@ -2,7 +2,7 @@
 
 #include "cipher/core/Cp1251.h"
 #include "cipher/core/Transform.h"
-#include "sfxwin/PeImage.h"
+#include "image/PeImage.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // Where the Windows module's image ends, measured on the module the build made: the payload of
 // every self-extracting file for Windows starts there, so one byte off loses the whole file.
 
-#include "sfxwin/PeImage.h"
+#include "image/PeImage.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,8 @@
 // Measuring rather than stamping a size in after linking keeps the module valid after strip or
 // signing. Plain byte arithmetic on a read callback, so the Linux tests can check it too.
 
-#include "stub/StubShared.h"
+#include "image/ImageExtent.h"
+#include "lang/Texts.h"
 
 #include <cstddef>
 #include <cstdint>
