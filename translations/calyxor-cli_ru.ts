@@ -419,6 +419,26 @@ command line or no usable key (nothing is written then).
         <source>The encrypted file could not be written to the disk (%1); the source file was kept.</source>
         <translation>Зашифрованный файл не удалось записать на диск (%1); исходный файл сохранён.</translation>
     </message>
+    <message>
+        <source>The key starts with a byte-order mark (U+FEFF), which an editor put before the text: save the key without it.</source>
+        <translation>Ключ начинается с метки порядка байтов (U+FEFF), которую редактор поставил перед текстом: сохраните ключ без неё.</translation>
+    </message>
+    <message>
+        <source>The key contains the control character %1, which cannot be typed: a key is text of letters, digits and signs.</source>
+        <translation>Ключ содержит управляющий символ %1, который нельзя набрать: ключ — это текст из букв, цифр и знаков.</translation>
+    </message>
+    <message>
+        <source>it is not a file</source>
+        <translation>это не файл</translation>
+    </message>
+    <message>
+        <source>it is empty</source>
+        <translation>он пуст</translation>
+    </message>
+    <message>
+        <source>its headers describe a program of %1 bytes, and %2 more bytes follow it (a module with bytes appended, or a self-extracting file)</source>
+        <translation>его заголовки описывают программу в %1 байт, а за ней следуют ещё %2 байт (модуль с дописанными байтами или самораспаковывающийся файл)</translation>
+    </message>
 </context>
 <context>
     <name>Sfx</name>

@@ -231,6 +231,10 @@ TSfxOptions ChooseModule(const TCliOptions& o) {
             Format(Translated("Cli", "the SFX module %1 is not a file. Nothing was written."),
                    {sfx.Module}));
     (void)ops::ReadSfxModuleSize(sfx.Module, sfx.ModuleSize);
+    if (const auto problem = ops::SfxModuleProblem(sfx.Module, sfx.ModuleSize))
+        throw TStartError(Format(Translated("Cli", "the SFX module %1 cannot be used: %2. Nothing "
+                                                   "was written."),
+                                 {sfx.Module, *problem}));
     return sfx;
 }
 

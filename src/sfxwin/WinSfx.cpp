@@ -178,8 +178,9 @@ TSelfFile::TSelfFile() : Path(OwnPath()) {
     Size = static_cast<uint64_t>(size.QuadPart);
     std::string why;
     const HANDLE h = Handle;
-    if (!PeImageEnd([h](uint64_t at, void* buf, std::size_t n) { return ReadAt(h, at, buf, n); },
-                    Size, PayloadStart, why))
+    // Size becomes the payload's end: a signature appended after it is not restored.
+    if (!PePayload([h](uint64_t at, void* buf, std::size_t n) { return ReadAt(h, at, buf, n); },
+                   Size, PayloadStart, Size, why))
         throw TSfxError(Format(Translated("Sfx", "its own file is not usable: %1"), {why}));
     if (PayloadStart >= Size)
         throw TSfxError(Translated(

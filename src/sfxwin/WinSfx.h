@@ -51,7 +51,7 @@ public:
 
     std::wstring Path;
     HANDLE Handle = INVALID_HANDLE_VALUE;
-    uint64_t Size = 0;
+    uint64_t Size = 0; // where the payload ends: the file's end, or a signature appended later
     uint64_t PayloadStart = 0;
 };
 
