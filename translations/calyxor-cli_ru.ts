@@ -729,14 +729,6 @@ When standard input is redirected, its first line is the key (UTF-8), for script
 </translation>
     </message>
     <message>
-        <source>  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a
-               folder)
-</source>
-        <translation>  -o ПУТЬ      записать его в ПУТЬ (в папку ПУТЬ под этим именем, если ПУТЬ —
-               папка)
-</translation>
-    </message>
-    <message>
         <source>A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the
 module still succeeds and writes a file of the same length with other bytes. If the
 restored file does not open, run it again with the right key and -f.
@@ -778,6 +770,26 @@ line. A failed run leaves no partial file under the output&apos;s name.
         <translation>Код выхода: 0, если файл записан, 1 при любой ошибке, 2 при неверной командной
 строке. Неудачный запуск не оставляет неполного файла под именем выхода.
 </translation>
+    </message>
+    <message>
+        <source>  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a
+               folder; -o - is standard output)
+</source>
+        <translation>  -o ПУТЬ      записать его в ПУТЬ (в папку ПУТЬ под этим именем, если ПУТЬ —
+               папка; -o - — стандартный вывод)
+</translation>
+    </message>
+    <message>
+        <source>%1 is the name of a Windows device, not of a file, and is never opened; choose another output with -o PATH.</source>
+        <translation>%1 — имя устройства Windows, а не файла, и оно не открывается; выберите другой вывод с -o ПУТЬ.</translation>
+    </message>
+    <message>
+        <source>standard output is closed; nothing was written.</source>
+        <translation>стандартный вывод закрыт; ничего не записано.</translation>
+    </message>
+    <message>
+        <source>this file is named %1, after a Windows device, and cannot be read under that name. Rename it (to report.doc.exe, say) and run it again.</source>
+        <translation>этот файл назван %1, как устройство Windows, и под этим именем его нельзя прочитать. Переименуйте его (например, в report.doc.exe) и запустите снова.</translation>
     </message>
 </context>
 </TS>

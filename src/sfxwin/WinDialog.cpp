@@ -107,6 +107,7 @@ void OnOk(HWND dlg, TDialogState& st) {
     }
     try {
         const TSecretBytes key = TakeKey(dlg);
+        RefuseDeviceName(st.Target); // before the question, which would look the device up
         bool force = false;
         if (Exists(st.Target) && !IsFolder(st.Target)) {
             const std::wstring ask =

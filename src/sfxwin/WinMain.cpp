@@ -84,7 +84,7 @@ void PrintHelp(const std::wstring& self) {
     own.OutputOption = Translated(
         "Sfx",
         "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
-        "               folder)\n");
+        "               folder; -o - is standard output)\n");
     own.WrongKey = Translated(
         "Sfx",
         "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
@@ -97,6 +97,10 @@ void PrintHelp(const std::wstring& self) {
 std::wstring OutputPath(const TOptions& opt, const std::wstring& self) {
     if (!opt.HasOutput)
         return RestoredName(self);
+    if (opt.Output == StandardOutputName)
+        return opt.Output;
+    // Before the folder test below, which would look the device up.
+    RefuseDeviceName(opt.Output);
     const wchar_t last = opt.Output.back();
     if (last == L'\\' || last == L'/')
         return opt.Output + RestoredName(self);
@@ -200,9 +204,6 @@ TSecretBytes ReadKey() {
         ReadRedirectedLine(in, text.Text);
         if (!text.Text.empty() && text.Text.back() == '\r')
             text.Text.pop_back();
-        // Notepad starts a UTF-8 file with a byte order mark; it is not part of the key.
-        if (text.Text.rfind("\xEF\xBB\xBF", 0) == 0)
-            text.Text.erase(0, 3);
     }
     return KeyBytes(std::string_view(text.Text));
 }
@@ -231,9 +232,12 @@ int RunConsole(int argc, wchar_t** argv) {
     TOutputFile out(output, opt.Force, self);
     const TSecretBytes key = ReadKey();
     Restore(self, key, out);
-    Put(STD_ERROR_HANDLE, Format(Translated("Sfx", "Restored %1 (%2 bytes)."),
-                                 {Utf8(output), std::to_string(self.PayloadSize())}) +
-                              "\n");
+    const std::string bytes = std::to_string(self.PayloadSize());
+    Put(STD_ERROR_HANDLE,
+        (output == StandardOutputName
+             ? Format(Translated("Sfx", "Restored to standard output (%1 bytes)."), {bytes})
+             : Format(Translated("Sfx", "Restored %1 (%2 bytes)."), {Utf8(output), bytes})) +
+            "\n");
     return ExitOk;
 }
 

@@ -55,8 +55,17 @@ public:
     uint64_t PayloadStart = 0;
 };
 
-// The restored bytes go to a temporary file beside the output, renamed into place only when
-// complete and on the disk: a failed run leaves nothing under the output's name.
+// The output name that stands for standard output, as on Linux.
+inline constexpr const wchar_t* StandardOutputName = L"-";
+
+// Raises TSfxError when the path's name is one of the devices Windows opens in every folder
+// (CON, PRN, AUX, NUL, COM1..COM9, LPT1..LPT9, with any extension, in any case).
+void RefuseDeviceName(const std::wstring& path);
+
+// The restored bytes go to a temporary file beside the output, marked for deletion while it is
+// open and renamed into place only when complete and on the disk: a failed or killed run
+// leaves nothing, under the output's name or any other. "-" is standard output, written
+// straight through.
 class TOutputFile {
 public:
     // Refuses, before any key is asked for, an output that cannot or must not be written.
@@ -75,6 +84,7 @@ private:
     std::wstring Temp;
     HANDLE Handle = INVALID_HANDLE_VALUE;
     bool Force;
+    bool Stream = false; // standard output: not ours to close, nothing to rename
     bool Committed = false;
 };
 
