@@ -510,6 +510,26 @@ command line or no usable key (nothing is written then).
         <source>The encrypted bytes went to a pipe, a FIFO or a device, not to a file on the disk; the source file was kept.</source>
         <translation>Зашифрованные байты ушли в канал, FIFO или устройство, а не в файл на диске; исходный файл сохранён.</translation>
     </message>
+    <message>
+        <source>The key starts with a byte-order mark (U+FEFF), which an editor put before the text: save the key without it.</source>
+        <translation>Ключ начинается с метки порядка байтов (U+FEFF), которую редактор поставил перед текстом: сохраните ключ без неё.</translation>
+    </message>
+    <message>
+        <source>The key contains the control character %1, which cannot be typed: a key is text of letters, digits and signs.</source>
+        <translation>Ключ содержит управляющий символ %1, который нельзя набрать: ключ — это текст из букв, цифр и знаков.</translation>
+    </message>
+    <message>
+        <source>it is not a file</source>
+        <translation>это не файл</translation>
+    </message>
+    <message>
+        <source>it is empty</source>
+        <translation>он пуст</translation>
+    </message>
+    <message>
+        <source>its headers describe a program of %1 bytes, and %2 more bytes follow it (a module with bytes appended, or a self-extracting file)</source>
+        <translation>его заголовки описывают программу в %1 байт, а за ней следуют ещё %2 байт (модуль с дописанными байтами или самораспаковывающийся файл)</translation>
+    </message>
 </context>
 <context>
     <name>Sfx</name>
@@ -785,14 +805,6 @@ When standard input is redirected, its first line is the key (UTF-8), for script
 </translation>
     </message>
     <message>
-        <source>  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a
-               folder)
-</source>
-        <translation>  -o ПУТЬ      записать его в ПУТЬ (в папку ПУТЬ под этим именем, если ПУТЬ —
-               папка)
-</translation>
-    </message>
-    <message>
         <source>The restored file is written as %1 in the current folder.
 </source>
         <translation>Восстановленный файл записывается как %1 в текущую папку.
@@ -887,6 +899,26 @@ Restores the file that Calyxor encrypted into this self-extracting file.
 </source>
         <translation>Copyright (c) 2026 The Calyxor developers. Лицензия MIT: можно свободно использовать, копировать и передавать с этим уведомлением.
 </translation>
+    </message>
+    <message>
+        <source>  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a
+               folder; -o - is standard output)
+</source>
+        <translation>  -o ПУТЬ      записать его в ПУТЬ (в папку ПУТЬ под этим именем, если ПУТЬ —
+               папка; -o - — стандартный вывод)
+</translation>
+    </message>
+    <message>
+        <source>this file is named %1, after a Windows device, and cannot be read under that name. Rename it (to report.doc.exe, say) and run it again.</source>
+        <translation>этот файл назван %1, как устройство Windows, и под этим именем его нельзя прочитать. Переименуйте его (например, в report.doc.exe) и запустите снова.</translation>
+    </message>
+    <message>
+        <source>%1 is the name of a Windows device, not of a file, and is never opened; choose another output with -o PATH.</source>
+        <translation>%1 — имя устройства Windows, а не файла, и оно не открывается; выберите другой вывод с -o ПУТЬ.</translation>
+    </message>
+    <message>
+        <source>standard output is closed; nothing was written.</source>
+        <translation>стандартный вывод закрыт; ничего не записано.</translation>
     </message>
 </context>
 </TS>

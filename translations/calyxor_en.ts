@@ -26,6 +26,10 @@
         <source>Не могу удалить файл</source>
         <translation>Cannot wipe the file</translation>
     </message>
+    <message>
+        <source>Модуль SFX не является целой программой, файл не создан</source>
+        <translation>The SFX module is not a whole program; no file was made</translation>
+    </message>
 </context>
 <context>
     <name>MainForm</name>
@@ -136,6 +140,10 @@
     <message>
         <source>Unexpected error</source>
         <translation>Unexpected error</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; не может быть модулем SFX: это не целая программа (пустой файл, текст, программа с дописанными байтами или уже созданный SFX файл). Модуль остался прежним.</source>
+        <translation>&quot;%1&quot; cannot be the SFX module: it is not a whole program (an empty file, a text, a program with bytes appended, or a self-extracting file already made). The module in use stays.</translation>
     </message>
 </context>
 </TS>

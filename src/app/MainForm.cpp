@@ -90,6 +90,15 @@ QString NotAModuleText(const std::string& path) {
         .arg(Q(path));
 }
 
+QString NotAProgramText(const std::string& path) {
+    return QCoreApplication::translate(
+               "MainForm",
+               "\"%1\" не может быть модулем SFX: это не целая программа (пустой файл, текст, "
+               "программа с дописанными байтами или уже созданный SFX файл). Модуль остался "
+               "прежним.")
+        .arg(Q(path));
+}
+
 } // namespace
 
 bool FileExists(const std::string& path) {
@@ -481,10 +490,17 @@ void TForm1::N2Click() {
     if (!OpenDialog1.Execute(this))
         return;
     const std::string previous = SfxModule;
+    const int32_t previousSize = SfxModuleSize;
     SfxModule = B(OpenDialog1.FileName);
     if (!ReadSfxModuleSize()) {
         Dialogs::ShowError(NotAModuleText(SfxModule));
         SfxModule = previous;
+        SfxModuleSize = previousSize;
+    } else if (FileExists(SfxModule) && ops::SfxModuleProblem(SfxModule, SfxModuleSize)) {
+        // Refused at once rather than at the next encryption, and the module in use stays.
+        Dialogs::ShowError(NotAProgramText(SfxModule));
+        SfxModule = previous;
+        SfxModuleSize = previousSize;
     }
 }
 

@@ -20,9 +20,11 @@ QTranslator& English() {
 constexpr const char* EngineTexts[] = {
     QT_TRANSLATE_NOOP("Engine", "Модуль SFX не найден"),
     QT_TRANSLATE_NOOP("Engine", "Не могу удалить файл"),
+    QT_TRANSLATE_NOOP("Engine", "Модуль SFX не является целой программой, файл не создан"),
 };
 static_assert(std::string_view(EngineTexts[0]) == SfxNotFoundMessage);
 static_assert(std::string_view(EngineTexts[1]) == CantDeleteMessage);
+static_assert(std::string_view(EngineTexts[2]) == SfxNotAProgramMessage);
 
 } // namespace
 

@@ -3,6 +3,7 @@
 // as the window through the same operations, never takes the key as an argument, and works
 // on several files at once.
 
+#include "cipher/CoreDumps.h"
 #include "cli/CliOptions.h"
 #include "cli/Console.h"
 #include "cli/KeyInput.h"
@@ -286,6 +287,10 @@ TSfxOptions ChooseModule(const TCliOptions& o) {
             Format(Translated("Cli", "the SFX module %1 is not a file. Nothing was written."),
                    {sfx.Module}));
     (void)ops::ReadSfxModuleSize(sfx.Module, sfx.ModuleSize);
+    if (const auto problem = ops::SfxModuleProblem(sfx.Module, sfx.ModuleSize))
+        throw TStartError(Format(Translated("Cli", "the SFX module %1 cannot be used: %2. Nothing "
+                                                   "was written."),
+                                 {sfx.Module, *problem}));
     return sfx;
 }
 
@@ -354,6 +359,8 @@ int Run(const TCliOptions& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything else, as the key will be in this process's memory.
+    ForbidCoreDumps();
     UseTextLanguage(SystemLanguageIsRussian());
     TCliOptions options;
     try {

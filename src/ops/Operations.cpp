@@ -9,10 +9,13 @@
 #include "config/Settings.h"
 #include "config/TextFile.h"
 #include "errors/Errors.h"
+#include "image/ElfImage.h"
+#include "image/PeImage.h"
 
 #include <cerrno>
 #include <climits>
 #include <exception>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -50,6 +53,43 @@ bool ReadSfxModuleSize(const std::string& module, int32_t& size) {
     return true;
 }
 
+std::optional<std::string> SfxModuleProblem(const std::string& module, int32_t size) {
+    // Non-blocking, so that a FIFO named as the module cannot hold the program.
+    const int fd = ::open(module.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // The bytes that are copied: the size taken when the module was chosen.
+    const uint64_t copied = static_cast<uint32_t>(size);
+    std::string why;
+    uint64_t end = 0;
+    bool measured = false;
+    uint8_t magic[2] = {};
+    if (!regular) {
+        why = Translated("Engine", "it is not a file");
+    } else if (copied == 0) {
+        why = Translated("Engine", "it is empty");
+    } else if (elf_image_detail::ReadAt(fd, magic, sizeof magic, 0) && magic[0] == 'M' &&
+               magic[1] == 'Z') {
+        const auto read = [fd, copied](uint64_t at, void* buf, std::size_t n) {
+            return at <= copied && n <= copied - at && elf_image_detail::ReadAt(fd, buf, n, at);
+        };
+        measured = PeImageEnd(read, copied, end, why);
+    } else {
+        measured = ElfImageEnd(fd, copied, end, why);
+    }
+    ::close(fd);
+    if (measured && end != copied)
+        why = Format(Translated("Engine", "its headers describe a program of %1 bytes, and %2 "
+                                          "more bytes follow it (a module with bytes appended, "
+                                          "or a self-extracting file)"),
+                     {std::to_string(end), std::to_string(copied - end)});
+    else if (measured)
+        return std::nullopt;
+    return why;
+}
+
 namespace {
 
 TOutcome Warning(std::string text, std::string path) {
@@ -63,6 +103,11 @@ TOutcome Encrypt(const std::string& source, const std::string& target, std::span
     // The module's path and size as the window holds them. An empty path makes the engine stop
     // once the target is opened, so that a missing source or a target that cannot be created
     // is heard of before the missing module.
+    // Checked before anything is written: a module that is not one whole program would make
+    // a file that runs and restores other bytes, and with the source wiped they would be lost.
+    if (sfx.Enabled && !sfx.Module.empty() && SfxModuleProblem(sfx.Module, sfx.ModuleSize))
+        return Warning(std::string(Translated("Engine", SfxNotAProgramMessage)) + '\r' + sfx.Module,
+                       target);
     const TModulePrefix module{sfx.Module, sfx.ModuleSize};
     const TTransformResult result =
         EncryptFileCore(source, target, key, sfx.Enabled ? &module : nullptr, progress, notices,

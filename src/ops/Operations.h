@@ -26,6 +26,9 @@ inline constexpr const char* SettingsFileName = "calyxor.ini";
 inline constexpr const char* CantDeleteMessage = "Не могу удалить файл";
 // The warning when a self-extracting file is asked for and no module has been chosen.
 inline constexpr const char* SfxNotFoundMessage = "Модуль SFX не найден";
+// The warning when the chosen module is not one whole program; a CR and its path follow.
+inline constexpr const char* SfxNotAProgramMessage =
+    "Модуль SFX не является целой программой, файл не создан";
 
 // The window's «Создать SFX шифрованный файл» and the module it would use.
 struct TSfxOptions {
@@ -64,9 +67,18 @@ struct TOutcome {
 // file's size. False, and size unchanged, when no file is found under the path.
 bool ReadSfxModuleSize(const std::string& module, int32_t& size);
 
+// Why the first size bytes of module cannot be put in front of an encrypted file, worded to
+// follow "cannot be used: ", in the programs' own language; nothing when they are one whole
+// program: an ELF or PE file whose own headers account for exactly those bytes (for PE, its
+// signature included). Anything else (an empty file, a text, a program with bytes appended,
+// a self-extracting file) would make a file that runs and restores other bytes, or nothing.
+// A file that cannot be opened is no answer here: the encryption says why.
+[[nodiscard]] std::optional<std::string> SfxModuleProblem(const std::string& module, int32_t size);
+
 // Encrypts source into target (behind the module's first bytes when sfx is enabled). Done when
 // the whole target has been written; not done after a short write, or with the missing-module
-// warning when sfx is enabled without a module; every other failure raises. A self-extracting
+// or not-a-program warning, nothing written, when sfx is enabled without one whole module
+// (SfxModuleProblem); every other failure raises. A self-extracting
 // file is a program, so it is made executable for whoever may read it.
 [[nodiscard]] TOutcome EncryptFile(const std::string& source, const std::string& target,
                                    std::span<const uint8_t> key, const TSfxOptions& sfx,

@@ -55,7 +55,11 @@ namespace {
 // signal on to whatever handled it before (the default action, or the output's handler that
 // removes its temporary file and then hands it on in turn). Should the program still run after
 // that (continued after Ctrl-Z, or a handler that returns), echo goes off again and, after a
-// stop, the prompt is shown again. What the handler reads is set before it is installed.
+// stop, the prompt is shown again. A stop the program cannot catch (kill -STOP, or a read or a
+// mode change from the background, SIGTTIN and SIGTTOU) hands the terminal over with the key's
+// modes, and a shell puts its own back (echo on) before it continues the job with `fg`: on
+// SIGCONT echo goes off again when it was turned on meanwhile. What the handlers read is set
+// before they are installed.
 
 constexpr std::array<int, 5> PromptSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
 
@@ -111,6 +115,19 @@ extern "C" void OnPromptSignal(int sig) {
     errno = savedErrno;
 }
 
+extern "C" void OnPromptContinued(int) {
+    const int savedErrno = errno;
+    struct termios now;
+    if (gEchoOff && ::tcgetattr(STDIN_FILENO, &now) == 0 && (now.c_lflag & ECHO) != 0) {
+        // What the shell set is what the prompt puts back when it ends.
+        gSaved = now;
+        EchoOff(TCSAFLUSH);
+        if (gPrompt != nullptr)
+            (void)!::write(STDERR_FILENO, gPrompt, gPromptSize);
+    }
+    errno = savedErrno;
+}
+
 // Keeps the prompt's signals out while the terminal and the handlers change hands, so that a
 // handler never sees them half set.
 class TPromptSignalsHeld {
@@ -120,6 +137,7 @@ public:
         sigemptyset(&set);
         for (int s : PromptSignals)
             sigaddset(&set, s);
+        sigaddset(&set, SIGCONT);
         ::pthread_sigmask(SIG_BLOCK, &set, &Old);
     }
     ~TPromptSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &Old, nullptr); }
@@ -144,6 +162,13 @@ public:
         sigemptyset(&gOurs.sa_mask);
         for (int s : PromptSignals)
             sigaddset(&gOurs.sa_mask, s);
+        // After a handled stop the handler above sets echo itself; the continue waits for it.
+        sigaddset(&gOurs.sa_mask, SIGCONT);
+        struct sigaction continued {};
+        continued.sa_handler = OnPromptContinued;
+        continued.sa_flags = SA_RESTART;
+        continued.sa_mask = gOurs.sa_mask;
+        ContinueCaught = ::sigaction(SIGCONT, &continued, &PreviousContinue) == 0;
         for (std::size_t k = 0; k < PromptSignals.size(); ++k) {
             gCaught[k] = false;
             struct sigaction old {};
@@ -171,6 +196,8 @@ public:
         for (std::size_t k = 0; k < PromptSignals.size(); ++k)
             if (gCaught[k])
                 ::sigaction(PromptSignals[k], &gPrevious[k], nullptr);
+        if (ContinueCaught)
+            ::sigaction(SIGCONT, &PreviousContinue, nullptr);
         gPrompt = nullptr;
         gPromptSize = 0;
     }
@@ -181,6 +208,8 @@ public:
 
 private:
     bool Finished = false;
+    bool ContinueCaught = false;
+    struct sigaction PreviousContinue {};
 };
 
 } // namespace

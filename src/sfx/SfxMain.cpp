@@ -18,7 +18,7 @@
 #include "judge/core/Judgement.h"
 #include "lang/Language.h"
 #include "prompt/KeyPrompt.h"
-#include "sfx/ElfImage.h"
+#include "sfx/SelfFile.h"
 #include "stub/StubShared.h"
 #include "stub/StubUsage.h"
 

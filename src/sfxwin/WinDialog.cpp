@@ -110,6 +110,7 @@ void OnOk(HWND dlg, TDialogState& st) {
     }
     try {
         const TSecretBytes key = TakeKey(dlg);
+        RefuseDeviceName(st.Target); // before the question, which would look the device up
         if (JudgeKey(*st.Self, key, st.Target) == TKeyVerdict::LooksWrong) {
             if (++st.WrongKeys < KeyTries) {
                 ShowError(dlg, Translated("Sfx", "The key seems to be wrong: the restored file "

@@ -85,7 +85,7 @@ void PrintHelp(const std::wstring& self) {
     own.OutputOption = Translated(
         "Sfx",
         "  -o PATH      write it to PATH instead (into PATH, under that name, when PATH is a\n"
-        "               folder)\n");
+        "               folder; -o - is standard output)\n");
     own.WrongKey = Translated(
         "Sfx",
         "The file holds no key check, so the module decrypts its first bytes before writing:\n"
@@ -100,6 +100,10 @@ void PrintHelp(const std::wstring& self) {
 std::wstring OutputPath(const TOptions& opt, const std::wstring& self) {
     if (!opt.HasOutput)
         return RestoredName(self);
+    if (opt.Output == StandardOutputName)
+        return opt.Output;
+    // Before the folder test below, which would look the device up.
+    RefuseDeviceName(opt.Output);
     const wchar_t last = opt.Output.back();
     if (last == L'\\' || last == L'/')
         return opt.Output + RestoredName(self);
@@ -208,9 +212,6 @@ TSecretBytes ReadKey() {
         ReadRedirectedLine(in, text.Text);
         if (!text.Text.empty() && text.Text.back() == '\r')
             text.Text.pop_back();
-        // Notepad starts a UTF-8 file with a byte order mark; it is not part of the key.
-        if (text.Text.rfind("\xEF\xBB\xBF", 0) == 0)
-            text.Text.erase(0, 3);
     }
     return KeyBytes(std::string_view(text.Text));
 }
@@ -257,9 +258,12 @@ int RunConsole(int argc, wchar_t** argv, const std::string& program) {
     // Made only once the key is taken, so that a refused key leaves nothing behind.
     TOutputFile out(output, opt.Force, self);
     Restore(self, key, out);
-    Put(STD_ERROR_HANDLE, Format(Translated("Sfx", "Restored %1 (%2 bytes)."),
-                                 {Utf8(output), std::to_string(self.PayloadSize())}) +
-                              "\n");
+    const std::string bytes = std::to_string(self.PayloadSize());
+    Put(STD_ERROR_HANDLE,
+        (output == StandardOutputName
+             ? Format(Translated("Sfx", "Restored to standard output (%1 bytes)."), {bytes})
+             : Format(Translated("Sfx", "Restored %1 (%2 bytes)."), {Utf8(output), bytes})) +
+            "\n");
     return ExitOk;
 }
 

@@ -3,7 +3,7 @@
 
 #include "cipher/core/Cp1251.h"
 #include "cipher/core/Transform.h"
-#include "sfxwin/PeImage.h"
+#include "image/PeImage.h"
 
 #include <algorithm>
 #include <array>
@@ -133,6 +133,8 @@ TSecretBytes KeyBytes(std::wstring_view typed) {
 
 namespace {
 
+bool IsDeviceName(const std::wstring& path);
+
 bool ReadAt(HANDLE h, uint64_t offset, void* buf, std::size_t n) {
     auto* p = static_cast<uint8_t*>(buf);
     while (n > 0) {
@@ -167,6 +169,13 @@ bool SameFile(HANDLE a, const std::wstring& path) {
 } // namespace
 
 TSelfFile::TSelfFile() : Path(OwnPath()) {
+    // Windows (and Wine) open the device, not this file, under such a name, and the restored
+    // file would be named after the device too.
+    if (IsDeviceName(Path))
+        throw TSfxError(Format(Translated("Sfx", "this file is named %1, after a Windows device, "
+                                                 "and cannot be read under that name. Rename "
+                                                 "it (to report.doc.exe, say) and run it again."),
+                               {Quoted(BaseName(Path))}));
     Handle = CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (Handle == INVALID_HANDLE_VALUE)
@@ -179,8 +188,9 @@ TSelfFile::TSelfFile() : Path(OwnPath()) {
     Size = static_cast<uint64_t>(size.QuadPart);
     std::string why;
     const HANDLE h = Handle;
-    if (!PeImageEnd([h](uint64_t at, void* buf, std::size_t n) { return ReadAt(h, at, buf, n); },
-                    Size, PayloadStart, why))
+    // Size becomes the payload's end: a signature appended after it is not restored.
+    if (!PePayload([h](uint64_t at, void* buf, std::size_t n) { return ReadAt(h, at, buf, n); },
+                   Size, PayloadStart, Size, why))
         throw TSfxError(Format(Translated("Sfx", "its own file is not usable: %1"), {why}));
     if (PayloadStart >= Size)
         throw TSfxError(Translated(
@@ -211,9 +221,60 @@ std::string CantWriteIn(const std::wstring& dir, DWORD err) {
                   {Quoted(dir), ErrorText(err)});
 }
 
+// Windows opens a device, not a file, under these names in any folder and with any
+// extension ("COM1.txt", "nul.doc"): writing there would hang on a serial port or throw the
+// bytes away. Each part of the last component around a colon is looked at ("COM1:", "C:aux").
+bool IsDeviceName(const std::wstring& path) {
+    const auto cut = path.find_last_of(L"\\/");
+    const std::wstring last = cut == std::wstring::npos ? path : path.substr(cut + 1);
+    std::size_t from = 0;
+    for (;;) {
+        const auto colon = last.find(L':', from);
+        std::wstring part = last.substr(from, colon == std::wstring::npos ? colon : colon - from);
+        part = part.substr(0, part.find(L'.'));
+        while (!part.empty() && part.back() == L' ')
+            part.pop_back();
+        for (auto& c : part)
+            if (c >= L'a' && c <= L'z')
+                c = static_cast<wchar_t>(c - L'a' + L'A');
+        if (part == L"CON" || part == L"PRN" || part == L"AUX" || part == L"NUL" ||
+            part == L"CONIN$" || part == L"CONOUT$")
+            return true;
+        const bool numbered =
+            part.size() == 4 && (part.rfind(L"COM", 0) == 0 || part.rfind(L"LPT", 0) == 0);
+        if (numbered && ((part[3] >= L'1' && part[3] <= L'9') || part[3] == L'\u00B9' ||
+                         part[3] == L'\u00B2' || part[3] == L'\u00B3'))
+            return true;
+        if (colon == std::wstring::npos)
+            return false;
+        from = colon + 1;
+    }
+}
+
+// Marks an open file for deletion when its last handle closes, so that the process ending in
+// any way (killed, a console closed, a crash) takes the unfinished, decrypted bytes with it.
+bool DeleteOnClose(HANDLE h, bool on) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = on ? TRUE : FALSE;
+    return SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition) !=
+           0;
+}
+
 } // namespace
 
+void RefuseDeviceName(const std::wstring& path) {
+    if (IsDeviceName(path))
+        throw TSfxError(Format(Translated("Sfx", "%1 is the name of a Windows device, not of a "
+                                                 "file, and is never opened; choose another "
+                                                 "output with -o PATH."),
+                               {Quoted(BaseName(path))}));
+}
+
 void CheckOutput(const std::wstring& path, bool force, const TSelfFile& self) {
+    if (path == StandardOutputName)
+        return;
+    // Before anything looks at the path: opening a device to compare it could wait forever.
+    RefuseDeviceName(path);
     // Replacing the running file with its own contents would lose the encrypted copy.
     if (self.IsSelf(path))
         throw TSfxError(
@@ -237,6 +298,15 @@ void CheckOutput(const std::wstring& path, bool force, const TSelfFile& self) {
 
 TOutputFile::TOutputFile(const std::wstring& path, bool force, const TSelfFile& self)
     : Output(path), Force(force) {
+    if (path == StandardOutputName) {
+        // Written straight through, as the Linux stub does: a pipe or a console has no name to
+        // put a finished file under.
+        Handle = GetStdHandle(STD_OUTPUT_HANDLE);
+        if (Handle == nullptr || Handle == INVALID_HANDLE_VALUE)
+            throw TSfxError(Translated("Sfx", "standard output is closed; nothing was written."));
+        Stream = true;
+        return;
+    }
     CheckOutput(path, force, self);
     const std::wstring dir = DirName(path);
     std::array<wchar_t, MAX_PATH + 1> temp{};
@@ -244,10 +314,19 @@ TOutputFile::TOutputFile(const std::wstring& path, bool force, const TSelfFile& 
         throw TSfxError(CantWriteIn(dir, GetLastError()));
     Temp = temp.data();
     // Shared for deletion, so that a console being closed can still take the file away.
-    Handle = CreateFileW(Temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    Handle = CreateFileW(Temp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
+                         TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (Handle == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
+        DeleteFileW(Temp.c_str());
+        throw TSfxError(CantWriteIn(dir, err));
+    }
+    if (!DeleteOnClose(Handle, true)) {
+        // Decrypted bytes must never outlive a killed run; a folder that cannot promise that
+        // is refused before the key is asked for.
+        const DWORD err = GetLastError();
+        CloseHandle(Handle);
+        Handle = INVALID_HANDLE_VALUE;
         DeleteFileW(Temp.c_str());
         throw TSfxError(CantWriteIn(dir, err));
     }
@@ -255,6 +334,8 @@ TOutputFile::TOutputFile(const std::wstring& path, bool force, const TSelfFile& 
 }
 
 TOutputFile::~TOutputFile() {
+    if (Stream)
+        return;
     if (Handle != INVALID_HANDLE_VALUE)
         CloseHandle(Handle);
     if (!Committed)
@@ -274,16 +355,29 @@ void TOutputFile::Write(const uint8_t* data, std::size_t n) {
 }
 
 void TOutputFile::Commit() {
+    if (Stream) {
+        // A pipe or a console has nothing to flush to a disk; a redirected file does.
+        (void)FlushFileBuffers(Handle);
+        Committed = true;
+        return;
+    }
     const bool flushed = FlushFileBuffers(Handle) != 0;
     const DWORD flushErr = GetLastError();
-    CloseHandle(Handle);
-    Handle = INVALID_HANDLE_VALUE;
     if (!flushed)
         throw TSfxError(CantWrite(Output, flushErr));
+    if (!DeleteOnClose(Handle, false))
+        throw TSfxError(CantWrite(Output, GetLastError()));
+    // Moved while still open, shared for deletion: the file is complete from here on.
     // Without -f the move itself refuses a file that appeared while the module worked.
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (Force ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!MoveFileExW(Temp.c_str(), Output.c_str(), flags)) {
-        const DWORD err = GetLastError();
+    const bool moved = MoveFileExW(Temp.c_str(), Output.c_str(), flags) != 0;
+    const DWORD moveErr = GetLastError();
+    if (!moved)
+        (void)DeleteOnClose(Handle, true);
+    CloseHandle(Handle);
+    Handle = INVALID_HANDLE_VALUE;
+    if (!moved) {
+        const DWORD err = moveErr;
         if (!Force && (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS))
             throw TSfxError(Format(Translated("Sfx", "%1 appeared while the file was being "
                                                      "restored and was left as it is. Use -f "

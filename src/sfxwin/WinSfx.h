@@ -53,7 +53,7 @@ public:
 
     std::wstring Path;
     HANDLE Handle = INVALID_HANDLE_VALUE;
-    uint64_t Size = 0;
+    uint64_t Size = 0; // where the payload ends: the file's end, or a signature appended later
     uint64_t PayloadStart = 0;
 };
 
@@ -61,8 +61,17 @@ public:
 // is made on the disk.
 void CheckOutput(const std::wstring& path, bool force, const TSelfFile& self);
 
-// The restored bytes go to a temporary file beside the output, renamed into place only when
-// complete and on the disk: a failed run leaves nothing under the output's name.
+// The output name that stands for standard output, as on Linux.
+inline constexpr const wchar_t* StandardOutputName = L"-";
+
+// Raises TSfxError when the path's name is one of the devices Windows opens in every folder
+// (CON, PRN, AUX, NUL, COM1..COM9, LPT1..LPT9, with any extension, in any case).
+void RefuseDeviceName(const std::wstring& path);
+
+// The restored bytes go to a temporary file beside the output, marked for deletion while it is
+// open and renamed into place only when complete and on the disk: a failed or killed run
+// leaves nothing, under the output's name or any other. "-" is standard output, written
+// straight through.
 class TOutputFile {
 public:
     // Checks the output as CheckOutput does, and makes the temporary file.
@@ -81,6 +90,7 @@ private:
     std::wstring Temp;
     HANDLE Handle = INVALID_HANDLE_VALUE;
     bool Force;
+    bool Stream = false; // standard output: not ours to close, nothing to rename
     bool Committed = false;
 };
 

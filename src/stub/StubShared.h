@@ -2,8 +2,7 @@
 #pragma once
 // What the Linux stub and the Windows module have in common, kept in one header that both are
 // built from (the Windows module by MinGW, in a build of its own): their errors, the refusal of
-// a key line that is too long, their command line and the bookkeeping that finds where their
-// own image ends.
+// a key line that is too long, and their command line.
 
 #include "lang/Texts.h"
 #include "prompt/KeyLine.h"
@@ -118,27 +117,3 @@ TStubOptions<Char> ParseStubOptions(int argc, Char** argv, ToUtf8 utf8, bool sla
         throw TUsageError(Translated("Sfx", "the output path is empty"));
     return opt;
 }
-
-// ---- where the image ends --------------------------------------------------------------------
-
-// The furthest byte of the file that an executable's headers account for, grown one extent at
-// a time. An extent that reaches past the file means the file was cut short: no end found in
-// it could be trusted, and Inside() says so.
-class TImageExtent {
-public:
-    TImageExtent(uint64_t fileSize, uint64_t headers) : FileSize(fileSize), Last(headers) {}
-
-    void Extend(uint64_t offset, uint64_t size) {
-        if (offset > FileSize || size > FileSize - offset)
-            InFile = false;
-        else if (offset + size > Last)
-            Last = offset + size;
-    }
-    [[nodiscard]] bool Inside() const { return InFile; }
-    [[nodiscard]] uint64_t End() const { return Last; }
-
-private:
-    uint64_t FileSize;
-    uint64_t Last;
-    bool InFile = true;
-};

@@ -295,7 +295,7 @@ TEST_F(ChromeTest, FileDialogLeavesNoHistoryOfTheUsersFolders) {
     Dialogs::SetRecorder(nullptr);
     fs::create_directory(Dir / "private-folder");
     const std::string module = Dir / "private-folder/my.sfx";
-    WriteAll(module, {1, 2, 3});
+    fs::copy_file(CALYXOR_BUILD_DIR "/SFX/default.sfx", module); // a whole program
     WhenModalOpens([&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);

@@ -72,12 +72,12 @@ const TCommand Commands[] = {
      }},
     {"module",
      [](const TTempDir& dir, TForm1&) {
-         WriteAll(dir / "other.sfx", RandomBytes(4321, 1));
+         fs::copy_file(CALYXOR_BUILD_DIR "/SFX/default.sfx", dir / "other.sfx");
          Dialogs::QueueOpenFileAnswer(QString::fromStdString(dir / "other.sfx"));
      },
-     [](const TTempDir&, TForm1& f) {
+     [](const TTempDir& dir, TForm1& f) {
          EXPECT_EQ(Dialogs::LastOpenFilter(), "Calyxor SFX Module|*.sfx");
-         EXPECT_EQ(f.SfxModuleSize, 4321);
+         EXPECT_EQ(f.SfxModuleSize, static_cast<int32_t>(fs::file_size(dir / "other.sfx")));
      }},
     // The eye button's click runs nothing: the window stays as it was.
     {"nothing", [](const TTempDir&, TForm1&) {},

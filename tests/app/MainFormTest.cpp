@@ -316,17 +316,33 @@ TEST_F(MainFormTest, wipe_removesTheFileAndFailsSilentlyTheSecondTime) {
 TEST_F(MainFormTest, chooseModule_takesItsSize_aMissingOneKeepsTheOld) {
     UseShippedFiles();
     TForm1& f = Make();
-    WriteAll(Dir / "other.sfx", RandomBytes(4321, 1));
+    auto module = ReadAll(BuildDir + "/SFX/default.sfx");
+    const auto size = static_cast<int32_t>(module.size());
+    WriteAll(Dir / "other.sfx", module);
     Dialogs::QueueOpenFileAnswer(QString::fromStdString(Dir / "other.sfx"));
     f.N2Click();
     EXPECT_EQ(Dialogs::LastOpenFilter(), "Calyxor SFX Module|*.sfx");
     EXPECT_EQ(Dialogs::LastOpenInitialDir().toStdString(), BuildDir + "/SFX/");
     EXPECT_EQ(f.SfxModule, Dir / "other.sfx");
-    EXPECT_EQ(f.SfxModuleSize, 4321);
+    EXPECT_EQ(f.SfxModuleSize, size);
     Dialogs::QueueOpenFileAnswer(QString::fromStdString(Dir / "typed-name.sfx"));
     f.N2Click();
     EXPECT_EQ(f.SfxModule, Dir / "typed-name.sfx");
-    EXPECT_EQ(f.SfxModuleSize, 4321);
+    EXPECT_EQ(f.SfxModuleSize, size);
+
+    // What is not one whole program is refused at once, and the module in use stays.
+    module.push_back('x');
+    WriteAll(Dir / "appended.sfx", module);
+    WriteAll(Dir / "empty.sfx", {});
+    for (const char* bad : {"appended.sfx", "empty.sfx"}) {
+        Shown.clear();
+        Dialogs::QueueOpenFileAnswer(QString::fromStdString(Dir / bad));
+        f.N2Click();
+        ASSERT_EQ(Shown.size(), 1u) << bad;
+        EXPECT_NE(Shown[0].find("не целая программа"), std::string::npos) << Shown[0];
+        EXPECT_EQ(f.SfxModule, Dir / "typed-name.sfx");
+        EXPECT_EQ(f.SfxModuleSize, size);
+    }
 }
 
 TEST_F(MainFormTest, existingTarget_isReplacedOnlyWhenTheUserSaysSo) {

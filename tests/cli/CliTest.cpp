@@ -396,17 +396,19 @@ TEST_F(CliTest, sfx_makesAProgramThatRestoresTheFile) {
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(ReadAll(Dir / "restored.doc"), data);
 
-    // Another module, by path; a module that is not there stops everything before it starts.
-    const auto other = RandomBytes(500, 5);
-    WriteAll(Dir / "other.sfx", other);
+    // Another module, by path; a module that is not there, or is not one whole program (here a
+    // self-extracting file), stops everything before it starts, --wipe or not.
+    fs::copy_file(BuildDir + "/SFX/default.sfx", Dir / "other.sfx");
     r = Cli({"encrypt", "-f", "--sfx=other.sfx", "--key-file", "key.txt", "report.doc"});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
-    exe = ReadAll(Dir / "report.doc.exe");
-    EXPECT_TRUE(std::equal(other.begin(), other.end(), exe.begin()));
-    EXPECT_EQ(exe.size(), other.size() + data.size());
-    r = Cli({"encrypt", "--sfx=nowhere.sfx", "--key-file", "key.txt", "report.doc", "-o", "n"});
-    EXPECT_EQ(r.ExitCode, 2) << r.Err;
-    EXPECT_FALSE(PathExists(Dir / "n"));
+    EXPECT_EQ(ReadAll(Dir / "report.doc.exe").size(), module.size() + data.size());
+    for (const char* sfx : {"--sfx=nowhere.sfx", "--sfx=report.doc.exe"}) {
+        r = Cli({"encrypt", sfx, "--wipe", "--key-file", "key.txt", "report.doc", "-o", "n"});
+        EXPECT_EQ(r.ExitCode, 2) << r.Err;
+        EXPECT_FALSE(PathExists(Dir / "n"));
+        EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
+    }
+    EXPECT_TRUE(Has(r.Err, "bytes follow it")) << r.Err;
 }
 
 TEST_F(CliTest, wipe_onlyAfterACompleteTarget) {

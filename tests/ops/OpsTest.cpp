@@ -94,6 +94,10 @@ TEST(SkinLinesTest, sectionsKeysAndValuesAsTheLoaderReadsThem) {
                    }));
 }
 
+void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& more) {
+    bytes.insert(bytes.end(), more.begin(), more.end());
+}
+
 // ---- the encrypt command's chain ----------------------------------------------------------------
 
 class ChainTest : public ::testing::Test {
@@ -155,6 +159,53 @@ TEST_F(ChainTest, failuresBeforeTheWipeKeepTheSource) {
     EXPECT_EQ(ReadAll(src), Data);
 }
 
+// A module is copied only when its own headers describe exactly the bytes that are copied:
+// anything else makes a program that restores other bytes, or nothing, while the source goes.
+TEST_F(ChainTest, aModuleThatIsNotOneWholeProgram_isRefusedBeforeAnythingIsWritten) {
+    const std::string src = Source(5000);
+    const auto elf = ReadAll(CALYXOR_BUILD_DIR "/SFX/default.sfx");
+    auto appended = elf;
+    Append(appended, Bytes("more"));
+    auto selfExtracting = elf;
+    Append(selfExtracting, RandomBytes(5000, 3));
+    std::vector<std::pair<const char*, std::vector<uint8_t>>> modules = {
+        {"empty", {}},
+        {"a text", Bytes("#!/bin/sh\necho not a module\n")},
+        {"random bytes", RandomBytes(3000, 7)},
+        {"a program with bytes appended", appended},
+        {"a self-extracting file", selfExtracting},
+        {"a program cut short", std::vector<uint8_t>(elf.begin(), elf.end() - 100)},
+    };
+    if (fs::exists(CALYXOR_BUILD_DIR "/SFX/windows.sfx")) {
+        auto pe = ReadAll(CALYXOR_BUILD_DIR "/SFX/windows.sfx");
+        Append(pe, Bytes("x"));
+        modules.emplace_back("a Windows program with bytes appended", pe);
+    }
+    for (const auto& [name, bytes] : modules) {
+        SCOPED_TRACE(name);
+        WriteAll(Dir / "m.sfx", bytes);
+        const TSfxOptions sfx{true, Dir / "m.sfx", static_cast<int32_t>(bytes.size())};
+        EXPECT_TRUE(ops::SfxModuleProblem(sfx.Module, sfx.ModuleSize));
+        const ops::TOutcome outcome =
+            ops::EncryptAndWipe(src, Dir / "t.exe", Key, sfx, true, nullptr, &Messages);
+        EXPECT_FALSE(outcome);
+        ASSERT_TRUE(outcome.Warning);
+        EXPECT_EQ(outcome.Warning->Text,
+                  std::string(SfxNotAProgramMessage) + "\r" + (Dir / "m.sfx"));
+        EXPECT_FALSE(fs::exists(Dir / "t.exe"));
+        EXPECT_EQ(ReadAll(src), Data);
+    }
+    // The modules the build ships are whole programs.
+    for (const char* name : {"/SFX/default.sfx", "/SFX/windows.sfx"}) {
+        const std::string shipped = CALYXOR_BUILD_DIR + std::string(name);
+        if (fs::exists(shipped)) {
+            EXPECT_FALSE(
+                ops::SfxModuleProblem(shipped, static_cast<int32_t>(fs::file_size(shipped))))
+                << shipped;
+        }
+    }
+}
+
 TEST_F(ChainTest, aSourceThatCannotBeWiped_isToldWithItsPath_andTheTargetStays) {
     Source();
     fs::create_symlink(Dir / "src.doc", Dir / "link"); // wiping never follows a link
@@ -173,14 +224,16 @@ TEST_F(ChainTest, aSourceThatCannotBeWiped_isToldWithItsPath_andTheTargetStays) 
 
 TEST_F(ChainTest, aSelfExtractingFileIsTheModulesBytesThenTheCipher_andIsExecutable) {
     const std::string src = Source(5000);
-    const auto module = RandomBytes(3000, 7);
-    WriteAll(Dir / "m.sfx", module);
+    auto module = ReadAll(CALYXOR_BUILD_DIR "/SFX/default.sfx");
+    const auto size = static_cast<int32_t>(module.size());
     // The size was taken when the module was chosen; a module that has grown since gives only
     // that many bytes.
-    const TSfxOptions sfx{true, Dir / "m.sfx", 2000};
+    Append(module, RandomBytes(1000, 7));
+    WriteAll(Dir / "m.sfx", module);
+    const TSfxOptions sfx{true, Dir / "m.sfx", size};
     ASSERT_TRUE(ops::EncryptFile(src, Dir / "t.exe", Key, sfx, nullptr, &Messages));
     EXPECT_TRUE(Messages.Messages.empty());
-    auto expected = std::vector<uint8_t>(module.begin(), module.begin() + 2000);
+    auto expected = std::vector<uint8_t>(module.begin(), module.begin() + size);
     const auto cipher = ref::transform(Bytes("k"), Data, true);
     expected.insert(expected.end(), cipher.begin(), cipher.end());
     EXPECT_EQ(ReadAll(Dir / "t.exe"), expected);

@@ -5,7 +5,7 @@
 #include "cipher/BlockFile.h"
 #include "cipher/FileTransform.h"
 #include "cipher/core/Cp1251.h"
-#include "sfx/ElfImage.h"
+#include "image/ElfImage.h"
 #include "support/LanguageEnv.h"
 #include "support/Privileged.h"
 #include "support/TempDir.h"

@@ -2,7 +2,7 @@
 // Where the Windows module's image ends, measured on the module the build made: the payload of
 // every self-extracting file for Windows starts there, so one byte off loses the whole file.
 
-#include "sfxwin/PeImage.h"
+#include "image/PeImage.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +89,56 @@ TEST(PeImageTest, symbolAndCertificateTables_belongToTheImage) {
         std::string why;
         ASSERT_TRUE(ImageEnd(*file, end, &why)) << why;
         EXPECT_EQ(end, want);
+    }
+}
+
+// A self-extracting file signed after it was made ends in a certificate table that the
+// security entry points at; the payload lies between the image and that table. A module that
+// was signed before keeps its table inside the image, and the payload runs to the file's end.
+TEST(PeImageTest, payload_endsAtACertificateTableAppendedAfterIt) {
+    const auto module = ReadAll(WindowsModule);
+    const auto size = static_cast<uint32_t>(module.size());
+    const auto payload = RandomBytes(70001, 6);
+
+    auto signedAfter = module;
+    Append(signedAfter, payload);
+    Append(signedAfter, std::vector<uint8_t>(7, 0)); // a signing tool's padding to 8 bytes
+    const auto certAt = static_cast<uint32_t>(signedAfter.size());
+    Put32(signedAfter, SecurityEntry(signedAfter), certAt);
+    Put32(signedAfter, SecurityEntry(signedAfter) + 4, 2048);
+    Append(signedAfter, RandomBytes(2048, 7));
+
+    auto signedBefore = module;
+    Put32(signedBefore, SecurityEntry(signedBefore), size);
+    Put32(signedBefore, SecurityEntry(signedBefore) + 4, 1536);
+    Append(signedBefore, RandomBytes(1536, 8));
+    const auto signedEnd = signedBefore.size();
+    Append(signedBefore, payload);
+
+    auto plain = module;
+    Append(plain, payload);
+
+    const struct {
+        const char* Name;
+        const std::vector<uint8_t>& File;
+        uint64_t Start, End;
+    } cases[] = {
+        {"signed after", signedAfter, size, certAt},
+        {"signed module", signedBefore, signedEnd, signedBefore.size()},
+        {"not signed", plain, size, plain.size()},
+    };
+    for (const auto& c : cases) {
+        const auto read = [&c](uint64_t at, void* buf, std::size_t n) {
+            if (at > c.File.size() || n > c.File.size() - at)
+                return false;
+            std::memcpy(buf, c.File.data() + at, n);
+            return true;
+        };
+        uint64_t start = 0, end = 0;
+        std::string why;
+        ASSERT_TRUE(PePayload(read, c.File.size(), start, end, why)) << c.Name << ": " << why;
+        EXPECT_EQ(start, c.Start) << c.Name;
+        EXPECT_EQ(end, c.End) << c.Name;
     }
 }
 

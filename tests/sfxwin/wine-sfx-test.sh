@@ -56,13 +56,29 @@ make_sfx() {
 
 # run_sfx DIR INPUT ARGS...: runs DIR/report.doc.exe in DIR with INPUT on standard input;
 # sets status and err.
-run_sfx() {
-    local dir="$1" input="$2"
-    shift 2
+# A run that never ends (a device opened as the output) fails after a bound meant for a loaded
+# machine, with status 124, instead of holding the test.
+run_sfx() { run_named report.doc.exe "$@"; }
+run_named() {
+    local exe="$1" dir="$2" input="$3"
+    shift 3
     status=0
-    (cd "$dir" && printf '%s' "$input" | env -u DISPLAY "$wine" report.doc.exe "$@") \
+    (cd "$dir" && printf '%s' "$input" | timeout 240 env -u DISPLAY "$wine" "$exe" "$@") \
         >"$tmp/out" 2>"$tmp/err" || status=$?
     err="$(cat "$tmp/err")"
+}
+# wait_on PID SECONDS WHAT COMMAND...: waits for COMMAND to succeed while the process PID
+# works; fails at once when the process ended without it, and only after a generous bound
+# while it still runs.
+wait_on() {
+    local pid="$1" timeout="$2" what="$3"
+    shift 3
+    local deadline=$((SECONDS + timeout))
+    until "$@"; do
+        kill -0 "$pid" 2>/dev/null || { "$@" && return 0; fail "the run ended before $what"; }
+        [ "$SECONDS" -ge "$deadline" ] && fail "timed out waiting for $what"
+        sleep 0.05
+    done
 }
 expect_status() { [ "$status" -eq "$1" ] || fail "$2: exit status $status, not $1: $err"; }
 listing() { (cd "$1" && ls -A | tr '\n' ' '); }
@@ -84,10 +100,10 @@ run_typed() {
     exec 4>"$tmp/typed"
     for key in "$@"; do
         n=$((n + 1))
-        wait_for 60 "key prompt $n" prompts_at_least "$n"
+        wait_on "$run_pid" 240 "key prompt $n" prompts_at_least "$n"
         printf '%s\r' "$key" >&4
     done
-    wait_for 60 "the run on the terminal" grep -q "status=" "$tmp/screen"
+    wait_on "$run_pid" 240 "the run on the terminal" grep -q "status=" "$tmp/screen"
     exec 4>&-
     wait "$run_pid" || true
     run_pid=""
@@ -180,13 +196,68 @@ scenario_console() {
         [ "$(listing "$d")" = "report.doc.exe " ] || fail "a refused key left $(listing "$d")"
     done
 
-    # A Cyrillic key gives the same CP1251 bytes as in the program, also from a file that
-    # Notepad saved with a byte order mark.
+    # Keys are text: a control character is refused by its code, and the byte order mark
+    # Notepad puts before a file's text is named as such (the same rule as calyxor-cli's).
+    run_sfx "$d" $'tab\tkey\n'
+    expect_status 1 "a key with a tab"
+    [[ "$err" == *"U+0009"* ]] || fail "the tab is not named: $err"
     make_sfx "пароль Ёжик №1" "$tmp/data" "$d/report.doc.exe"
     run_sfx "$d" $'\xEF\xBB\xBF'"пароль Ёжик №1"$'\r\n'
+    expect_status 1 "a key after a byte order mark"
+    [[ "$err" == *"byte-order mark"* ]] || fail "the byte order mark is not named: $err"
+    [ "$(listing "$d")" = "report.doc.exe " ] || fail "a refused key left $(listing "$d")"
+    # A Cyrillic key gives the same CP1251 bytes as in the program.
+    run_sfx "$d" "пароль Ёжик №1"$'\r\n'
     expect_status 0 "a Cyrillic key"
     cmp -s "$tmp/data" "$d/report.doc" || fail "a Cyrillic key restored other bytes"
     rm "$d/report.doc"
+
+    # -o - is standard output, as on Linux: no file named "-".
+    run_sfx "$d" "пароль Ёжик №1"$'\n' -o -
+    expect_status 0 "-o -"
+    cmp -s "$tmp/data" "$tmp/out" || fail "-o - wrote other bytes to standard output"
+    [ "$(listing "$d")" = "report.doc.exe " ] || fail "-o - left $(listing "$d")"
+
+    # Device names, with any extension and in any case, are refused and never opened; also
+    # when the module itself was renamed after one.
+    for device in NUL com1.txt 'Aux.doc' 'lpt9' 'CON' 'sub\prn.x.y' 'COM1:'; do
+        run_sfx "$d" "пароль Ёжик №1"$'\n' -o "$device"
+        expect_status 1 "the device name $device"
+        [[ "$err" == *"Windows device"* ]] || fail "-o $device said: $err"
+    done
+    for renamed in COM1.exe aux.exe NUL.exe; do
+        cp "$d/report.doc.exe" "$d/$renamed"
+        run_named "$renamed" "$d" "пароль Ёжик №1"$'\n'
+        expect_status 1 "the module renamed $renamed"
+        [[ "$err" == *"Windows device"* ]] || fail "$renamed said: $err"
+        rm "$d/$renamed"
+    done
+    [ "$(listing "$d")" = "report.doc.exe " ] || fail "device names left $(listing "$d")"
+
+    # Killed while it waits for the key, with its temporary file open: nothing is left.
+    mkfifo "$tmp/nokey"
+    (cd "$d" && exec env -u DISPLAY "$wine" report.doc.exe <"$tmp/nokey" >/dev/null 2>&1) &
+    run_pid=$!
+    exec 5>"$tmp/nokey"
+    has_temp() { compgen -G "$d/*.tmp" >/dev/null; }
+    wait_on "$run_pid" 240 "the temporary file" has_temp
+    kill -9 "$run_pid"
+    wait "$run_pid" 2>/dev/null || true
+    run_pid=""
+    exec 5>&-
+    no_temp() { ! has_temp; }
+    # Wine's server closes the killed program's files as it notices the end.
+    wait_for 120 "the killed run's temporary file to go" no_temp
+    [ "$(listing "$d")" = "report.doc.exe " ] || fail "a killed run left $(listing "$d")"
+
+    # Signed after it was made: the certificate table appended at the end is not restored.
+    head -c 200000 /dev/urandom >"$tmp/data8"
+    make_sfx "$key" "$tmp/data8" "$d/signed.doc.exe"
+    sign_afterwards "$d/signed.doc.exe"
+    run_named signed.doc.exe "$d" "$key"$'\n'
+    expect_status 0 "a file signed afterwards"
+    cmp -s "$tmp/data8" "$d/signed.doc" || fail "a file signed afterwards restored other bytes"
+    rm "$d/signed.doc" "$d/signed.doc.exe"
 
     # A payload cut short restores what is there.
     truncate -s -777 "$d/report.doc.exe"
@@ -208,6 +279,20 @@ scenario_console() {
     run_sfx "$d" "" --bogus
     expect_status 2 "an unknown option"
     [ "$(listing "$d")" = "report.doc.exe " ] || fail "left behind: $(listing "$d")"
+}
+
+# sign_afterwards EXE: appends a certificate table as a signing tool does (padded to 8 bytes)
+# and points the optional header's security entry at it. Its contents do not matter here.
+sign_afterwards() {
+    local exe="$1" size pe entry
+    size=$(stat -c %s "$exe")
+    [ $((size % 8)) -eq 0 ] || fail "the test expects a file that needs no padding"
+    pe=$(od -An -tu4 -j 60 -N 4 "$exe" | tr -d ' ')
+    entry=$((pe + 4 + 20 + 112 + 4 * 8)) # a PE32+ image's security directory entry
+    le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) \
+        $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
+    printf "$(le32 "$size")$(le32 2048)" | dd of="$exe" bs=1 seek="$entry" conv=notrunc status=none
+    head -c 2048 /dev/urandom >>"$exe"
 }
 
 # ---- the dialog ----

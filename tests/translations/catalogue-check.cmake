@@ -10,7 +10,7 @@ if(NOT CATALOGUE)
   set(CATALOGUE calyxor_en.ts)
 endif()
 if(CATALOGUE STREQUAL "calyxor-cli_ru.ts")
-  set(sources src/cli src/sfx src/sfxwin src/stub src/prompt src/cipher src/errors src/config src/ops src/lang)
+  set(sources src/cli src/sfx src/sfxwin src/stub src/image src/prompt src/cipher src/errors src/config src/ops src/lang)
   set(options -tr-function-alias translate+=Translated,QT_TRANSLATE_NOOP+=CALYXOR_TEXT
               -source-language en -target-language ru)
   set(language Russian)

@@ -30,12 +30,6 @@ void CipherInit(TCipherState& state, std::span<const uint8_t> key) {
     state.IndexJ = 0;
 }
 
-void SecureWipe(void* data, std::size_t size) {
-    volatile uint8_t* p = static_cast<volatile uint8_t*>(data);
-    for (std::size_t i = 0; i < size; ++i)
-        p[i] = 0xFF;
-}
-
 void CipherWipe(TCipherState& state) {
     SecureWipe(&state, sizeof state);
 }

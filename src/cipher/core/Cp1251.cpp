@@ -87,15 +87,29 @@ std::size_t EncodeInto(std::string_view utf8, uint8_t* out) {
                 throw Exception(Translated("Engine", "The key is not valid text."));
             cp = (cp << 6) | (cont & 0x3F);
         }
+        const bool first = i == 0;
         i += extra + 1;
+        // By hand: the C library's formatter is a large part of the self-extracting modules,
+        // which call it nowhere else.
+        std::string name = "U+";
+        const int digits = cp > 0xFFFFF ? 6 : cp > 0xFFFF ? 5 : 4;
+        for (int d = digits - 1; d >= 0; --d)
+            name += "0123456789ABCDEF"[(cp >> (4 * d)) & 0xF];
+        // An editor that saves "UTF-8 with BOM" puts one before the text, and it shows as
+        // nothing at all: named, the user knows what to take out.
+        if (first && cp == 0xFEFF)
+            throw Exception(Translated("Engine", "The key starts with a byte-order mark (U+FEFF), "
+                                                 "which an editor put before the text: save the "
+                                                 "key without it."));
+        // Nobody can type a tab, an escape or a NUL into the window's key box or a terminal's
+        // prompt, and a key that cannot be typed again is a file lost.
+        if (cp < 0x20 || cp == 0x7F)
+            throw Exception(Format(Translated("Engine", "The key contains the control character "
+                                                        "%1, which cannot be typed: a key is text "
+                                                        "of letters, digits and signs."),
+                                   {name}));
         const int b = EncodeCodePoint(cp);
         if (b < 0) {
-            // By hand: the C library's formatter is a large part of the self-extracting
-            // modules, which call it nowhere else.
-            std::string name = "U+";
-            const int digits = cp > 0xFFFFF ? 6 : cp > 0xFFFF ? 5 : 4;
-            for (int d = digits - 1; d >= 0; --d)
-                name += "0123456789ABCDEF"[(cp >> (4 * d)) & 0xF];
             std::string shown;
             AppendUtf8(shown, cp <= 0xFFFF ? cp : 0xFFFD);
             throw Exception(

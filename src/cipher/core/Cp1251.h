@@ -14,8 +14,10 @@
 extern const char32_t Cp1251High[128];
 
 // Encodes UTF-8 text to CP1251. Raises Exception, naming the character, when the text is not
-// valid UTF-8 or holds a character CP1251 cannot represent: a key must never be changed
-// silently, or the file could not be decrypted with the key the user remembers.
+// valid UTF-8, holds a character CP1251 cannot represent, a control character (below U+0020,
+// and U+007F) or starts with a byte-order mark: a key must never be changed silently, or the
+// file could not be decrypted with the key the user remembers, and every program and every
+// key source (key box, prompt, key file, descriptor, stubs) takes a key by this one rule.
 [[nodiscard]] std::vector<uint8_t> EncodeCp1251(std::string_view utf8);
 
 // The key's bytes: the same encoding, held where they are wiped after use.

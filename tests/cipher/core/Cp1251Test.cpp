@@ -48,4 +48,32 @@ TEST(Cp1251Test, refusesWhatItCannotHoldInsteadOfReplacingIt) {
     }
 }
 
+// What nobody can type again is no key: control characters anywhere, named by their code so
+// that an invisible one can be found, and an editor's byte-order mark named as such.
+TEST(Cp1251Test, controlCharactersAndAByteOrderMark_areRefusedByName) {
+    const struct {
+        std::string Key;
+        const char* Named;
+    } cases[] = {
+        {std::string("ab\0cd", 5), "U+0000"},
+        {"tab\there", "U+0009"},
+        {"lone\rcr", "U+000D"},
+        {"line\nend", "U+000A"},
+        {"\x1B[0m", "U+001B"},
+        {"\x1F", "U+001F"},
+        {"del\x7F", "U+007F"},
+        {"\xEF\xBB\xBFkey", "byte-order mark"},
+    };
+    for (const auto& c : cases) {
+        try {
+            (void)EncodeKeyCp1251(c.Key);
+            ADD_FAILURE() << c.Named << " was taken into a key";
+        } catch (const Exception& e) {
+            EXPECT_NE(e.Message().find(c.Named), std::string::npos) << e.Message();
+        }
+    }
+    // The printable neighbours stay keys.
+    EXPECT_EQ(EncodeKeyCp1251(" ~\xC2\xA0").size(), 3u);
+}
+
 } // namespace

@@ -4,12 +4,15 @@
 // module's bytes with the encrypted bytes appended and nothing recording where one ends, so the
 // module measures itself from its PE headers: the headers, every section's raw data, the COFF
 // symbol table with its string table (left in by an unstripped MinGW link) and the certificate
-// table of a signed file all lie before that point; whatever was appended lies after it.
+// table of a signed module all lie before that point; whatever was appended lies after it, up
+// to the certificate table a signing tool appends when the self-extracting file is signed.
 // Measuring rather than stamping a size in after linking keeps the module valid after strip or
 // signing. Plain byte arithmetic on a read callback, so the Linux tests can check it too.
 
-#include "stub/StubShared.h"
+#include "image/ImageExtent.h"
+#include "lang/Texts.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -35,10 +38,18 @@ constexpr uint32_t SecurityDirectory = 4;
 
 } // namespace pe_image_detail
 
-// Finds the end of the PE image in a file of fileSize bytes. On failure returns false with the
-// reason in error, worded to follow "its own file is not usable: ".
-[[nodiscard]] inline bool PeImageEnd(const TReadAt& read, uint64_t fileSize, uint64_t& end,
-                                     std::string& error) {
+// The parts of a PE file: where its headers, sections and symbols end, and its certificate
+// table (the signature), which a signing tool appends at the file's end wherever that is.
+struct TPeLayout {
+    uint64_t ImageEnd = 0;
+    uint64_t CertStart = 0;
+    uint64_t CertSize = 0; // 0: not signed
+};
+
+// Reads the layout of the PE file of fileSize bytes. On failure returns false with the reason
+// in error, worded to follow "its own file is not usable: ".
+[[nodiscard]] inline bool ReadPeLayout(const TReadAt& read, uint64_t fileSize, TPeLayout& layout,
+                                       std::string& error) {
     using namespace pe_image_detail;
     uint8_t dos[64];
     if (!read(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') {
@@ -92,8 +103,15 @@ constexpr uint32_t SecurityDirectory = 4;
     if (dirsAt + 8 * (SecurityDirectory + 1) <= optRead &&
         Le32(opt + dirCountAt) > SecurityDirectory) {
         const uint8_t* dir = opt + dirsAt + 8 * SecurityDirectory;
-        if (Le32(dir + 4) > 0)
-            image.Extend(Le32(dir), Le32(dir + 4));
+        if (Le32(dir + 4) > 0) {
+            layout.CertStart = Le32(dir);
+            layout.CertSize = Le32(dir + 4);
+            // Checked against the file like any other extent, but kept apart from the image.
+            TImageExtent cert(fileSize, 0);
+            cert.Extend(layout.CertStart, layout.CertSize);
+            if (!cert.Inside())
+                image.Extend(layout.CertStart, layout.CertSize);
+        }
     }
 
     // The symbol table is followed by a string table that starts with its own length.
@@ -113,6 +131,37 @@ constexpr uint32_t SecurityDirectory = 4;
                            "its PE headers point past the end of the file (the file is damaged)");
         return false;
     }
-    end = image.End();
+    layout.ImageEnd = image.End();
+    return true;
+}
+
+// Finds the end of the whole PE file its headers describe, its signature included. A module is
+// a whole program when this is its file's length.
+[[nodiscard]] inline bool PeImageEnd(const TReadAt& read, uint64_t fileSize, uint64_t& end,
+                                     std::string& error) {
+    TPeLayout layout;
+    if (!ReadPeLayout(read, fileSize, layout, error))
+        return false;
+    end = std::max(layout.ImageEnd, layout.CertSize > 0 ? layout.CertStart + layout.CertSize : 0);
+    return true;
+}
+
+// Where the bytes appended to a PE program lie: from the end of its image (a module that was
+// signed keeps its signature inside that part) to the end of the file, or, when the file was
+// signed after they were appended, to the signature that then ends the file. A signing tool
+// pads the file to 8 bytes before the signature: those few zeros come out as restored bytes.
+[[nodiscard]] inline bool PePayload(const TReadAt& read, uint64_t fileSize, uint64_t& start,
+                                    uint64_t& end, std::string& error) {
+    TPeLayout layout;
+    if (!ReadPeLayout(read, fileSize, layout, error))
+        return false;
+    const uint64_t certEnd = layout.CertStart + layout.CertSize;
+    if (layout.CertSize > 0 && certEnd == fileSize && layout.CertStart >= layout.ImageEnd) {
+        start = layout.ImageEnd;
+        end = layout.CertStart;
+    } else {
+        start = std::max(layout.ImageEnd, layout.CertSize > 0 ? certEnd : 0);
+        end = fileSize;
+    }
     return true;
 }

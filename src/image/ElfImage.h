@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Where the stub's own image ends inside its file. A self-extracting file is the stub's bytes
-// with the encrypted bytes appended, and nothing in it records where one ends and the other
-// begins, so the stub measures itself: everything the ELF format accounts for (the file
+// Where an ELF program's own image ends inside its file. A self-extracting file is the stub's
+// bytes with the encrypted bytes appended, and nothing in it records where one ends and the
+// other begins, so the stub measures itself, and a module is checked to be one whole program
+// before it is copied: everything the ELF format accounts for (the file
 // header, the program and section header tables, every segment and every section that takes
 // room in the file) lies before that point, and whatever was appended lies after it. Reading
 // the size from the headers rather than stamping it in after linking keeps the stub valid
 // after strip or any other tool that rewrites the file.
 
-#include "cipher/UniqueFd.h"
-#include "stub/StubShared.h"
+#include "image/ImageExtent.h"
+#include "lang/Texts.h"
 
 #include <elf.h>
 
@@ -20,8 +21,6 @@
 #include <stdexcept>
 #include <string>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace elf_image_detail {
@@ -137,40 +136,3 @@ bool ImageEnd(int fd, uint64_t fileSize, uint64_t& end, std::string& error) {
     error = Translated("Sfx", "its ELF class is unknown");
     return false;
 }
-
-// The running program's own file, found through /proc.
-inline constexpr const char* SelfPath = "/proc/self/exe";
-
-// The stub's own file, open for reading its appended bytes, and where they begin. Raises
-// std::runtime_error, worded to follow the program's name, when the file cannot be opened or
-// measured or has nothing appended.
-class TSelfFile {
-public:
-    explicit TSelfFile(const std::string& startedAs) {
-        Fd.Reset(::open(SelfPath, O_RDONLY | O_CLOEXEC));
-        // Without /proc (some containers) the name it was started under may still lead to it.
-        if (!Fd && startedAs.find('/') != std::string::npos)
-            Fd.Reset(::open(startedAs.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!Fd)
-            throw std::runtime_error(Format(Translated("Sfx", "cannot open its own file %1: %2"),
-                                            {SelfPath, std::strerror(errno)}));
-        if (::fstat(Fd.Get(), &Stat) != 0)
-            throw std::runtime_error(Format(Translated("Sfx", "cannot measure its own file: %1"),
-                                            {std::strerror(errno)}));
-        Size = static_cast<uint64_t>(Stat.st_size);
-        std::string why;
-        if (!ElfImageEnd(Fd.Get(), Size, PayloadStart, why))
-            throw std::runtime_error(
-                Format(Translated("Sfx", "its own file is not usable: %1"), {why}));
-        if (PayloadStart >= Size)
-            throw std::runtime_error(Translated(
-                "Sfx", "nothing to extract: no encrypted file follows this program. It is the "
-                       "bare self-extracting module; run a self-extracting file that Calyxor "
-                       "made (\"NAME.exe\") instead."));
-    }
-
-    TUniqueFd Fd;
-    struct stat Stat {};
-    uint64_t Size = 0;
-    uint64_t PayloadStart = 0;
-};
