@@ -530,6 +530,10 @@ command line or no usable key (nothing is written then).
         <source>its headers describe a program of %1 bytes, and %2 more bytes follow it (a module with bytes appended, or a self-extracting file)</source>
         <translation>его заголовки описывают программу в %1 байт, а за ней следуют ещё %2 байт (модуль с дописанными байтами или самораспаковывающийся файл)</translation>
     </message>
+    <message>
+        <source>The self-extracting file holds no encrypted data behind its module.</source>
+        <translation>В самораспаковывающемся файле за модулем нет зашифрованных данных.</translation>
+    </message>
 </context>
 <context>
     <name>Sfx</name>

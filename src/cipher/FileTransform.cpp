@@ -61,7 +61,7 @@ constexpr int64_t ReleaseEvery = 8 << 20;
 // Run every source byte through the transform, writing the results, with a progress write
 // after byte 0, 10240, 20480, ...
 void TransformMapped(TMappedSource& src, TBlockFile& writer, std::span<const uint8_t> keyBytes,
-                     bool encrypt, TProgressWriter& progress) {
+                     bool encrypt, TProgressWriter& progress, int64_t first, int64_t size) {
     // The generator state is overwritten however the run ends.
     TTransformState state;
     TransformInit(state, keyBytes);
@@ -71,19 +71,19 @@ void TransformMapped(TMappedSource& src, TBlockFile& writer, std::span<const uin
     // source that fits in one batch: the thread would get its one write at the end, when there
     // is nothing left to overlap, and starting it costs more than a small file's write.
     std::optional<TAttachedWriter> async;
-    if (writer.OutFile >= 0 && src.Size > BatchSize)
-        async.emplace(writer, src.Data, src.Size);
+    if (writer.OutFile >= 0 && size > BatchSize)
+        async.emplace(writer, src.Data + first, size);
     int64_t done = 0;
     bool faulted = false;
-    while (done < src.Size && !faulted) {
+    while (done < size && !faulted) {
         // The first chunk is byte 0 alone, then chunks end at each multiple of the block.
-        const int64_t end = done == 0 ? 1 : std::min<int64_t>(src.Size, done + BlockSize);
+        const int64_t end = done == 0 ? 1 : std::min<int64_t>(size, done + BlockSize);
         // Transformed straight into the writer's buffer: no copy of every byte in between.
         // A module ahead of the data shifts the blocks, so a chunk may span two buffers.
         while (done < end) {
             const std::span<uint8_t> room = WriteRoom(writer);
             const auto n = std::min<std::size_t>(room.size(), static_cast<std::size_t>(end - done));
-            if (!GuardedTransform(src, fn, state, done, room.data(), n)) {
+            if (!GuardedTransform(src, fn, state, first + done, room.data(), n)) {
                 faulted = true;
                 break;
             }
@@ -94,8 +94,8 @@ void TransformMapped(TMappedSource& src, TBlockFile& writer, std::span<const uin
             async->Reached(done);
         if (!faulted && (end - 1) % BlockSize == 0)
             progress.Position(end - 1);
-        if (done - src.Released >= ReleaseEvery)
-            src.Release(done);
+        if (first + done - src.Released >= ReleaseEvery)
+            src.Release(first + done);
     }
     // Every whole block is written before anything else is told, as when each was written the
     // moment it filled: a failed write comes first, then a fault of the source.
@@ -159,10 +159,15 @@ TTransformResult TransformFile(const std::string& source, const std::string& tar
                                std::span<const uint8_t> keyBytes, bool encrypt,
                                const TModulePrefix* module, TProgressReceiver* progressReceiver,
                                TNoticeReceiver* notices, const TOutputOptions& output,
-                               TFileIdentity* sourceRead) {
+                               TFileIdentity* sourceRead, const TPayload& payload = {}) {
     // A key that cannot work is refused before anything is created.
     (void)MakeCipherKey(keyBytes);
     TMappedSource src(source);
+    const int64_t last = payload.End < 0 ? src.Size : std::min(payload.End, src.Size);
+    if (payload.Start < 0 || payload.Start >= last)
+        throw Exception(Translated("Engine", "The self-extracting file holds no encrypted data "
+                                             "behind its module."));
+    const int64_t size = last - payload.Start;
     if (sourceRead) {
         sourceRead->Device = src.Stat.st_dev;
         sourceRead->Inode = src.Stat.st_ino;
@@ -170,9 +175,9 @@ TTransformResult TransformFile(const std::string& source, const std::string& tar
         sourceRead->ChangeTime = src.Stat.st_ctim;
         sourceRead->ModifyTime = src.Stat.st_mtim;
     }
-    TProgressWriter progress(progressReceiver, src.Size);
+    TProgressWriter progress(progressReceiver, size);
     progress.Min(0);
-    progress.Max(src.Size);
+    progress.Max(size);
     TBlockFile writer;
     writer.Notices = notices;
     TFileCloser closeWriter(writer);
@@ -189,7 +194,7 @@ TTransformResult TransformFile(const std::string& source, const std::string& tar
         AbandonWrite(writer);
         return {TTransformEnd::NoModule};
     }
-    TransformMapped(src, writer, keyBytes, encrypt, progress);
+    TransformMapped(src, writer, keyBytes, encrypt, progress, payload.Start, size);
     CloseWrite(writer);
     if (writer.WriteFailed)
         return {TTransformEnd::CutShort};
@@ -209,8 +214,7 @@ TTransformResult EncryptFileCore(const std::string& source, const std::string& t
 TTransformResult DecryptFileCore(const std::string& source, const std::string& target,
                                  std::span<const uint8_t> keyBytes,
                                  TProgressReceiver* progressReceiver, TNoticeReceiver* notices,
-                                 const TOutputOptions& output) {
-    // A self-extracting file given here is cipher bytes from its first byte on, module included.
+                                 const TOutputOptions& output, const TPayload& payload) {
     return TransformFile(source, target, keyBytes, false, nullptr, progressReceiver, notices,
-                         output, nullptr);
+                         output, nullptr, payload);
 }

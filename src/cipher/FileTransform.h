@@ -68,11 +68,19 @@ EncryptFileCore(const std::string& source, const std::string& target,
                 std::span<const uint8_t> keyBytes, const TModulePrefix* module,
                 TProgressReceiver* progress, TNoticeReceiver* notices,
                 const TOutputOptions& output = {}, TFileIdentity* sourceRead = nullptr);
+// The part of a source that holds the encrypted bytes: all of it, or what a self-extracting
+// file carries behind its module (End -1: to the file's end).
+struct TPayload {
+    int64_t Start = 0;
+    int64_t End = -1;
+};
+
 [[nodiscard]] TTransformResult DecryptFileCore(const std::string& source, const std::string& target,
                                                std::span<const uint8_t> keyBytes,
                                                TProgressReceiver* progress,
                                                TNoticeReceiver* notices,
-                                               const TOutputOptions& output = {});
+                                               const TOutputOptions& output = {},
+                                               const TPayload& payload = {});
 
 // Progress values are 32-bit; larger files are reported in scaled units. The shift that makes
 // a size fit, and the value reported for a position.

@@ -36,7 +36,22 @@ struct TJob {
     std::string Source;
     std::string Target;  // empty with "-o -": standard output
     std::string Problem; // why the job cannot run, found before any job starts
+    TPayload Payload{};  // decrypt: where the encrypted bytes lie (behind a module)
 };
+
+// The name a self-extracting file restores under, as its module names it: its own name
+// without ".exe".
+std::string SelfExtractedName(const std::string& file) {
+    std::string name = ExtractFileName(file);
+    if (name.size() > 4) {
+        std::string tail = name.substr(name.size() - 4);
+        for (char& c : tail)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        if (tail == ".exe")
+            return name.substr(0, name.size() - 4);
+    }
+    return DecryptTargetName(file);
+}
 
 std::string PathKey(const std::string& path) {
     std::error_code ec;
@@ -57,7 +72,9 @@ std::string AlreadyExists(const std::string& target) {
 
 // The name a decryption's result is judged under: its output's, or the one it would have.
 std::string JudgedName(const TJob& job) {
-    return job.Target.empty() ? DecryptTargetName(job.Source) : job.Target;
+    if (!job.Target.empty())
+        return job.Target;
+    return job.Payload.Start > 0 ? SelfExtractedName(job.Source) : DecryptTargetName(job.Source);
 }
 
 std::string WrongKeyText() {
@@ -90,13 +107,18 @@ std::string KeyFileProblem(const TJob& job, const std::optional<TFileId>& keyFil
 std::vector<TJob> PlanJobs(const TCliOptions& o, const std::optional<TFileId>& keyFile) {
     std::vector<TJob> jobs;
     for (const std::string& file : o.Files) {
-        TJob job{file, {}, {}};
+        TJob job{file, {}, {}, {}};
+        // A self-extracting file is decrypted as it restores itself: its module is left out.
+        const std::optional<TPayload> payload =
+            o.Command == TCliCommand::Decrypt ? ops::SelfExtractingPayload(file) : std::nullopt;
+        if (payload)
+            job.Payload = *payload;
         if (o.Output) {
             job.Target = *o.Output == "-" ? std::string() : *o.Output;
         } else if (o.Command == TCliCommand::Encrypt) {
             job.Target = EncryptTargetName(file, o.Sfx);
         } else if (o.Command == TCliCommand::Decrypt) {
-            const std::string name = DecryptTargetName(file);
+            const std::string name = payload ? SelfExtractedName(file) : DecryptTargetName(file);
             if (name.empty())
                 job.Problem = Format(Translated("Cli", "cannot name the decrypted file: %1 has no "
                                                        "extension to remove; give the output "
@@ -185,7 +207,9 @@ public:
         }
         // Looked at before anything is written: the format has no key check of its own.
         if (O.Command == TCliCommand::Decrypt && O.KeyCheck &&
-            ops::JudgeDecryption(job.Source, JudgedName(job), Key) == TKeyVerdict::LooksWrong) {
+            ops::JudgeDecryption(job.Source, JudgedName(job), Key,
+                                 static_cast<uint64_t>(job.Payload.Start)) ==
+                TKeyVerdict::LooksWrong) {
             messages.Tell(WrongKeyText());
             return false;
         }
@@ -215,7 +239,8 @@ private:
             return ops::EncryptAndWipe(job.Source, job.Target, Key, Sfx, O.Wipe, progress,
                                        &messages, output);
         case TCliCommand::Decrypt:
-            return ops::DecryptFile(job.Source, job.Target, Key, progress, &messages, output);
+            return ops::DecryptFile(job.Source, job.Target, Key, progress, &messages, output,
+                                    job.Payload);
         case TCliCommand::Wipe:
             return Wipe(job.Source, progress, messages);
         case TCliCommand::None:
@@ -304,7 +329,8 @@ TSecretBytes RetypeWrongKey(const std::vector<TJob>& jobs, TSecretBytes key) {
         for (const TJob& job : jobs) {
             if (!job.Problem.empty())
                 continue;
-            const TKeyVerdict v = ops::JudgeDecryption(job.Source, JudgedName(job), key);
+            const TKeyVerdict v = ops::JudgeDecryption(job.Source, JudgedName(job), key,
+                                                       static_cast<uint64_t>(job.Payload.Start));
             wrong = wrong || v == TKeyVerdict::LooksWrong;
             right = right || v == TKeyVerdict::LooksRight;
         }

@@ -132,9 +132,40 @@ TOutcome EncryptFile(const std::string& source, const std::string& target,
 
 TOutcome DecryptFile(const std::string& source, const std::string& target,
                      std::span<const uint8_t> key, TProgressReceiver* progress,
-                     TNoticeReceiver* notices, const TOutputOptions& output) {
-    return {static_cast<bool>(DecryptFileCore(source, target, key, progress, notices, output)),
-            std::nullopt};
+                     TNoticeReceiver* notices, const TOutputOptions& output,
+                     const TPayload& payload) {
+    return {
+        static_cast<bool>(DecryptFileCore(source, target, key, progress, notices, output, payload)),
+        std::nullopt};
+}
+
+std::optional<TPayload> SelfExtractingPayload(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    uint8_t magic[2] = {};
+    uint64_t start = 0;
+    uint64_t end = 0;
+    std::string why;
+    bool measured = false;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+        elf_image_detail::ReadAt(fd, magic, sizeof magic, 0)) {
+        const auto size = static_cast<uint64_t>(st.st_size);
+        if (magic[0] == 'M' && magic[1] == 'Z') {
+            const auto read = [fd, size](uint64_t at, void* buf, std::size_t n) {
+                return at <= size && n <= size - at && elf_image_detail::ReadAt(fd, buf, n, at);
+            };
+            measured = PePayload(read, size, start, end, why);
+        } else if (ElfImageEnd(fd, size, start, why)) {
+            end = size;
+            measured = true;
+        }
+    }
+    ::close(fd);
+    if (!measured || start >= end)
+        return std::nullopt;
+    return TPayload{static_cast<int64_t>(start), static_cast<int64_t>(end)};
 }
 
 TOutcome WipeFile(const std::string& path, const std::string& sourceFile,

@@ -88,7 +88,13 @@ bool ReadSfxModuleSize(const std::string& module, int32_t& size);
 
 [[nodiscard]] TOutcome DecryptFile(const std::string& source, const std::string& target,
                                    std::span<const uint8_t> key, TProgressReceiver* progress,
-                                   TNoticeReceiver* notices, const TOutputOptions& output = {});
+                                   TNoticeReceiver* notices, const TOutputOptions& output = {},
+                                   const TPayload& payload = {});
+
+// Where the encrypted bytes of a self-extracting file lie: behind the module whose own headers
+// (ELF or PE) say where it ends, up to the file's end or to a signature appended after them.
+// Nothing when the file is no self-extracting file (not a program, or nothing behind it).
+[[nodiscard]] std::optional<TPayload> SelfExtractingPayload(const std::string& path);
 
 // Overwrites the file with 0x0F over its whole length, flushes it and deletes it. path serves
 // the existence test, sourceFile the rest (callers pass the same file for both). Never a

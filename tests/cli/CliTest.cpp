@@ -378,6 +378,30 @@ TEST_F(CliTest, severalJobs_theEnginesNoticesNameTheirOwnFile) {
 // ---- self-extracting files and wiping
 // -------------------------------------------------------------
 
+// calyxor-cli decrypts a self-extracting file as its module restores it: the module is left
+// out, found by its own headers, and the output is named as the module names it.
+TEST_F(CliTest, decryptingASelfExtractingFile_restoresItsPayload) {
+    const auto data = MakeFile("report.doc", 30000);
+    for (const std::string module : {"default.sfx", "windows.sfx"}) {
+        if (!fs::exists(BuildDir + "/SFX/" + module))
+            continue; // the Windows module is built with MinGW unless that is turned off
+        SCOPED_TRACE(module);
+        auto r = Cli({"encrypt", "-f", "--sfx=" + BuildDir + "/SFX/" + module, "--key-file",
+                      "key.txt", "-o", "Report.doc.EXE", "report.doc"});
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        r = Cli({"decrypt", "--key-file", "key.txt", "Report.doc.EXE"});
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_EQ(ReadAll(Dir / "Report.doc"), data);
+        fs::remove(Dir / "Report.doc");
+        // The judgement looks at the payload, not at the module.
+        WriteAll(Dir / "wrong.txt", Bytes("not the key\n"));
+        r = Cli({"decrypt", "--key-file", "wrong.txt", "Report.doc.EXE"});
+        EXPECT_EQ(r.ExitCode, 1) << r.Err;
+        EXPECT_TRUE(Has(r.Err, "the key seems to be wrong")) << r.Err;
+        EXPECT_FALSE(PathExists(Dir / "Report.doc"));
+    }
+}
+
 TEST_F(CliTest, sfx_makesAProgramThatRestoresTheFile) {
     const auto data = MakeFile("report.doc", 15000, 4);
     auto r = Cli({"encrypt", "--sfx", "--key-file", "key.txt", "report.doc"});
