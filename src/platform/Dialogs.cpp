@@ -28,6 +28,27 @@ QString Tr(const char* text) {
     return QCoreApplication::translate("Dialogs", text);
 }
 
+// A long text wraps only when the box is laid out, as it is shown: placed before that, it would
+// open off-centre, by half of what the wrapping changed. So the box is put in the middle of
+// the screen each time its size changes, the last time with its text in place.
+class TCentreOnScreen : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
+            auto* box = static_cast<QWidget*>(watched);
+            if (QScreen* screen = QGuiApplication::primaryScreen())
+                box->move(screen->availableGeometry().center() - box->rect().center());
+        }
+        return false;
+    }
+};
+
+// A mnemonic's "&" means nothing in a line of text.
+QString Plain(QString text) {
+    return text.remove('&');
+}
+
 void Print(const QString& caption, const QString& text) {
     std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
     std::fflush(stderr);
@@ -45,9 +66,7 @@ void ShowBox(QMessageBox::Icon icon, const QString& caption, const QString& text
     QMessageBox box(icon, caption, text, QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);
-    box.adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        box.move(screen->availableGeometry().center() - box.rect().center());
+    CentreOnScreen(&box);
     box.exec();
 }
 
@@ -79,6 +98,11 @@ void KeepNoDialogHistory() {
 }
 
 } // namespace
+
+void CentreOnScreen(QWidget* box) {
+    box->installEventFilter(new TCentreOnScreen(box));
+    box->adjustSize();
+}
 
 void ShowError(const QString& text) {
     ShowBox(QMessageBox::Critical, Tr(QT_TRANSLATE_NOOP("Dialogs", "Error")), text);
@@ -112,17 +136,16 @@ bool AskYesNo(const QString& text) {
         return false;
     }
     if (gHeadless || !qApp) {
-        Print(title, text + " " + Tr(QT_TRANSLATE_NOOP("Dialogs", "Нет")));
+        Print(title, text + " " + Plain(Tr(QT_TRANSLATE_NOOP("Dialogs", "&Нет"))));
         return false;
     }
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
-    box.button(QMessageBox::Yes)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "Да")));
-    box.button(QMessageBox::No)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "Нет")));
+    // Alt with the underlined letter answers, as in every other box of the desktop.
+    box.button(QMessageBox::Yes)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "&Да")));
+    box.button(QMessageBox::No)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "&Нет")));
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
-    box.adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        box.move(screen->availableGeometry().center() - box.rect().center());
+    CentreOnScreen(&box);
     return box.exec() == QMessageBox::Yes;
 }
 

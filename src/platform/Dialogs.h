@@ -26,10 +26,14 @@ void ShowAppError(const QString& message);
 [[nodiscard]] std::optional<QString> OpenFile(QWidget* parent, const QString& filter,
                                               const QString& initialDir);
 
-// A question with the buttons "Да" and "Нет" ("Yes" and "No" in English); "Нет" is the default
-// and the answer to Esc. True for "Да". Without a display nobody can answer: the text goes to
-// standard error and the answer is "Нет".
+// A question with the buttons "Да" and "Нет" ("Yes" and "No" in English), each with its
+// mnemonic; "Нет" is the default and the answer to Esc. True for "Да". Without a display nobody can
+// answer: the text goes to standard error and the answer is "Нет".
 [[nodiscard]] bool AskYesNo(const QString& text);
+
+// Keeps a box in the middle of the screen whenever its size changes, so that it is centred
+// with its text laid out, however long the text wraps. The box owns what keeps it there.
+void CentreOnScreen(QWidget* box);
 
 // Whether messages go to standard error (no display) instead of modal boxes.
 void SetHeadless(bool headless);
