@@ -8,12 +8,12 @@
         <translation>Error</translation>
     </message>
     <message>
-        <source>Нет</source>
-        <translation>No</translation>
+        <source>&amp;Нет</source>
+        <translation>&amp;No</translation>
     </message>
     <message>
-        <source>Да</source>
-        <translation>Yes</translation>
+        <source>&amp;Да</source>
+        <translation>&amp;Yes</translation>
     </message>
 </context>
 <context>
@@ -29,10 +29,6 @@
 </context>
 <context>
     <name>MainForm</name>
-    <message>
-        <source>&quot;%1&quot; is not a file and cannot be the SFX module. Choose the module&apos;s file (Параметры → Выбрать SFX модуль).</source>
-        <translation>&quot;%1&quot; is not a file and cannot be the SFX module. Choose the module&apos;s file (Options → Choose SFX module).</translation>
-    </message>
     <message>
         <source>Закрыть</source>
         <translation>Close</translation>
@@ -110,20 +106,12 @@
         <translation>Choose SFX module</translation>
     </message>
     <message>
-        <source>Calyxor: no display to show the window on. Without one it runs only the command line: calyxor ENC|DEC key source target</source>
-        <translation>Calyxor: no display to show the window on. Without one it runs only the command line: calyxor ENC|DEC key source target</translation>
-    </message>
-    <message>
         <source>Calyxor skin file</source>
         <translation>Calyxor skin file</translation>
     </message>
     <message>
         <source>Все файлы</source>
         <translation>All files</translation>
-    </message>
-    <message>
-        <source>Cannot name the decrypted file: &quot;%1&quot; has no extension to remove. Rename it to end in .ash and try again.</source>
-        <translation>Cannot name the decrypted file: &quot;%1&quot; has no extension to remove. Rename it to end in .ash and try again.</translation>
     </message>
     <message>
         <source>Файл «%1» уже существует. Заменить?</source>
@@ -134,8 +122,44 @@
         <translation>Calyxor SFX Module</translation>
     </message>
     <message>
-        <source>Unexpected error</source>
+        <source>«%1» — не файл и не может быть модулем SFX. Выберите файл модуля (Параметры → Выбрать SFX модуль).</source>
+        <translation>“%1” is not a file and cannot be the SFX module. Choose the module’s file (Options → Choose SFX module).</translation>
+    </message>
+    <message>
+        <source>Ход операции</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>Ключ</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>Зашифрован: %1</source>
+        <translation>Encrypted: %1</translation>
+    </message>
+    <message>
+        <source>Исходный файл удалён: %1</source>
+        <translation>The source file was wiped: %1</translation>
+    </message>
+    <message>
+        <source>Не могу назвать расшифрованный файл: у «%1» нет расширения, которое можно убрать. Переименуйте его так, чтобы имя кончалось на .ash, и попробуйте снова.</source>
+        <translation>Cannot name the decrypted file: “%1” has no extension to remove. Rename it to end in .ash and try again.</translation>
+    </message>
+    <message>
+        <source>Расшифрован: %1</source>
+        <translation>Decrypted: %1</translation>
+    </message>
+    <message>
+        <source>Удалён: %1</source>
+        <translation>Wiped: %1</translation>
+    </message>
+    <message>
+        <source>Непредвиденная ошибка</source>
         <translation>Unexpected error</translation>
+    </message>
+    <message>
+        <source>Calyxor: нет экрана, на котором показать окно. Без него работает только командная строка: calyxor ENC|DEC ключ источник цель</source>
+        <translation>Calyxor: no display to show the window on. Without one it runs only the command line: calyxor ENC|DEC key source target</translation>
     </message>
 </context>
 </TS>

@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 #include "app/Translation.h"
 #include "cipher/FileTransform.h"
+#include "lang/Texts.h"
 #include "ops/Operations.h"
 #include "platform/Dialogs.h"
 #include "support/TempDir.h"
@@ -45,8 +46,8 @@ const TWindowTexts Languages[] = {
      "Error",
      "Все файлы|*.*",
      "(Параметры → Выбрать SFX модуль).",
-     "Да",
-     "Нет",
+     "&Да",
+     "&Нет",
      "Модуль SFX не найден",
      "Не могу удалить файл"},
     {"English",
@@ -60,8 +61,8 @@ const TWindowTexts Languages[] = {
      "Error",
      "All files|*.*",
      "(Options → Choose SFX module).",
-     "Yes",
-     "No",
+     "&Yes",
+     "&No",
      "SFX module not found",
      "Cannot wipe the file"},
 };
@@ -83,6 +84,7 @@ protected:
         Dialogs::SetRecorder(nullptr);
         // The other tests see the window as it is written.
         (void)UseLanguage(true);
+        UseTextsAsWritten();
     }
     TForm1& Make() {
         Form = std::make_unique<TForm1>(std::vector<std::string>{}, Dir.Path + "/");
