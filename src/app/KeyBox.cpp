@@ -75,10 +75,10 @@ void TKeyBox::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TKeyBox::contextMenuEvent(QContextMenuEvent* event) {
-    // The edit menu offers copy and undo.
-    if (FRevealed)
-        return event->accept();
-    QLineEdit::contextMenuEvent(event);
+    // A right click on the box opens nothing, as on the window's other controls.
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Keyboard && OnMenuKey)
+        OnMenuKey();
 }
 
 void TKeyBox::focusInEvent(QFocusEvent* event) {

@@ -2,9 +2,10 @@
 // The edit that holds the key. Masked, Qt already keeps the key off the clipboard, the primary
 // selection and drags; shown as typed (while the eye button is held), it would not. So while the
 // key is readable this box takes no copy, cut, undo, redo or selection of any kind, and emptying
-// it leaves nothing behind for an undo to bring back.
+// it leaves nothing behind for an undo to bring back. Its edit menu is never offered.
 
 #include <QLineEdit>
+#include <functional>
 
 class TKeyBox : public QLineEdit {
     Q_OBJECT
@@ -17,6 +18,10 @@ public:
 
     // Empties the box and forgets its undo history.
     void ClearKey();
+
+    // The box never shows its own edit menu (it offers undo and selection of a secret). A menu
+    // asked for from the keyboard (the Menu key, Shift+F10) is the owner's to show.
+    std::function<void()> OnMenuKey;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -306,6 +306,10 @@ TEST_F(MainFormTest, wipe_removesTheFileAndFailsSilentlyTheSecondTime) {
     EXPECT_FALSE(fs::exists(Dir / "w"));
     EXPECT_EQ(f.ProgressBar->MaxValue(), 20000);
     EXPECT_EQ(f.ProgressBar->Progress(), 0);
+    // Said in the label, with the path as its hint; no box.
+    EXPECT_EQ(f.LabelFilename->text(), "Удалён: w");
+    EXPECT_EQ(f.LabelFilename->toolTip().toStdString(), Dir / "w");
+    f.LabelFilename->setText("w");
     f.BtnKillClick();
     EXPECT_EQ(f.SourceFile, Dir / "w");
     EXPECT_EQ(f.LabelFilename->text(), "w");
@@ -394,7 +398,7 @@ TEST_F(MainFormTest, moduleThatIsNoFile_isRefusedWhenChosenAndReportedAtStart) {
         EXPECT_EQ(f.SfxModule, module);
         EXPECT_EQ(f.SfxModuleSize, size);
         ASSERT_EQ(Shown.size(), 1u);
-        EXPECT_TRUE(Shown[0].starts_with("Error: \"" + path + "\" is not a file")) << Shown[0];
+        EXPECT_TRUE(Shown[0].starts_with("Error: «" + path + "» — не файл")) << Shown[0];
     }
     // Named by the settings: said at start, and the skin still loads.
     for (const std::string& path : notFiles) {
