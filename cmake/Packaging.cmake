@@ -84,6 +84,8 @@ deleting them. A command line encrypts and decrypts without a window.")
 # platform plugin that opens the window, and the fonts the skins are laid out for.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+# Qt's own texts (the file dialog's) in the user's language; the window works without them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 include(CPack)
 
 # Builds the package, installs it with apt, runs it as a user, removes it. Needs root. Only

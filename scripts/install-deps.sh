@@ -5,19 +5,21 @@
 # Idempotent: when everything is present it prints nothing and touches nothing.
 set -euo pipefail
 
-# The programs: the compiler and build tools, Qt with its translation tools, the picture
-# libraries, the window's fonts, and MinGW for the Windows self-extracting module that ships.
+# The programs: the compiler and build tools, Qt with its translation tools and the
+# translations of its own texts, the picture libraries, the window's fonts, and MinGW for the
+# Windows self-extracting module that ships.
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
-  qt6-l10n-tools qt6-tools-dev
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   libjpeg62-turbo-dev libwmf-dev libemf2svg-dev
   fonts-liberation fonts-dejavu-core fontconfig
   g++-mingw-w64-x86-64-posix
 )
 if [ "${1:-}" != run ]; then
   # The tests (GoogleTest, an X server and its tools, screenshots, clang for the fuzzers and
-  # the formatting check, strace for the faults, Wine for the Windows module), the
+  # the formatting check, strace for the faults, Wine for the Windows module, a session bus
+  # with the accessibility bus and a notification daemon for the window's desktop side), the
   # benchmarks, and what building and checking the Debian package takes.
   packages+=(
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -26,6 +28,7 @@ if [ "${1:-}" != run ]; then
     wine64
     dpkg-dev lintian desktop-file-utils appstream file librsvg2-bin shared-mime-info passwd
     scdoc
+    dbus at-spi2-core python3-pyatspi dunst
   )
 fi
 

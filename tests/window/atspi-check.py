@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Reads the running window through AT-SPI, as a screen reader does, and checks what it is told.
 
     atspi-check.py LANG PID tree      names, roles, actions, focus and the gauge's value

@@ -29,12 +29,25 @@ work="$tmp/work"
 shots="$tmp/shots"
 mkdir -p "$app" "$work" "$shots"
 app_pid=""
+bus_pid=""
+spi_pid=""
+other_pid=""
+dunst_pid=""
 
 cleanup() {
     local status=$?
     # Nothing here may end the clean-up early: a killed process's status is not a failure.
     set +e
     end_process "$app_pid"
+    end_process "$other_pid"
+    end_process "$dunst_pid"
+    # The accessibility bus's launcher started that bus's daemon; it goes with it.
+    if [ -n "$spi_pid" ]; then
+        local child
+        for child in $(pgrep -P "$spi_pid"); do end_process "$child"; done
+        end_process "$spi_pid"
+    fi
+    end_process "$bus_pid"
     end_process "$xvfb_pid"
     [ "$status" -eq 0 ] || keep_failed_run "window-$scenario" "$tmp/app.log"
     rm -rf "$tmp"
@@ -147,6 +160,29 @@ skin_value() {
     awk -v s="[$2]" -v k="$3" -F= '{ sub(/\r$/, "") } /^\[/ { in_s = ($0 == s) } in_s && $1 == k { print $2; exit }' \
         "$app/Skins/$1/skin.ini"
 }
+
+# A session bus of this run's own, as a desktop session has one.
+start_session_bus() {
+    exec 5>"$tmp/bus"
+    dbus-daemon --session --nofork --nopidfile --print-address=5 >>"$tmp/app.log" 2>&1 &
+    bus_pid=$!
+    exec 5>&-
+    wait_for 20 "the session bus" grep -q '^unix:' "$tmp/bus"
+    DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$tmp/bus")"
+    export DBUS_SESSION_BUS_ADDRESS
+}
+
+# The accessibility bus a screen reader reads (at-spi2-core), on the session bus; Qt is told to
+# speak on it without waiting for a screen reader to ask.
+start_atspi() {
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >>"$tmp/app.log" 2>&1 &
+    spi_pid=$!
+    wait_for 20 "the accessibility bus" dbus-send --session --print-reply --dest=org.a11y.Bus \
+        /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}
+
+atspi() { timeout 60 /usr/bin/python3 "$here/atspi-check.py" "$@" 2>>"$tmp/app.log" || fail "AT-SPI: $(tail -n1 "$tmp/app.log")"; }
 
 # ---- scenarios ----
 
@@ -416,10 +452,181 @@ scenario_screenshots() {
     unset LANGUAGE
 }
 
+# Read through AT-SPI in both languages: names, roles, actions, focus and the gauge's value,
+# and the encrypt button pressed through its action as a screen reader's user does.
+scenario_a11y() {
+    lay_out_app
+    start_session_bus
+    start_atspi
+    printf 'quarterly figures\n' >"$work/report.txt"
+    local lang
+    for lang in ru en; do
+        rm -f "$work/report.txt.ash"
+        export LANGUAGE="$lang"
+        start_app "$work" "$work/report.txt"
+        type_key "secret"
+        atspi "$lang" "$app_pid" tree
+        atspi "$lang" "$app_pid" press 18
+        wait_for 30 "the encrypted file" size_is "$work/report.txt.ash" 18
+        stop_app
+    done
+    unset LANGUAGE
+}
+
+# The keyboard alone: Tab reaches the buttons, which show the focus and answer Space; the replace
+# question answers its mnemonic; the Menu key in the key box opens the program's menu, never the
+# box's own; Shift+Delete wipes.
+scenario_keys() {
+    lay_out_app
+    mkdir -p "$work/in"
+    printf 'quarterly figures\n' >"$work/in/report.txt"
+    cp "$work/in/report.txt" "$work/report.txt"
+    reference_encryption "second" "$work/report.txt" "$work/second.ash"
+    export LANGUAGE=ru
+    start_app "$work" "$work/in/report.txt"
+    type_key "first"
+    grab "$tmp/crypt-idle.png" 8 136 35 17
+    xdotool key Tab Tab Tab # the two check boxes, then the encrypt button
+    wait_for 30 "the focus mark on the encrypt button" eval 'grab "$tmp/crypt.png" 8 136 35 17; differs "$tmp/crypt-idle.png" "$tmp/crypt.png"'
+    shot "crypt-focused"
+    xdotool key space
+    wait_for 30 "the encrypted file" size_is "$work/in/report.txt.ash" 18
+    # Back to the key box, a new key, and encrypt again: the question answers Alt+Д.
+    xdotool key shift+Tab shift+Tab shift+Tab
+    xdotool key BackSpace BackSpace BackSpace BackSpace BackSpace
+    type_key "second"
+    xdotool key ctrl+e
+    wait_for 30 "the replace question" menu_open
+    shot "question"
+    xdotool key alt+Cyrillic_de
+    wait_for 30 "the replaced file" eval 'cmp -s "$work/second.ash" "$work/in/report.txt.ash"'
+    wait_for 30 "the question to close" no_menu
+    # A window manager gives the window the keyboard back; here nobody does.
+    xdotool windowfocus --sync "$win"
+
+    # The Menu key in the key box: the program's menu, whose entries open submenus.
+    xdotool key Menu
+    wait_for 30 "the menu" menu_open
+    xdotool key Down Down Right
+    wait_for 30 "the Commands submenu" eval '[ "$(menus | wc -l)" -ge 2 ]'
+    shot "menu-key"
+    xdotool key Escape Escape
+    wait_for 30 "the menu to close" no_menu
+
+    xdotool key shift+Delete
+    wait_for 30 "the wiped source" file_gone "$work/in/report.txt"
+    xdotool key ctrl+q
+    wait_for 60 "the program to end" app_gone
+    wait "$app_pid" || fail "calyxor exited with status $?"
+    app_pid=""
+    unset LANGUAGE
+}
+
+# A run of more than a few seconds in a window the user has left ends with a desktop
+# notification, through the session bus to a real notification daemon (dunst). The target is a
+# pipe, read here only once the window has lost the focus and the run has lasted long enough.
+notified() { dunstctl history 2>/dev/null | grep -q "$1"; }
+notifications_served() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.Notifications 2>/dev/null |
+        grep -q 'boolean true'
+}
+scenario_notify() {
+    lay_out_app
+    start_session_bus
+    dunst >>"$tmp/app.log" 2>&1 &
+    dunst_pid=$!
+    wait_for 20 "the notification daemon" notifications_served
+    mkdir -p "$work/in"
+    head -c 1000000 /dev/urandom >"$work/in/data.bin"
+    mkfifo "$work/in/data.bin.ash"
+    exec 4<>"$work/in/data.bin.ash"
+    export LANGUAGE=ru
+    start_app "$work" "$work/in/data.bin"
+    type_key "slow key"
+    xdotool key ctrl+e
+    wait_for 30 "the replace question" menu_open
+    xdotool key alt+Cyrillic_de
+    # Another program takes the keyboard while the run waits for its reader.
+    xmessage -geometry +0+0 "another program" >>"$tmp/app.log" 2>&1 &
+    other_pid=$!
+    local other
+    other="$(timeout 30 xdotool search --sync --onlyvisible --class xmessage | head -n1)" || true
+    [ -n "$other" ] || fail "the other program's window did not appear"
+    xdotool windowfocus --sync "$other"
+    sleep 3.5
+    notified "Зашифрован" && fail "notified before the run ended"
+    timeout 60 dd bs=100000 count=10 iflag=fullblock <&4 >/dev/null 2>&1 || fail "the run's output stopped"
+    exec 4<&-
+    wait_for 30 "the notification" notified "Зашифрован: data.bin.ash"
+    dunstctl history | grep -q "$work/in/data.bin.ash" || fail "the notification does not name the file's path"
+    shot "notified"
+    xdotool windowfocus --sync "$win"
+    xdotool key ctrl+q
+    wait_for 60 "the program to end" app_gone
+    app_pid=""
+    unset LANGUAGE
+}
+
+# A long message wraps as its box is laid out; the box is centred on the screen all the same.
+box_centred() {
+    local box
+    box="$(menus | head -n1)"
+    [ -n "$box" ] || return 1
+    eval "$(xdotool getwindowgeometry --shell "$box" | sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=/B\1=/p')"
+    local dx=$((BX + BWIDTH / 2 - screen_w / 2)) dy=$((BY + BHEIGHT / 2 - screen_h / 2))
+    [ "${dx#-}" -le 1 ] && [ "${dy#-}" -le 1 ]
+}
+scenario_centre() {
+    lay_out_app
+    local name="a name of many words that the box has to wrap over several lines because it has no extension at all"
+    printf 'text\n' >"$work/$name"
+    export LANGUAGE=ru
+    start_app "$work" "$work/$name"
+    type_key "key"
+    xdotool key ctrl+d # the naming refusal
+    wait_for 30 "the refusal" menu_open
+    wait_for 10 "the refusal centred on the screen" box_centred
+    shot "refusal"
+    xdotool key Return
+    wait_for 30 "the refusal to close" no_menu
+    unset LANGUAGE
+    stop_app
+}
+
+# A file the desktop hands over (its entry's Exec line, as a file manager runs it from its own
+# folder) decrypts beside itself; the same file typed on a command line still decrypts into the
+# working folder.
+scenario_handover() {
+    lay_out_app
+    mkdir -p "$work/docs" "$work/home"
+    printf 'minutes of the meeting\n' >"$work/plain.txt"
+    reference_encryption "hand" "$work/plain.txt" "$work/docs/minutes.txt.ash"
+    local exec_line
+    exec_line="$(sed -n 's/^Exec=//p' "$here/../../data/io.github.calyxor.Calyxor.desktop")"
+    [ "${exec_line% %f}" != "$exec_line" ] || fail "the desktop entry does not take one file (%f)"
+    # shellcheck disable=SC2086 # the entry's words, as the desktop splits them
+    set -- ${exec_line% %f}
+    shift # the program's name: the test's own copy runs
+    start_app "$work/home" "$@" "$work/docs/minutes.txt.ash"
+    type_key "hand"
+    xdotool key ctrl+d
+    wait_for_copy "the file decrypted beside itself" "$work/plain.txt" "$work/docs/minutes.txt"
+    [ ! -e "$work/home/minutes.txt" ] || fail "the hand-over decrypted into the working folder"
+    stop_app
+
+    rm "$work/docs/minutes.txt"
+    start_app "$work/home" "$work/docs/minutes.txt.ash"
+    type_key "hand"
+    xdotool key ctrl+d
+    wait_for_copy "the file decrypted into the working folder" "$work/plain.txt" "$work/home/minutes.txt"
+    stop_app
+}
+
 start_xvfb
 read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
 case "$scenario" in
-start | crypt | sfx | drag | eye | popup | progress | scale) "scenario_$scenario" ;;
+start | crypt | sfx | drag | eye | popup | progress | scale | a11y | keys | notify | centre | handover) "scenario_$scenario" ;;
 screenshots) scenario_screenshots "${3:-}" ;;
 *) fail "unknown scenario" ;;
 esac
