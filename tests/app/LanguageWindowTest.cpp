@@ -9,6 +9,7 @@
 #include "support/TempDir.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -31,6 +32,8 @@ struct TWindowTexts {
     QString ErrorTitle, AllFiles, ModuleHint;
     QString Yes, No;
     QString SfxNotFound, CantDelete;
+    QString KeyRefusal; // the start of the engine's refusal of a key CP1251 cannot hold
+    QString QtCancel;   // Qt's own word on its dialogs' buttons
 };
 
 const TWindowTexts Languages[] = {
@@ -49,7 +52,9 @@ const TWindowTexts Languages[] = {
      "&Да",
      "&Нет",
      "Модуль SFX не найден",
-     "Не могу удалить файл"},
+     "Не могу удалить файл",
+     "Ключ содержит «日» (U+65E5)",
+     "Отмена"},
     {"English",
      false,
      {"File", "Open", "Exit", "Commands", "Encrypt", "Decrypt", "Wipe", "Options", "Choose skin",
@@ -64,7 +69,9 @@ const TWindowTexts Languages[] = {
      "&Yes",
      "&No",
      "SFX module not found",
-     "Cannot wipe the file"},
+     "Cannot wipe the file",
+     "The key contains \"日\" (U+65E5)",
+     "Cancel"},
 };
 
 class LanguageWindowTest : public ::testing::TestWithParam<TWindowTexts> {
@@ -174,6 +181,37 @@ TEST_P(LanguageWindowTest, operationsMessages) {
     // The English ones are the same in both languages.
     EXPECT_EQ(EngineText("! Can't open input file /tmp/a"), "! Can't open input file /tmp/a");
     EXPECT_EQ(EngineText(""), "");
+}
+
+// Qt's own dialogs (the file dialog, the standard buttons) speak the window's language too.
+TEST_P(LanguageWindowTest, qtsOwnTexts) {
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), GetParam().QtCancel);
+}
+
+// A key that cannot be used is refused in the window's language, and before the question about
+// a target that exists (a question would reach the recorder first, answered "Нет", and end the
+// command there). Nothing is written.
+TEST_P(LanguageWindowTest, unusableKeyIsRefusedFirstInTheWindowsLanguage) {
+    const TWindowTexts& t = GetParam();
+    TForm1& f = Make();
+    WriteAll(Dir / "report.doc", {'a'});
+    WriteAll(Dir / "report.doc.ash", {'b'});
+    WriteAll(Dir / "report", {'c'});
+    const std::pair<const char*, void (TForm1::*)()> commands[] = {
+        {"report.doc", &TForm1::BtnCryptClick}, {"report.doc.ash", &TForm1::BtnDeCryptClick}};
+    for (const auto& [source, command] : commands) {
+        SCOPED_TRACE(source);
+        Shown.clear();
+        f.SourceFile = Dir / source;
+        f.KeyBox->setText("ключ日");
+        f.Guarded([&f, command] { (f.*command)(); });
+        ASSERT_EQ(Shown.size(), 1u);
+        EXPECT_EQ(Shown[0].first, "Calyxor");
+        EXPECT_TRUE(Shown[0].second.startsWith(t.KeyRefusal)) << Shown[0].second.toStdString();
+        EXPECT_EQ(ReadAll(Dir / "report.doc.ash"), std::vector<uint8_t>{'b'});
+        EXPECT_EQ(ReadAll(Dir / "report"), std::vector<uint8_t>{'c'});
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, LanguageWindowTest, ::testing::ValuesIn(Languages),
