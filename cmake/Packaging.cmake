@@ -34,10 +34,14 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/calyxor-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME ${CALYXOR_APP_ID}.xml)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/icons/hicolor
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
-if(EXISTS ${PROJECT_SOURCE_DIR}/data/completion/calyxor-cli)
-  install(FILES ${PROJECT_SOURCE_DIR}/data/completion/calyxor-cli
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-endif()
+# The shells' completions, each where that shell looks for the system's own.
+set(_completion ${PROJECT_SOURCE_DIR}/data/completion)
+install(FILES ${_completion}/calyxor-cli ${_completion}/calyxor
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES ${_completion}/_calyxor-cli ${_completion}/_calyxor
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(FILES ${_completion}/calyxor-cli.fish ${_completion}/calyxor.fish
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 
 # Manual pages go in compressed, as Debian wants them; each is there once its page is built.
 install(CODE "

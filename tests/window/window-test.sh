@@ -449,6 +449,20 @@ scenario_screenshots() {
         import -window root -crop "${ww}x$wh+$wx+$wy" +repage "$out/$name.png"
         stop_app
     done
+    # The outcome display after an encryption, in English.
+    export LANGUAGE=en
+    lay_out_app default
+    close_x=273 close_y=16
+    rm -f "$work/report.pdf.ash"
+    start_app "$work" "$work/report.pdf"
+    type_key "secret"
+    xdotool key ctrl+e
+    wait_for 60 "the encrypted file" size_is "$work/report.pdf.ash" 18
+    point 150 70
+    sleep 0.6 # past a caret blink
+    read_geometry
+    import -window root -crop "${ww}x$wh+$wx+$wy" +repage "$out/outcome.png"
+    stop_app
     unset LANGUAGE
 }
 
@@ -470,6 +484,20 @@ scenario_a11y() {
         wait_for 30 "the encrypted file" size_is "$work/report.txt.ash" 18
         stop_app
     done
+    # The outcome display after an encryption, in English.
+    export LANGUAGE=en
+    lay_out_app default
+    close_x=273 close_y=16
+    rm -f "$work/report.pdf.ash"
+    start_app "$work" "$work/report.pdf"
+    type_key "secret"
+    xdotool key ctrl+e
+    wait_for 60 "the encrypted file" size_is "$work/report.pdf.ash" 18
+    point 150 70
+    sleep 0.6 # past a caret blink
+    read_geometry
+    import -window root -crop "${ww}x$wh+$wx+$wy" +repage "$out/outcome.png"
+    stop_app
     unset LANGUAGE
 }
 
