@@ -34,6 +34,16 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/calyxor-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME ${CALYXOR_APP_ID}.xml)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/icons/hicolor
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+# The file managers' Encrypt and Decrypt entries, each where that file manager reads them for
+# every user: Dolphin's service menus, Nemo's actions, Nautilus's Python extensions.
+set(_fm ${PROJECT_SOURCE_DIR}/data/filemanagers)
+install(FILES ${_fm}/calyxor-encrypt.desktop ${_fm}/calyxor-decrypt.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/kio/servicemenus)
+install(FILES ${_fm}/calyxor-encrypt.nemo_action ${_fm}/calyxor-decrypt.nemo_action
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/nemo/actions)
+install(FILES ${_fm}/calyxor-nautilus.py
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/nautilus-python/extensions RENAME calyxor.py)
+
 # The shells' completions, each where that shell looks for the system's own.
 set(_completion ${PROJECT_SOURCE_DIR}/data/completion)
 install(FILES ${_completion}/calyxor-cli ${_completion}/calyxor

@@ -28,7 +28,7 @@ if [ "${1:-}" != run ]; then
     wine64
     dpkg-dev lintian desktop-file-utils appstream file librsvg2-bin shared-mime-info passwd
     scdoc
-    dbus at-spi2-core python3-pyatspi dunst zsh fish
+    dbus at-spi2-core python3-pyatspi dunst zsh fish python3-nautilus
   )
 fi
 

@@ -651,10 +651,127 @@ scenario_handover() {
     stop_app
 }
 
+# The file managers' actions of data/filemanagers/: each file checked with the tool its desktop
+# has, then its command run on a file as the file manager would run it, from another folder:
+# the window opens with the file chosen, and what it makes lands beside the file.
+fm="$here/../../data/filemanagers"
+
+# validate_service_menu FILE: desktop-file-validate knows no KDE service menus ("Type=Service"),
+# so its two complaints about that type's own keys are the only ones let through.
+validate_service_menu() {
+    local out
+    out="$(desktop-file-validate "$1" 2>&1)" || true
+    out="$(grep -v 'hint: ' <<<"$out" |
+        grep -v -E 'key "(MimeType|Actions)" is present in group "Desktop Entry", but the type is "Service"' || true)"
+    [ -z "$out" ] || fail "$(basename "$1"): $out"
+    grep -q '^X-KDE-ServiceTypes=KonqPopupMenu/Plugin$' "$1" || fail "$(basename "$1") is no service menu"
+    grep -q '^Name\[ru\]=' "$1" || fail "$(basename "$1") has no Russian name"
+}
+# validate_nemo_action FILE: Nemo reads a key file with one [Nemo Action] group.
+validate_nemo_action() {
+    /usr/bin/python3 - "$1" <<'PY' || fail "$(basename "$1") is not a valid Nemo action"
+import configparser, sys
+p = configparser.RawConfigParser(strict=True)
+p.optionxform = str
+p.read(sys.argv[1], encoding="utf-8")
+assert p.sections() == ["Nemo Action"], p.sections()
+a = p["Nemo Action"]
+for key in ("Name", "Name[ru]", "Exec", "Selection", "Extensions"):
+    assert a.get(key), key
+assert a["Selection"] in ("s", "S"), a["Selection"]
+assert "%F" in a["Exec"] or "%f" in a["Exec"], a["Exec"]
+PY
+}
+# The command a file names, split as the desktop splits it, with the file in place of its field
+# code; "calyxor" is this run's copy. Sets cmd.
+command_of() { # command_of FILE KEY
+    local line
+    line="$(sed -n "s/^$2=//p" "$1" | tail -n1)"
+    [ -n "$line" ] || fail "$(basename "$1") has no $2"
+    # shellcheck disable=SC2206 # the words of the command, as the desktop splits them
+    cmd=($line)
+    [ "${cmd[0]}" = calyxor ] || fail "$(basename "$1") runs ${cmd[0]}, not calyxor"
+}
+# run_action VERB KEY...: runs cmd on the verb's file from another folder, then the command's key.
+run_action() {
+    local verb="$1" file="$work/docs/plan.odt" args=() word
+    [ "$verb" = decrypt ] && file="$work/docs/plan.odt.ash"
+    for word in "${cmd[@]:1}"; do
+        case "$word" in %f | %F) args+=("$file") ;; *) args+=("$word") ;; esac
+    done
+    start_app "$work/home" "${args[@]}"
+    action_done "$verb"
+}
+action_done() {
+    type_key "fm key"
+    if [ "$1" = encrypt ]; then
+        xdotool key ctrl+e
+        wait_for_copy "the encrypted file beside the source" "$work/expected.ash" "$work/docs/plan.odt.ash"
+    else
+        xdotool key ctrl+d
+        wait_for_copy "the decrypted file beside the source" "$work/plan.odt" "$work/docs/plan.odt"
+    fi
+    if [ "${2:-}" = foreign ]; then # started by another program: not ours to wait for
+        xdotool key ctrl+q
+        wait_for 60 "the program to end" app_gone
+        app_pid=""
+    else
+        stop_app
+    fi
+    [ -z "$(ls -A "$work/home")" ] || fail "the action wrote into the folder it was run from"
+}
+fresh_files() {
+    rm -f "$work/docs/"*
+    cp "$work/plan.odt" "$work/docs/plan.odt"
+    cp "$work/expected.ash" "$work/docs/plan.odt.ash"
+}
+scenario_filemanagers() {
+    lay_out_app
+    mkdir -p "$work/docs" "$work/home"
+    printf 'plan for the year\n' >"$work/plan.odt"
+    reference_encryption "fm key" "$work/plan.odt" "$work/expected.ash"
+    local verb
+    for verb in encrypt decrypt; do
+        validate_service_menu "$fm/calyxor-$verb.desktop"
+        validate_nemo_action "$fm/calyxor-$verb.nemo_action"
+        fresh_files
+        [ "$verb" = encrypt ] && rm "$work/docs/plan.odt.ash"
+        [ "$verb" = decrypt ] && rm "$work/docs/plan.odt"
+        command_of "$fm/calyxor-$verb.desktop" Exec
+        run_action "$verb"
+        [ "$verb" = encrypt ] && rm "$work/docs/plan.odt.ash"
+        [ "$verb" = decrypt ] && rm "$work/docs/plan.odt"
+        command_of "$fm/calyxor-$verb.nemo_action" Exec
+        run_action "$verb"
+    done
+    grep -q '^Extensions=ash;$' "$fm/calyxor-decrypt.nemo_action" || fail "Nemo offers decrypt on other files than .ash"
+
+    # Nautilus: the extension loaded with the real bindings, in both languages, then activated.
+    local check=(/usr/bin/python3 "$here/nautilus-check.py" "$fm/calyxor-nautilus.py") file
+    fresh_files
+    [ "$(LANGUAGE=ru "${check[@]}" "$work/docs/plan.odt.ash" | tr '\n' '|')" = "Расшифровать в Calyxor|Зашифровать в Calyxor|" ] ||
+        fail "Nautilus's entries for an .ash file in Russian"
+    [ "$(LANGUAGE=en "${check[@]}" "$work/docs/plan.odt" | tr '\n' '|')" = "Encrypt with Calyxor|" ] ||
+        fail "Nautilus's entries for a plain file in English"
+    [ -z "$("${check[@]}" "$work/docs")" ] || fail "Nautilus offers entries on a folder"
+    for verb in encrypt decrypt; do
+        fresh_files
+        [ "$verb" = encrypt ] && rm "$work/docs/plan.odt.ash" && file="$work/docs/plan.odt"
+        [ "$verb" = decrypt ] && rm "$work/docs/plan.odt" && file="$work/docs/plan.odt.ash"
+        (cd "$work/home" && PATH="$app:$PATH" "${check[@]}" "$file" "$verb") >>"$tmp/app.log" 2>&1 ||
+            fail "the Nautilus entry could not be activated"
+        win="$(timeout 60 xdotool search --sync --onlyvisible --name '^Calyxor$' | head -n1)" || true
+        [ -n "$win" ] || fail "the Nautilus entry opened no window"
+        app_pid="$(xdotool getwindowpid "$win")"
+        xdotool windowfocus --sync "$win"
+        action_done "$verb" foreign
+    done
+}
+
 start_xvfb
 read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
 case "$scenario" in
-start | crypt | sfx | drag | eye | popup | progress | scale | a11y | keys | notify | centre | handover) "scenario_$scenario" ;;
+start | crypt | sfx | drag | eye | popup | progress | scale | a11y | keys | notify | centre | handover | filemanagers) "scenario_$scenario" ;;
 screenshots) scenario_screenshots "${3:-}" ;;
 *) fail "unknown scenario" ;;
 esac
