@@ -295,6 +295,34 @@ TEST_F(MainFormTest, decrypt_withoutAnOutputNameIsReportedAndWritesNothing) {
     EXPECT_EQ(fs::directory_iterator(Dir / "a.b")->path().filename(), "readme");
 }
 
+// What a command made is said in the label, never in a box: its name, with the full path (and
+// the wiped source) in the hint. A quick run in a window nobody looks at sends no notification.
+TEST_F(MainFormTest, outcome_namesTheOutputInTheLabelWithItsPath) {
+    UseShippedFiles();
+    TForm1& f = Make();
+    std::vector<std::string> notified;
+    f.OnNotify = [&](const QString& summary, const QString&) {
+        notified.push_back(summary.toStdString());
+    };
+    fs::create_directory(Dir / "docs");
+    WriteAll(Dir / "docs/report.doc", Bytes("figures"));
+    f.SourceFile = Dir / "docs/report.doc";
+    f.KeyBox->setText("k");
+    f.CheckBoxKill->setChecked(true);
+    f.BtnCryptClick();
+    EXPECT_EQ(f.LabelFilename->text(), "Зашифрован: report.doc.ash");
+    EXPECT_EQ(f.LabelFilename->toolTip().toStdString(),
+              Dir / "docs/report.doc.ash" + "\nИсходный файл удалён: " + (Dir / "docs/report.doc"));
+
+    f.SourceFile = Dir / "docs/report.doc.ash";
+    f.BtnDeCryptClick(); // into the working folder
+    EXPECT_EQ(f.LabelFilename->text(), "Расшифрован: report.doc");
+    EXPECT_EQ(f.LabelFilename->toolTip().toStdString(), Dir / "report.doc");
+    EXPECT_EQ(ReadAll(Dir / "report.doc"), Bytes("figures"));
+    EXPECT_TRUE(notified.empty());
+    EXPECT_TRUE(Shown.empty()) << Shown.front();
+}
+
 TEST_F(MainFormTest, wipe_removesTheFileAndFailsSilentlyTheSecondTime) {
     UseShippedFiles();
     TForm1& f = Make();
