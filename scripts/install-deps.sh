@@ -6,13 +6,15 @@
 set -euo pipefail
 
 # The programs: the compiler and build tools, Qt with its translation tools and the
-# translations of its own texts, the picture libraries, the window's fonts, and MinGW for the
+# translations of its own texts, the picture libraries, libmagic and zlib for the key check,
+# the window's fonts, and MinGW for the
 # Windows self-extracting module that ships.
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
   qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   libjpeg62-turbo-dev libwmf-dev libemf2svg-dev
+  libmagic-dev zlib1g-dev
   fonts-liberation fonts-dejavu-core fontconfig
   g++-mingw-w64-x86-64-posix
 )

@@ -136,94 +136,6 @@
         <translation>--wipe требует зашифрованную копию в файле: с -o - он невозможен</translation>
     </message>
     <message>
-        <source>Usage: calyxor-cli encrypt [-o PATH] [-f] [--sfx[=MODULE]] [--wipe] FILE...
-       calyxor-cli decrypt [-o PATH] [-f] FILE...
-       calyxor-cli wipe FILE...
-Encrypts, decrypts and wipes files with a password, writing the same bytes as
-the Calyxor window.
-
-Commands:
-  encrypt   write FILE.ash beside each FILE (FILE.exe with --sfx)
-  decrypt   write each result beside its FILE, named as the window names it:
-            cut before the extension (report.doc.ash gives report.doc)
-  wipe      overwrite each FILE with 0x0F, flush it to the disk, delete it
-
-Options:
-  -o, --output PATH  the output (one FILE only); - is standard output, which
-                     must not be a terminal
-  -f, --force        replace existing outputs; without it an existing file is
-                     never touched and that FILE fails
-  --sfx[=MODULE]     make a self-extracting program (FILE.exe) with the module
-                     the window uses, or with MODULE
-  --wipe             wipe each FILE once its encrypted copy is complete and on
-                     the disk
-  -j, --jobs N       work on N files at once (default: one per core)
-  -q, --quiet        no progress on the terminal
-  -h, --help         show this help and exit
-  --version          show the version and exit
-
-The key is never an argument. On a terminal it is asked for without being shown
-(twice for encrypt); otherwise give it with
-  --key-file PATH    the first line of PATH (- is standard input)
-  --key-fd N         the first line read from descriptor N
-There is no key check: a wrong key decrypts into other bytes without an error.
-
-Examples:
-  calyxor-cli encrypt report.doc           # asks for the key twice
-  calyxor-cli encrypt --sfx --wipe *.doc   # self-extracting copies, then wipe
-  calyxor-cli decrypt --key-file ~/.key report.doc.ash
-  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3&lt;key.txt | less
-  calyxor-cli wipe old.doc
-
-Exit status: 0 when every FILE succeeded, 1 when any failed, 2 for a wrong
-command line or no usable key (nothing is written then).
-</source>
-        <translation>Запуск: calyxor-cli encrypt [-o ПУТЬ] [-f] [--sfx[=МОДУЛЬ]] [--wipe] ФАЙЛ...
-        calyxor-cli decrypt [-o ПУТЬ] [-f] ФАЙЛ...
-        calyxor-cli wipe ФАЙЛ...
-Шифрует, расшифровывает и уничтожает файлы по паролю; записывает те же байты,
-что и окно Calyxor.
-
-Команды:
-  encrypt   записать ФАЙЛ.ash рядом с каждым ФАЙЛОМ (ФАЙЛ.exe с --sfx)
-  decrypt   записать каждый результат рядом с его ФАЙЛОМ, назвав его, как окно:
-            отрезав расширение (report.doc.ash даёт report.doc)
-  wipe      перезаписать каждый ФАЙЛ байтами 0x0F, сбросить на диск, удалить
-
-Параметры:
-  -o, --output ПУТЬ  выход (только для одного ФАЙЛА); - — стандартный вывод,
-                     который не должен быть терминалом
-  -f, --force        заменять существующие выходы; без него существующий файл
-                     не трогается, и этот ФАЙЛ не обрабатывается
-  --sfx[=МОДУЛЬ]     создать самораспаковывающуюся программу (ФАЙЛ.exe)
-                     с модулем окна или с МОДУЛЕМ
-  --wipe             уничтожить каждый ФАЙЛ, когда его зашифрованная копия
-                     полностью записана на диск
-  -j, --jobs N       обрабатывать N файлов одновременно (по умолчанию по одному
-                     на ядро)
-  -q, --quiet        не показывать ход работы на терминале
-  -h, --help         показать эту справку и выйти
-  --version          показать версию и выйти
-
-Ключ никогда не передаётся аргументом. На терминале он запрашивается без показа
-(для encrypt дважды); иначе укажите его так:
-  --key-file ПУТЬ    первая строка файла ПУТЬ (- — стандартный ввод)
-  --key-fd N         первая строка, прочитанная из дескриптора N
-Проверки ключа нет: неверный ключ без ошибки расшифровывает в другие байты.
-
-Примеры:
-  calyxor-cli encrypt report.doc           # спрашивает ключ дважды
-  calyxor-cli encrypt --sfx --wipe *.doc   # самораспаковывающиеся копии, затем
-                                           # уничтожение исходных
-  calyxor-cli decrypt --key-file ~/.key report.doc.ash
-  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3&lt;key.txt | less
-  calyxor-cli wipe old.doc
-
-Код выхода: 0, если все ФАЙЛЫ обработаны, 1, если какой-то не обработан, 2 при
-неверной командной строке или без пригодного ключа (тогда ничего не пишется).
-</translation>
-    </message>
-    <message>
         <source>MB/s</source>
         <translation>МБ/с</translation>
     </message>
@@ -279,6 +191,125 @@ command line or no usable key (nothing is written then).
     <message>
         <source>the two keys typed differ; nothing was written</source>
         <translation>два введённых ключа различаются; ничего не записано</translation>
+    </message>
+    <message>
+        <source>the key seems to be wrong: the result does not look like a file; nothing was written (--no-key-check writes it anyway)</source>
+        <translation>похоже, ключ неверный: результат не похож на файл; ничего не записано (--no-key-check всё равно записывает)</translation>
+    </message>
+    <message>
+        <source>the key seems to be wrong: the result does not look like a file; type the key again</source>
+        <translation>похоже, ключ неверный: результат не похож на файл; введите ключ ещё раз</translation>
+    </message>
+    <message>
+        <source>--no-key-check belongs to decrypt only</source>
+        <translation>--no-key-check относится только к decrypt</translation>
+    </message>
+    <message>
+        <source>Usage: calyxor-cli encrypt [-o PATH] [-f] [--sfx[=MODULE]] [--wipe] FILE...
+       calyxor-cli decrypt [-o PATH] [-f] [--no-key-check] FILE...
+       calyxor-cli wipe FILE...
+Encrypts, decrypts and wipes files with a password, writing the same bytes as
+the Calyxor window.
+
+Commands:
+  encrypt   write FILE.ash beside each FILE (FILE.exe with --sfx)
+  decrypt   write each result beside its FILE, named as the window names it:
+            cut before the extension (report.doc.ash gives report.doc)
+  wipe      overwrite each FILE with 0x0F, flush it to the disk, delete it
+
+Options:
+  -o, --output PATH  the output (one FILE only); - is standard output, which
+                     must not be a terminal
+  -f, --force        replace existing outputs; without it an existing file is
+                     never touched and that FILE fails
+  --sfx[=MODULE]     make a self-extracting program (FILE.exe) with the module
+                     the window uses, or with MODULE
+  --wipe             wipe each FILE once its encrypted copy is complete and on
+                     the disk
+  --no-key-check     decrypt: write the result even when it looks like a wrong
+                     key&apos;s (for content that is itself random)
+  -j, --jobs N       work on N files at once (default: one per core)
+  -q, --quiet        no progress on the terminal
+  -h, --help         show this help and exit
+  --version          show the version and exit
+
+The key is never an argument. On a terminal it is asked for without being shown
+(twice for encrypt); otherwise give it with
+  --key-file PATH    the first line of PATH (- is standard input)
+  --key-fd N         the first line read from descriptor N
+The encrypted file holds no key check, so decrypt looks at the first decrypted
+bytes before writing: a result that looks like random noise rather than a file
+is not written (a typed key is asked for again). Files too small to tell, and
+content that is itself random, cannot be judged.
+
+Examples:
+  calyxor-cli encrypt report.doc           # asks for the key twice
+  calyxor-cli encrypt --sfx --wipe *.doc   # self-extracting copies, then wipe
+  calyxor-cli decrypt --key-file ~/.key report.doc.ash
+  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3&lt;key.txt | less
+  calyxor-cli wipe old.doc
+
+Exit status: 0 when every FILE succeeded, 1 when any failed, 2 for a wrong
+command line or no usable key (nothing is written then).
+</source>
+        <translation>Запуск: calyxor-cli encrypt [-o ПУТЬ] [-f] [--sfx[=МОДУЛЬ]] [--wipe] ФАЙЛ...
+        calyxor-cli decrypt [-o ПУТЬ] [-f] [--no-key-check] ФАЙЛ...
+        calyxor-cli wipe ФАЙЛ...
+Шифрует, расшифровывает и уничтожает файлы по паролю; записывает те же байты,
+что и окно Calyxor.
+
+Команды:
+  encrypt   записать ФАЙЛ.ash рядом с каждым ФАЙЛОМ (ФАЙЛ.exe с --sfx)
+  decrypt   записать каждый результат рядом с его ФАЙЛОМ, назвав его, как окно:
+            отрезав расширение (report.doc.ash даёт report.doc)
+  wipe      перезаписать каждый ФАЙЛ байтами 0x0F, сбросить на диск, удалить
+
+Параметры:
+  -o, --output ПУТЬ  выход (только для одного ФАЙЛА); - — стандартный вывод,
+                     который не должен быть терминалом
+  -f, --force        заменять существующие выходы; без него существующий файл
+                     не трогается, и этот ФАЙЛ не обрабатывается
+  --sfx[=МОДУЛЬ]     создать самораспаковывающуюся программу (ФАЙЛ.exe)
+                     с модулем окна или с МОДУЛЕМ
+  --wipe             уничтожить каждый ФАЙЛ, когда его зашифрованная копия
+                     полностью записана на диск
+  --no-key-check     decrypt: записать результат, даже если он похож на
+                     результат неверного ключа (для содержимого, которое само
+                     случайно)
+  -j, --jobs N       обрабатывать N файлов одновременно (по умолчанию по одному
+                     на ядро)
+  -q, --quiet        не показывать ход работы на терминале
+  -h, --help         показать эту справку и выйти
+  --version          показать версию и выйти
+
+Ключ никогда не передаётся аргументом. На терминале он запрашивается без показа
+(для encrypt дважды); иначе укажите его так:
+  --key-file ПУТЬ    первая строка файла ПУТЬ (- — стандартный ввод)
+  --key-fd N         первая строка, прочитанная из дескриптора N
+В зашифрованном файле нет проверки ключа, поэтому decrypt перед записью смотрит
+на первые расшифрованные байты: результат, похожий на случайный шум, а не на
+файл, не записывается (набранный ключ спрашивается снова). Слишком маленькие
+файлы и содержимое, которое само случайно, оценить нельзя.
+
+Примеры:
+  calyxor-cli encrypt report.doc           # спрашивает ключ дважды
+  calyxor-cli encrypt --sfx --wipe *.doc   # самораспаковывающиеся копии, затем
+                                           # уничтожение исходных
+  calyxor-cli decrypt --key-file ~/.key report.doc.ash
+  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3&lt;key.txt | less
+  calyxor-cli wipe old.doc
+
+Код выхода: 0, если все ФАЙЛЫ обработаны, 1, если какой-то не обработан, 2 при
+неверной командной строке или без пригодного ключа (тогда ничего не пишется).
+</translation>
+    </message>
+    <message>
+        <source>the two keys typed differ; type the key again</source>
+        <translation>два введённых ключа различаются; введите ключ ещё раз</translation>
+    </message>
+    <message>
+        <source>warning: the key is shorter than %1 characters and could be guessed; a longer one is safer</source>
+        <translation>предупреждение: ключ короче %1 символов, его можно подобрать; длиннее надёжнее</translation>
     </message>
 </context>
 <context>

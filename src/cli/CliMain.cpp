@@ -7,9 +7,11 @@
 #include "cli/KeyInput.h"
 #include "config/FilePaths.h"
 #include "lang/Language.h"
+#include "ops/KeyCheck.h"
 #include "ops/Naming.h"
 #include "ops/Operations.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -45,6 +47,21 @@ std::string Quoted(const std::string& s) {
     return "'" + s + "'";
 }
 
+std::string AlreadyExists(const std::string& target) {
+    return Format(Translated("Cli", "%1 already exists and was left as it is (-f replaces it)"),
+                  {Quoted(target)});
+}
+
+// The name a decryption's result is judged under: its output's, or the one it would have.
+std::string JudgedName(const TJob& job) {
+    return job.Target.empty() ? DecryptTargetName(job.Source) : job.Target;
+}
+
+std::string WrongKeyText() {
+    return Translated("Cli", "the key seems to be wrong: the result does not look like a file; "
+                             "nothing was written (--no-key-check writes it anyway)");
+}
+
 std::vector<TJob> PlanJobs(const TCliOptions& o) {
     std::vector<TJob> jobs;
     for (const std::string& file : o.Files) {
@@ -77,6 +94,13 @@ std::vector<TJob> PlanJobs(const TCliOptions& o) {
     for (TJob& job : jobs) {
         if (!job.Problem.empty() || job.Target.empty() || o.Command == TCliCommand::Wipe)
             continue;
+        // Found before the key is asked for: a user who typed it twice should not then hear
+        // that nothing could be written anyway. The job checks again when it starts.
+        struct stat st {};
+        if (!o.Force && ::lstat(job.Target.c_str(), &st) == 0) {
+            job.Problem = AlreadyExists(job.Target);
+            continue;
+        }
         const std::string key = PathKey(job.Target);
         if (const auto w = targets.find(key); w != targets.end())
             job.Problem =
@@ -127,9 +151,13 @@ public:
         // the plainer message.
         struct stat st {};
         if (writes && !O.Force && !job.Target.empty() && ::lstat(job.Target.c_str(), &st) == 0) {
-            messages.Tell(Format(
-                Translated("Cli", "%1 already exists and was left as it is (-f replaces it)"),
-                {Quoted(job.Target)}));
+            messages.Tell(AlreadyExists(job.Target));
+            return false;
+        }
+        // Looked at before anything is written: the format has no key check of its own.
+        if (O.Command == TCliCommand::Decrypt && O.KeyCheck &&
+            ops::JudgeDecryption(job.Source, JudgedName(job), Key) == TKeyVerdict::LooksWrong) {
+            messages.Tell(WrongKeyText());
             return false;
         }
         const int64_t bytes = ::stat(job.Source.c_str(), &st) == 0 ? st.st_size : 0;
@@ -233,16 +261,45 @@ TSfxOptions ChooseModule(const TCliOptions& o) {
     return sfx;
 }
 
+// A typed key that gives noise for every file it is to decrypt, and a recognisable file for
+// none, is almost surely mistyped: asked for again, up to KeyAttempts in all. Files encrypted
+// with different keys are left to their own jobs, which refuse the ones that look wrong.
+TSecretBytes RetypeWrongKey(const std::vector<TJob>& jobs, TSecretBytes key) {
+    for (int attempt = 1; attempt < KeyAttempts; ++attempt) {
+        bool wrong = false;
+        bool right = false;
+        for (const TJob& job : jobs) {
+            if (!job.Problem.empty())
+                continue;
+            const TKeyVerdict v = ops::JudgeDecryption(job.Source, JudgedName(job), key);
+            wrong = wrong || v == TKeyVerdict::LooksWrong;
+            right = right || v == TKeyVerdict::LooksRight;
+        }
+        if (!wrong || right)
+            break;
+        std::fprintf(stderr, "calyxor-cli: %s\n",
+                     Translated("Cli", "the key seems to be wrong: the result does not look like "
+                                       "a file; type the key again"));
+        key = AskCliKey(false);
+    }
+    return key;
+}
+
 int Run(const TCliOptions& o) {
     if (o.Output == "-" && ::isatty(STDOUT_FILENO))
         throw TUsageError(Translated("Cli", "-o - would write the file's bytes to the terminal; "
                                             "redirect standard output or give a path"));
     BuildPrimeTable();
     const TSfxOptions sfx = ChooseModule(o);
-    TSecretBytes key;
-    if (o.Command != TCliCommand::Wipe)
-        key = ReadCliKey(o, o.Command == TCliCommand::Encrypt);
     const std::vector<TJob> jobs = PlanJobs(o);
+    const bool anyToDo =
+        std::any_of(jobs.begin(), jobs.end(), [](const TJob& j) { return j.Problem.empty(); });
+    TSecretBytes key;
+    if (o.Command != TCliCommand::Wipe && anyToDo) {
+        key = ReadCliKey(o, o.Command == TCliCommand::Encrypt);
+        if (o.Command == TCliCommand::Decrypt && o.KeyCheck && CliKeyIsTyped(o))
+            key = RetypeWrongKey(jobs, std::move(key));
+    }
 
     TConsole console(!o.Quiet && ::isatty(STDERR_FILENO));
     TRunner runner(o, key, sfx, console);

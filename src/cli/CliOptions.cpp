@@ -72,7 +72,11 @@ void LongOption(TCliOptions& o, const std::string& arg, TArgReader& in) {
         flag(o.Wipe);
     else if (name == "--quiet")
         flag(o.Quiet);
-    else if (name == "--sfx") {
+    else if (name == "--no-key-check") {
+        bool set = false;
+        flag(set);
+        o.KeyCheck = false;
+    } else if (name == "--sfx") {
         // The module is optional, so it can only be given after "=".
         o.Sfx = true;
         if (inlineValue) {
@@ -129,6 +133,8 @@ void Check(const TCliOptions& o) {
                                  {std::to_string(o.Files.size())}));
     if (o.Output && o.Output->empty())
         throw TUsageError(Translated("Cli", "-o needs a path (or - for standard output)"));
+    if (o.Command != TCliCommand::Decrypt && !o.KeyCheck)
+        throw TUsageError(Translated("Cli", "--no-key-check belongs to decrypt only"));
     if (!encrypt && (o.Sfx || o.Wipe))
         throw TUsageError(
             Format(Translated("Cli", "%1 belongs to encrypt only"), {o.Sfx ? "--sfx" : "--wipe"}));
@@ -171,7 +177,7 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
 const char* CliUsageText() {
     return Translated(
         "Cli", "Usage: calyxor-cli encrypt [-o PATH] [-f] [--sfx[=MODULE]] [--wipe] FILE...\n"
-               "       calyxor-cli decrypt [-o PATH] [-f] FILE...\n"
+               "       calyxor-cli decrypt [-o PATH] [-f] [--no-key-check] FILE...\n"
                "       calyxor-cli wipe FILE...\n"
                "Encrypts, decrypts and wipes files with a password, writing the same bytes as\n"
                "the Calyxor window.\n"
@@ -191,6 +197,8 @@ const char* CliUsageText() {
                "                     the window uses, or with MODULE\n"
                "  --wipe             wipe each FILE once its encrypted copy is complete and on\n"
                "                     the disk\n"
+               "  --no-key-check     decrypt: write the result even when it looks like a wrong\n"
+               "                     key's (for content that is itself random)\n"
                "  -j, --jobs N       work on N files at once (default: one per core)\n"
                "  -q, --quiet        no progress on the terminal\n"
                "  -h, --help         show this help and exit\n"
@@ -200,7 +208,10 @@ const char* CliUsageText() {
                "(twice for encrypt); otherwise give it with\n"
                "  --key-file PATH    the first line of PATH (- is standard input)\n"
                "  --key-fd N         the first line read from descriptor N\n"
-               "There is no key check: a wrong key decrypts into other bytes without an error.\n"
+               "The encrypted file holds no key check, so decrypt looks at the first decrypted\n"
+               "bytes before writing: a result that looks like random noise rather than a file\n"
+               "is not written (a typed key is asked for again). Files too small to tell, and\n"
+               "content that is itself random, cannot be judged.\n"
                "\n"
                "Examples:\n"
                "  calyxor-cli encrypt report.doc           # asks for the key twice\n"

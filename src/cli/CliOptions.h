@@ -21,6 +21,7 @@ struct TCliOptions {
     std::optional<int> KeyFd;
     unsigned Jobs = 0; // 0: one per core
     bool Quiet = false;
+    bool KeyCheck = true; // decrypt: refuse a result that looks like a wrong key's
     bool Help = false;
     bool Version = false;
 };

@@ -1,9 +1,11 @@
 #include "cli/KeyInput.h"
 
+#include "ops/KeyCheck.h"
 #include "ops/Operations.h"
 #include "prompt/KeyPrompt.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <string>
 #include <string_view>
@@ -89,13 +91,37 @@ TSecretBytes ReadCliKey(const TCliOptions& options, bool confirm) {
         throw TStartError(Translated("Cli", "no key: standard input is not a terminal to ask on, "
                                             "so give the key with --key-file PATH or --key-fd N. "
                                             "Nothing was written."));
+    return AskCliKey(confirm);
+}
+
+bool CliKeyIsTyped(const TCliOptions& options) {
+    return !options.KeyFile && !options.KeyFd && ::isatty(STDIN_FILENO);
+}
+
+TSecretBytes AskCliKey(bool confirm) {
     // The prompts end in a colon in every language: a program that types the key for the
     // user waits for it.
-    const TSecretBytes line = Prompt(Translated("Cli", "Key:"));
-    if (confirm) {
-        const TSecretBytes again = Prompt(Translated("Cli", "Key again:"));
-        if (Text(again) != Text(line))
-            throw TStartError(Translated("Cli", "the two keys typed differ; nothing was written"));
+    for (int attempt = 1;; ++attempt) {
+        const TSecretBytes line = Prompt(Translated("Cli", "Key:"));
+        if (confirm) {
+            const TSecretBytes again = Prompt(Translated("Cli", "Key again:"));
+            if (Text(again) != Text(line)) {
+                if (attempt == KeyAttempts)
+                    throw TStartError(
+                        Translated("Cli", "the two keys typed differ; nothing was written"));
+                std::fprintf(stderr, "calyxor-cli: %s\n",
+                             Translated("Cli", "the two keys typed differ; type the key again"));
+                continue;
+            }
+        }
+        TSecretBytes key = ToKey(line, TerminalSource());
+        // Said where it is typed; a key from a file is the script's own business.
+        if (confirm && ops::IsShortKey(Text(line)))
+            std::fprintf(stderr, "calyxor-cli: %s\n",
+                         Format(Translated("Cli", "warning: the key is shorter than %1 characters "
+                                                  "and could be guessed; a longer one is safer"),
+                                {std::to_string(ops::ShortKeyLength)})
+                             .c_str());
+        return key;
     }
-    return ToKey(line, TerminalSource());
 }

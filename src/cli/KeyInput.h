@@ -10,3 +10,14 @@
 // make an encrypted file nobody can open). Raises TStartError when there is no key to be had,
 // when it is empty, when the two typed keys differ, or when the text cannot be a key.
 [[nodiscard]] TSecretBytes ReadCliKey(const TCliOptions& options, bool confirm);
+
+// How often a key typed on the terminal is asked for before the run gives up: two entries
+// that differ, or a key whose result looks wrong, ask again.
+inline constexpr int KeyAttempts = 3;
+
+// True when the key is to be typed on the terminal (no --key-file, no --key-fd).
+[[nodiscard]] bool CliKeyIsTyped(const TCliOptions& options);
+
+// Asks for the key on the terminal (twice when confirm is set, up to KeyAttempts times while
+// the two entries differ). A short key typed for encryption is warned of, and accepted.
+[[nodiscard]] TSecretBytes AskCliKey(bool confirm);

@@ -65,7 +65,7 @@ protected:
     }
     static std::string Cli() { return *App / "calyxor-cli"; }
     std::vector<uint8_t> MakeFile(const std::string& name, std::size_t n, uint32_t seed = 1) {
-        auto data = RandomBytes(n, seed);
+        auto data = DocumentBytes(n, seed);
         WriteAll(Dir / name, data);
         return data;
     }
@@ -138,11 +138,44 @@ TEST_F(CliTest, withoutAUsableKey_status2AndNothingWritten) {
         EXPECT_TRUE(r.Err.starts_with("calyxor-cli: ")) << r.Err;
         EXPECT_FALSE(PathExists(Dir / "a.doc.ash"));
     }
-    // Two typed keys that differ.
-    const auto tty = CliOnPty({"encrypt", "a.doc"}, {"one", "two"});
+    // Two typed keys that differ three times.
+    const auto tty = CliOnPty({"encrypt", "a.doc"}, {"one", "two", "one", "two", "one", "two"});
     EXPECT_EQ(tty.ExitCode, 2) << tty.Output;
     EXPECT_TRUE(Has(tty.Output, "differ")) << tty.Output;
     EXPECT_FALSE(PathExists(Dir / "a.doc.ash"));
+}
+
+TEST_F(CliTest, typedKeys_askedAgainWhenTheyDifferOrLookWrong_shortOnesWarned) {
+    const auto data = MakeFile("a.doc", 5000);
+    // A second entry that differs asks again; a short key is taken with a warning.
+    auto tty = CliOnPty({"encrypt", "a.doc"}, {"Secret1", "Secrte1", "Secret1", "Secret1"});
+    EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "type the key again")) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "shorter than 8")) << tty.Output;
+    const auto encrypted = ReadAll(Dir / "a.doc.ash");
+    const std::vector<uint8_t> secret1{'S', 'e', 'c', 'r', 'e', 't', '1'};
+    EXPECT_EQ(ref::transform(secret1, encrypted, false), data);
+    fs::remove(Dir / "a.doc");
+
+    // Decrypt: a key whose result looks like noise is asked for again, the third try holds.
+    tty = CliOnPty({"decrypt", "a.doc.ash"}, {"Secrte1", "secret1", "Secret1"});
+    EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "the key seems to be wrong")) << tty.Output;
+    EXPECT_EQ(ReadAll(Dir / "a.doc"), data);
+
+    // Three wrong tries: nothing written, status 1, the file named.
+    fs::remove(Dir / "a.doc");
+    tty = CliOnPty({"decrypt", "a.doc.ash"}, {"one", "two", "three"});
+    EXPECT_EQ(tty.ExitCode, 1) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "a.doc.ash: the key seems to be wrong")) << tty.Output;
+    EXPECT_FALSE(PathExists(Dir / "a.doc"));
+
+    // An output that exists is found before any key is asked for.
+    WriteAll(Dir / "a.doc", data);
+    tty = CliOnPty({"decrypt", "a.doc.ash"}, {});
+    EXPECT_EQ(tty.ExitCode, 1) << tty.Output;
+    EXPECT_FALSE(Has(tty.Output, "Key:")) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "already exists")) << tty.Output;
 }
 
 // ---- outputs ------------------------------------------------------------------------------------
@@ -170,7 +203,8 @@ TEST_F(CliTest, sameBytesAsTheWindowsCommandLine_bothWays) {
 
 TEST_F(CliTest, outputNamesAndStandardOutput) {
     fs::create_directory(Dir / "in");
-    const auto data = MakeFile("in/x.ash.y.ash", 3000);
+    const auto data = Encrypted(DocumentBytes(3000, 1));
+    WriteAll(Dir / "in/x.ash.y.ash", data);
     // Decrypted beside its source, under the window's name: cut at the first ".ash".
     auto r = Cli({"decrypt", "--key-file", "key.txt", "in/x.ash.y.ash"});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
@@ -195,19 +229,22 @@ TEST_F(CliTest, outputNamesAndStandardOutput) {
 
 TEST_F(CliTest, anExistingOutputIsNeverTouchedWithoutForce) {
     const auto data = MakeFile("a.doc", 20000);
+    WriteAll(Dir / "b.ash", Encrypted(data));
     const auto before = RandomBytes(777, 9);
     for (const std::string command : {"encrypt", "decrypt"}) {
         SCOPED_TRACE(command);
-        const std::string out = command == "encrypt" ? "a.doc.ash" : "a";
+        const bool encrypt = command == "encrypt";
+        const std::string source = encrypt ? "a.doc" : "b.ash";
+        const std::string out = encrypt ? "a.doc.ash" : "a";
         WriteAll(Dir / out, before);
-        auto r = Cli({command, "--key-file", "key.txt", "a.doc", "-o", out});
+        auto r = Cli({command, "--key-file", "key.txt", source, "-o", out});
         EXPECT_EQ(r.ExitCode, 1);
-        EXPECT_TRUE(Has(r.Err, "calyxor-cli: a.doc: ") && Has(r.Err, out)) << r.Err;
+        EXPECT_TRUE(Has(r.Err, "calyxor-cli: " + source + ": ") && Has(r.Err, out)) << r.Err;
         EXPECT_EQ(ReadAll(Dir / out), before);
 
-        r = Cli({command, "--key-file", "key.txt", "--force", "a.doc", "-o", out});
+        r = Cli({command, "--key-file", "key.txt", "--force", source, "-o", out});
         EXPECT_EQ(r.ExitCode, 0) << r.Err;
-        EXPECT_EQ(ReadAll(Dir / out), ref::transform(KeyBytes, data, command == "encrypt"));
+        EXPECT_EQ(ReadAll(Dir / out), encrypt ? Encrypted(data) : data);
     }
 }
 

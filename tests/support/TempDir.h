@@ -8,6 +8,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TTempDir {
@@ -47,6 +48,23 @@ inline void WriteAll(const std::string& path, const std::vector<uint8_t>& data) 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data.data()),
               static_cast<std::streamsize>(data.size()));
+}
+
+// Text of n bytes, lines of words picked by seed: content of a kind, as a user's document is.
+// A decryption of random bytes looks like a wrong key's, which the programs refuse to write.
+inline std::vector<uint8_t> DocumentBytes(std::size_t n, uint32_t seed) {
+    static const char* const Words[] = {"key",   "file",  "report", "шифр",   "ключ", "data",
+                                        "alpha", "omega", "1987",   "line\n", "the",  "of"};
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> v;
+    v.reserve(n + 16);
+    while (v.size() < n) {
+        const std::string_view w = Words[rng() % std::size(Words)];
+        v.insert(v.end(), w.begin(), w.end());
+        v.push_back(' ');
+    }
+    v.resize(n);
+    return v;
 }
 
 inline std::vector<uint8_t> RandomBytes(std::size_t n, uint32_t seed) {
