@@ -15,6 +15,14 @@
         <source>&amp;Да</source>
         <translation>&amp;Yes</translation>
     </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>О&amp;тмена</source>
+        <translation>&amp;Cancel</translation>
+    </message>
 </context>
 <context>
     <name>Engine</name>
@@ -160,6 +168,22 @@
     <message>
         <source>Calyxor: нет экрана, на котором показать окно. Без него работает только командная строка: calyxor ENC|DEC ключ источник цель</source>
         <translation>Calyxor: no display to show the window on. Without one it runs only the command line: calyxor ENC|DEC key source target</translation>
+    </message>
+    <message>
+        <source>Похоже, ключ неверный: расшифрованный файл не похож на обычный файл. Всё равно расшифровать?</source>
+        <translation>The key seems to be wrong: the decrypted file does not look like a file. Decrypt it anyway?</translation>
+    </message>
+    <message>
+        <source>Ключ короче %1 знаков: его легко подобрать.</source>
+        <translation>The key is shorter than %1 characters: it is easy to guess.</translation>
+    </message>
+    <message>
+        <source>Исходный файл будет удалён. Введите &amp;ключ ещё раз:</source>
+        <translation>The source file will be wiped. Type the &amp;key again:</translation>
+    </message>
+    <message>
+        <source>Ключи не совпадают. Ничего не записано, исходный файл не тронут.</source>
+        <translation>The keys differ. Nothing was written, and the source file is as it was.</translation>
     </message>
 </context>
 </TS>

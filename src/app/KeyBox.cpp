@@ -43,6 +43,11 @@ void TKeyBox::ClearKey() {
 }
 
 void TKeyBox::keyPressEvent(QKeyEvent* event) {
+    // An undo brings back, or takes away, a key the user no longer sees: never, masked or not.
+    if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
+        event->accept();
+        return;
+    }
     if (FRevealed && LeaksOrSelects(event)) {
         event->accept();
         return;

@@ -1,8 +1,8 @@
 #pragma once
 // The edit that holds the key. Masked, Qt already keeps the key off the clipboard, the primary
 // selection and drags; shown as typed (while the eye button is held), it would not. So while the
-// key is readable this box takes no copy, cut, undo, redo or selection of any kind, and emptying
-// it leaves nothing behind for an undo to bring back. Its edit menu is never offered.
+// key is readable this box takes no copy, cut or selection of any kind. It takes no undo or redo
+// at all, and emptying it leaves nothing behind for one. Its edit menu is never offered.
 
 #include <QLineEdit>
 #include <functional>

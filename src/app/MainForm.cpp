@@ -8,6 +8,7 @@
 #include "config/Settings.h"
 #include "config/TextFile.h"
 #include "errors/Errors.h"
+#include "ops/KeyCheck.h"
 #include "ops/Naming.h"
 #include "ops/Operations.h"
 #include "platform/Dialogs.h"
@@ -22,6 +23,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -455,6 +457,10 @@ void TForm1::BtnCryptClick() {
         return;
     // A key that cannot be used is refused before anything is asked about the target.
     const TSecretBytes key = KeyOf(KeyBox->text());
+    // A source about to be wiped leaves only its encrypted copy: one typo in the key and no key
+    // opens it again. The key is typed a second time before anything is written.
+    if (CheckBoxKill->isChecked() && !ConfirmKey())
+        return;
     if (!ConfirmReplace(TargetFile))
         return;
     const std::string source = SourceFile;
@@ -491,6 +497,13 @@ void TForm1::BtnDeCryptClick() {
                 .arg(Q(ExtractFileName(SourceFile))));
         return;
     }
+    // The format has no key check: what a wrong key gives is seen in its first bytes, before
+    // anything is written (and before the question about replacing a file with it).
+    if (ops::JudgeDecryption(SourceFile, TargetFile, key) == TKeyVerdict::LooksWrong &&
+        !Dialogs::AskYesNo(Tr(QT_TRANSLATE_NOOP(
+            "MainForm", "Похоже, ключ неверный: расшифрованный файл не похож на обычный "
+                        "файл. Всё равно расшифровать?"))))
+        return;
     if (!ConfirmReplace(TargetFile))
         return;
     // The name is taken in the working folder; the outcome names the file where it landed.
@@ -529,6 +542,28 @@ void TForm1::ShowOutcome(const QString& what, const std::string& path, const QSt
     if (isActiveWindow() && !isMinimized())
         return;
     OnNotify(what.arg(name), body);
+}
+
+bool TForm1::ConfirmKey() {
+    QByteArray utf8 = KeyBox->text().toUtf8();
+    const bool shortKey =
+        ops::IsShortKey(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    SecureWipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    const QString warning =
+        shortKey ? Tr(QT_TRANSLATE_NOOP("MainForm", "Ключ короче %1 знаков: его легко подобрать."))
+                       .arg(ops::ShortKeyLength)
+                 : QString();
+    std::optional<QString> again = Dialogs::AskKeyAgain(
+        Tr(QT_TRANSLATE_NOOP("MainForm", "Исходный файл будет удалён. Введите &ключ ещё раз:")),
+        warning, [](QWidget* parent) { return new TKeyBox(parent); });
+    if (!again)
+        return false;
+    const bool same = *again == KeyBox->text();
+    std::fill(again->begin(), again->end(), QChar(0));
+    if (!same)
+        Dialogs::ShowError(Tr(QT_TRANSLATE_NOOP(
+            "MainForm", "Ключи не совпадают. Ничего не записано, исходный файл не тронут.")));
+    return same;
 }
 
 bool TForm1::ConfirmReplace(const std::string& target) const {

@@ -175,6 +175,9 @@ private:
     // False when the module names something that is not a file (a folder, a pipe, a device):
     // its size is then not taken.
     bool ReadSfxModuleSize();
+    // True when the key typed a second time is the key box's; a different one, or none, writes
+    // nothing, and a different one says so.
+    [[nodiscard]] bool ConfirmKey();
     // True when target may be written: it does not exist yet, or the user agreed to replace it.
     [[nodiscard]] bool ConfirmReplace(const std::string& target) const;
     // Runs ActivateOnce once the window is on the screen and painted.

@@ -1,13 +1,18 @@
 #include "platform/Dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStringList>
+#include <QVBoxLayout>
 #include <cstdio>
 #include <deque>
 
@@ -19,6 +24,9 @@ TRecorder gRecorder;
 // Queued answers: (confirmed, path).
 std::deque<std::pair<bool, QString>> gAnswers;
 std::deque<bool> gYesNoAnswers;
+// (given, key): an optional's copy out of a deque trips GCC's uninitialised-use warning.
+std::deque<std::pair<bool, QString>> gKeyAnswers;
+QString gLastKeyWarning;
 QString gLastQuestion;
 QString gLastFilter;
 QString gLastInitialDir;
@@ -149,6 +157,51 @@ bool AskYesNo(const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+std::optional<QString> AskKeyAgain(const QString& text, const QString& warning,
+                                   const std::function<QLineEdit*(QWidget*)>& makeEdit) {
+    gLastKeyWarning = warning;
+    if (!gKeyAnswers.empty()) {
+        const auto [given, key] = gKeyAnswers.front();
+        gKeyAnswers.pop_front();
+        if (!given)
+            return std::nullopt;
+        return key;
+    }
+    const QString title = QApplication::applicationName().isEmpty()
+                              ? QStringLiteral("Calyxor")
+                              : QApplication::applicationName();
+    if (gRecorder) {
+        gRecorder(title, text);
+        return std::nullopt;
+    }
+    if (gHeadless || !qApp) {
+        Print(title, text);
+        return std::nullopt;
+    }
+    QDialog box;
+    box.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&box);
+    auto* label = new QLabel(text, &box);
+    QLineEdit* edit = makeEdit(&box);
+    label->setBuddy(edit);
+    layout->addWidget(label);
+    layout->addWidget(edit);
+    if (!warning.isEmpty())
+        layout->addWidget(new QLabel(warning, &box));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
+    buttons->button(QDialogButtonBox::Ok)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "&OK")));
+    buttons->button(QDialogButtonBox::Cancel)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "О&тмена")));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    edit->setFocus();
+    CentreOnScreen(&box);
+    if (box.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return edit->text();
+}
+
 std::optional<QString> OpenFile(QWidget* parent, const QString& filter, const QString& initialDir) {
     gLastFilter = filter;
     gLastInitialDir = initialDir;
@@ -199,6 +252,12 @@ QString LastOpenFilter() {
 }
 QString LastOpenInitialDir() {
     return gLastInitialDir;
+}
+void QueueKeyAnswer(std::optional<QString> answer) {
+    gKeyAnswers.emplace_back(answer.has_value(), answer.value_or(QString()));
+}
+QString LastKeyWarning() {
+    return gLastKeyWarning;
 }
 
 } // namespace Dialogs

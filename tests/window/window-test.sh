@@ -205,7 +205,8 @@ scenario_start() {
 scenario_crypt() {
     lay_out_app
     mkdir -p "$work/in" "$work/out"
-    head -c 300000 /dev/urandom >"$work/in/data.bin"
+    # Text: random bytes are what a wrong key gives, and the window would ask about them.
+    seq 1 50000 >"$work/in/data.bin"
     cp "$work/in/data.bin" "$work/original.bin"
     reference_encryption "Key-42" "$work/original.bin" "$work/expected.ash"
 
@@ -239,18 +240,18 @@ scenario_crypt() {
 scenario_sfx() {
     lay_out_app
     mkdir -p "$work/in" "$work/restored"
-    head -c 120000 /dev/urandom >"$work/in/photo.jpg"
-    start_app "$work" "$work/in/photo.jpg"
+    seq 1 20000 | head -c 120000 >"$work/in/notes.txt"
+    start_app "$work" "$work/in/notes.txt"
     type_key "sfx key"
     click 24 112 # CheckBoxSFX
     click 25 144 # BtnCrypt
-    wait_for 60 "the self-extracting file" test -x "$work/in/photo.jpg.exe"
+    wait_for 60 "the self-extracting file" test -x "$work/in/notes.txt.exe"
     stop_app
-    local size=$(($(stat -c %s "$app/SFX/default.sfx") + 120000))
-    [ "$(stat -c %s "$work/in/photo.jpg.exe")" -ge "$size" ] || fail "the .exe is too short"
-    (cd "$work/restored" && printf 'sfx key\n' | timeout 60 "$work/in/photo.jpg.exe") \
+    local size=$(($(stat -c %s "$app/SFX/default.sfx") + $(stat -c %s "$work/in/notes.txt")))
+    [ "$(stat -c %s "$work/in/notes.txt.exe")" -ge "$size" ] || fail "the .exe is too short"
+    (cd "$work/restored" && printf 'sfx key\n' | timeout 60 "$work/in/notes.txt.exe") \
         >>"$tmp/app.log" 2>&1 || fail "the self-extracting file did not run"
-    cmp "$work/in/photo.jpg" "$work/restored/photo.jpg" || fail "the .exe restored other bytes"
+    cmp "$work/in/notes.txt" "$work/restored/notes.txt" || fail "the .exe restored other bytes"
 }
 
 # Drags from a client point by (dx, dy) in small steps with the given button held.
@@ -694,8 +695,8 @@ command_of() { # command_of FILE KEY
 }
 # run_action VERB KEY...: runs cmd on the verb's file from another folder, then the command's key.
 run_action() {
-    local verb="$1" file="$work/docs/plan.odt" args=() word
-    [ "$verb" = decrypt ] && file="$work/docs/plan.odt.ash"
+    local verb="$1" file="$work/docs/plan.txt" args=() word
+    [ "$verb" = decrypt ] && file="$work/docs/plan.txt.ash"
     for word in "${cmd[@]:1}"; do
         case "$word" in %f | %F) args+=("$file") ;; *) args+=("$word") ;; esac
     done
@@ -706,10 +707,10 @@ action_done() {
     type_key "fm key"
     if [ "$1" = encrypt ]; then
         xdotool key ctrl+e
-        wait_for_copy "the encrypted file beside the source" "$work/expected.ash" "$work/docs/plan.odt.ash"
+        wait_for_copy "the encrypted file beside the source" "$work/expected.ash" "$work/docs/plan.txt.ash"
     else
         xdotool key ctrl+d
-        wait_for_copy "the decrypted file beside the source" "$work/plan.odt" "$work/docs/plan.odt"
+        wait_for_copy "the decrypted file beside the source" "$work/plan.txt" "$work/docs/plan.txt"
     fi
     if [ "${2:-}" = foreign ]; then # started by another program: not ours to wait for
         xdotool key ctrl+q
@@ -722,25 +723,25 @@ action_done() {
 }
 fresh_files() {
     rm -f "$work/docs/"*
-    cp "$work/plan.odt" "$work/docs/plan.odt"
-    cp "$work/expected.ash" "$work/docs/plan.odt.ash"
+    cp "$work/plan.txt" "$work/docs/plan.txt"
+    cp "$work/expected.ash" "$work/docs/plan.txt.ash"
 }
 scenario_filemanagers() {
     lay_out_app
     mkdir -p "$work/docs" "$work/home"
-    printf 'plan for the year\n' >"$work/plan.odt"
-    reference_encryption "fm key" "$work/plan.odt" "$work/expected.ash"
+    seq 1 1000 >"$work/plan.txt"
+    reference_encryption "fm key" "$work/plan.txt" "$work/expected.ash"
     local verb
     for verb in encrypt decrypt; do
         validate_service_menu "$fm/calyxor-$verb.desktop"
         validate_nemo_action "$fm/calyxor-$verb.nemo_action"
         fresh_files
-        [ "$verb" = encrypt ] && rm "$work/docs/plan.odt.ash"
-        [ "$verb" = decrypt ] && rm "$work/docs/plan.odt"
+        [ "$verb" = encrypt ] && rm "$work/docs/plan.txt.ash"
+        [ "$verb" = decrypt ] && rm "$work/docs/plan.txt"
         command_of "$fm/calyxor-$verb.desktop" Exec
         run_action "$verb"
-        [ "$verb" = encrypt ] && rm "$work/docs/plan.odt.ash"
-        [ "$verb" = decrypt ] && rm "$work/docs/plan.odt"
+        [ "$verb" = encrypt ] && rm "$work/docs/plan.txt.ash"
+        [ "$verb" = decrypt ] && rm "$work/docs/plan.txt"
         command_of "$fm/calyxor-$verb.nemo_action" Exec
         run_action "$verb"
     done
@@ -749,15 +750,15 @@ scenario_filemanagers() {
     # Nautilus: the extension loaded with the real bindings, in both languages, then activated.
     local check=(/usr/bin/python3 "$here/nautilus-check.py" "$fm/calyxor-nautilus.py") file
     fresh_files
-    [ "$(LANGUAGE=ru "${check[@]}" "$work/docs/plan.odt.ash" | tr '\n' '|')" = "Расшифровать в Calyxor|Зашифровать в Calyxor|" ] ||
+    [ "$(LANGUAGE=ru "${check[@]}" "$work/docs/plan.txt.ash" | tr '\n' '|')" = "Расшифровать в Calyxor|Зашифровать в Calyxor|" ] ||
         fail "Nautilus's entries for an .ash file in Russian"
-    [ "$(LANGUAGE=en "${check[@]}" "$work/docs/plan.odt" | tr '\n' '|')" = "Encrypt with Calyxor|" ] ||
+    [ "$(LANGUAGE=en "${check[@]}" "$work/docs/plan.txt" | tr '\n' '|')" = "Encrypt with Calyxor|" ] ||
         fail "Nautilus's entries for a plain file in English"
     [ -z "$("${check[@]}" "$work/docs")" ] || fail "Nautilus offers entries on a folder"
     for verb in encrypt decrypt; do
         fresh_files
-        [ "$verb" = encrypt ] && rm "$work/docs/plan.odt.ash" && file="$work/docs/plan.odt"
-        [ "$verb" = decrypt ] && rm "$work/docs/plan.odt" && file="$work/docs/plan.odt.ash"
+        [ "$verb" = encrypt ] && rm "$work/docs/plan.txt.ash" && file="$work/docs/plan.txt"
+        [ "$verb" = decrypt ] && rm "$work/docs/plan.txt" && file="$work/docs/plan.txt.ash"
         (cd "$work/home" && PATH="$app:$PATH" "${check[@]}" "$file" "$verb") >>"$tmp/app.log" 2>&1 ||
             fail "the Nautilus entry could not be activated"
         win="$(timeout 60 xdotool search --sync --onlyvisible --name '^Calyxor$' | head -n1)" || true
@@ -768,10 +769,112 @@ scenario_filemanagers() {
     done
 }
 
+# A wrong key is noticed before anything is written: asked about, Нет (Esc, Enter, Alt+Н) leaves
+# the target absent or as it was, with no replace question after it; Да writes what the key
+# gives. The right key asks nothing.
+back_to_window() { wait_for 30 "the box to close" no_menu && xdotool windowfocus --sync "$win"; }
+asked_wrong_key() { wait_for 30 "the wrong-key question" menu_open && shot "wrong-key"; }
+scenario_wrongkey() {
+    lay_out_app
+    mkdir -p "$work/docs" "$work/out"
+    seq 1 3000 >"$work/notes.txt"
+    reference_encryption "right key" "$work/notes.txt" "$work/docs/notes.txt.ash"
+    # What the wrong key gives: the four-argument form writes it without asking, as always.
+    (cd "$work" && env -u DISPLAY QT_QPA_PLATFORM=offscreen "$app/calyxor" DEC "wrong key" \
+        "$work/docs/notes.txt.ash" "$work/garbage") >>"$tmp/app.log" 2>&1 || fail "the reference decryption failed"
+    export LANGUAGE=ru
+    start_app "$work/out" "$work/docs/notes.txt.ash"
+    type_key "wrong key"
+    local answer
+    for answer in Escape Return; do
+        xdotool key ctrl+d
+        asked_wrong_key
+        xdotool key "$answer"
+        back_to_window
+        [ ! -e "$work/out/notes.txt" ] || fail "$answer to the wrong-key question wrote the target"
+    done
+    printf 'the old notes\n' >"$work/out/notes.txt"
+    cp "$work/out/notes.txt" "$work/old.txt"
+    xdotool key ctrl+d
+    asked_wrong_key
+    xdotool key alt+Cyrillic_en
+    back_to_window # no replace question follows
+    cmp -s "$work/old.txt" "$work/out/notes.txt" || fail "Нет changed the existing target"
+    ls "$work/out" | grep -qv '^notes.txt$' && fail "Нет left a file behind: $(ls "$work/out")"
+
+    # Да, then Да to replacing the old file: the wrong key's bytes, as asked for.
+    xdotool key ctrl+d
+    asked_wrong_key
+    local first
+    first="$(menus)"
+    xdotool key alt+Cyrillic_de
+    wait_for 30 "the replace question after the wrong-key one" eval '[ -n "$(menus)" ] && [ "$(menus)" != "$first" ]'
+    xdotool key alt+Cyrillic_de
+    wait_for_copy "the target written anyway" "$work/garbage" "$work/out/notes.txt"
+    back_to_window
+
+    # The right key: no question at all.
+    rm "$work/out/notes.txt"
+    xdotool key BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
+    type_key "right key"
+    xdotool key ctrl+d
+    wait_for_copy "the decrypted file" "$work/notes.txt" "$work/out/notes.txt"
+    no_menu || fail "the right key was asked about"
+    stop_app
+    unset LANGUAGE
+}
+
+# Encrypting with «Удалить исходный файл» asks for the key again: a typo writes nothing and
+# wipes nothing and says so, Esc does the same silently, and the right key encrypts and wipes.
+scenario_confirm() {
+    lay_out_app
+    mkdir -p "$work/in"
+    seq 1 3000 >"$work/in/secret.txt"
+    cp "$work/in/secret.txt" "$work/original.txt"
+    reference_encryption "Secret1" "$work/original.txt" "$work/expected.ash"
+    export LANGUAGE=ru
+    start_app "$work" "$work/in/secret.txt"
+    click 24 88 # CheckBoxKill
+    xdotool windowfocus --sync "$win"
+    click 150 42 # the key box
+    type_key "Secret1"
+    xdotool key ctrl+e
+    wait_for 30 "the key box" menu_open
+    shot "confirm"
+    local first
+    first="$(menus)"
+    type_key "Secrte1"
+    xdotool key Return
+    wait_for 30 "the message that the keys differ" eval '[ -n "$(menus)" ] && [ "$(menus)" != "$first" ]'
+    shot "differ"
+    xdotool key Return
+    back_to_window
+    [ ! -e "$work/in/secret.txt.ash" ] || fail "a mistyped confirmation wrote the encrypted file"
+    cmp -s "$work/original.txt" "$work/in/secret.txt" || fail "a mistyped confirmation touched the source"
+
+    xdotool key ctrl+e
+    wait_for 30 "the key box" menu_open
+    type_key "Secret1"
+    xdotool key Escape
+    back_to_window
+    [ ! -e "$work/in/secret.txt.ash" ] || fail "a cancelled confirmation wrote the encrypted file"
+    [ -e "$work/in/secret.txt" ] || fail "a cancelled confirmation wiped the source"
+
+    xdotool key ctrl+e
+    wait_for 30 "the key box" menu_open
+    type_key "Secret1"
+    xdotool key Return
+    wait_for_copy "the encrypted file" "$work/expected.ash" "$work/in/secret.txt.ash"
+    wait_for 30 "the wiped source" file_gone "$work/in/secret.txt"
+    no_menu || fail "a box is open after a confirmed encryption"
+    stop_app
+    unset LANGUAGE
+}
+
 start_xvfb
 read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
 case "$scenario" in
-start | crypt | sfx | drag | eye | popup | progress | scale | a11y | keys | notify | centre | handover | filemanagers) "scenario_$scenario" ;;
+start | crypt | sfx | drag | eye | popup | progress | scale | a11y | keys | notify | centre | handover | filemanagers | wrongkey | confirm) "scenario_$scenario" ;;
 screenshots) scenario_screenshots "${3:-}" ;;
 *) fail "unknown scenario" ;;
 esac
