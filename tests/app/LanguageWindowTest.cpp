@@ -34,6 +34,7 @@ struct TWindowTexts {
     QString SfxNotFound, CantDelete;
     QString KeyRefusal; // the start of the engine's refusal of a key CP1251 cannot hold
     QString QtCancel;   // Qt's own word on its dialogs' buttons
+    QString ShortKey, KeysDiffer, WrongKey;
 };
 
 const TWindowTexts Languages[] = {
@@ -54,7 +55,11 @@ const TWindowTexts Languages[] = {
      "Модуль SFX не найден",
      "Не могу удалить файл",
      "Ключ содержит «日» (U+65E5)",
-     "Отмена"},
+     "Отмена",
+     "Ключ короче 8 знаков: его легко подобрать.",
+     "Ключи не совпадают. Ничего не записано, исходный файл не тронут.",
+     "Похоже, ключ неверный: расшифрованный файл не похож на обычный файл. Всё равно "
+     "расшифровать?"},
     {"English",
      false,
      {"File", "Open", "Exit", "Commands", "Encrypt", "Decrypt", "Wipe", "Options", "Choose skin",
@@ -71,7 +76,11 @@ const TWindowTexts Languages[] = {
      "SFX module not found",
      "Cannot wipe the file",
      "The key contains \"日\" (U+65E5)",
-     "Cancel"},
+     "Cancel",
+     "The key is shorter than 8 characters: it is easy to guess.",
+     "The keys differ. Nothing was written, and the source file is as it was.",
+     "The key seems to be wrong: the decrypted file does not look like a file. Decrypt it "
+     "anyway?"},
 };
 
 class LanguageWindowTest : public ::testing::TestWithParam<TWindowTexts> {
@@ -212,6 +221,47 @@ TEST_P(LanguageWindowTest, unusableKeyIsRefusedFirstInTheWindowsLanguage) {
         EXPECT_EQ(ReadAll(Dir / "report.doc.ash"), std::vector<uint8_t>{'b'});
         EXPECT_EQ(ReadAll(Dir / "report"), std::vector<uint8_t>{'c'});
     }
+}
+
+// The key checks speak the window's language: the short key's warning in the second key box (and
+// none for a key long enough), the keys that differ, the wrong-looking result.
+TEST_P(LanguageWindowTest, keyChecksInTheWindowsLanguage) {
+    const TWindowTexts& t = GetParam();
+    TForm1& f = Make();
+    WriteAll(Dir / "report.doc", std::vector<uint8_t>(5000, 'r'));
+    f.SourceFile = Dir / "report.doc";
+    f.CheckBoxKill->setChecked(true);
+    const struct {
+        const char* Key;
+        const char* Again;
+        QString Warning, Said;
+    } rows[] = {{"Secret1", "Secrte1", t.ShortKey, t.KeysDiffer},
+                {"Long secret", "Long secert", QString(), t.KeysDiffer}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Key);
+        Shown.clear();
+        f.KeyBox->setText(QString::fromUtf8(row.Key));
+        Dialogs::QueueKeyAnswer(QString::fromUtf8(row.Again));
+        f.BtnCryptClick();
+        EXPECT_EQ(Dialogs::LastKeyWarning(), row.Warning);
+        ASSERT_EQ(Shown.size(), 1u);
+        EXPECT_EQ(Shown[0].second, row.Said);
+        EXPECT_FALSE(fs::exists(Dir / "report.doc.ash"));
+        EXPECT_TRUE(fs::exists(Dir / "report.doc"));
+    }
+
+    // Encrypted with one key, decrypted with another: asked, answered "Нет" by the recorder.
+    f.CheckBoxKill->setChecked(false);
+    f.KeyBox->setText("right key");
+    f.BtnCryptClick();
+    fs::rename(Dir / "report.doc", Dir / "original.doc");
+    Shown.clear();
+    f.SourceFile = Dir / "report.doc.ash";
+    f.KeyBox->setText("wrong key");
+    f.BtnDeCryptClick();
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0].second, t.WrongKey);
+    EXPECT_FALSE(fs::exists(Dir / "report.doc"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, LanguageWindowTest, ::testing::ValuesIn(Languages),
