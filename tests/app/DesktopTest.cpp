@@ -139,7 +139,7 @@ TEST_F(DesktopTest, KeysEncryptAndDecryptTheDroppedFileWithTheFocusInTheKeyBox) 
     fs::create_directories(Dir / "a");
     fs::create_directories(Dir / "elsewhere");
     const std::string plain = Dir / "a/notes.txt";
-    const std::vector<uint8_t> contents = RandomBytes(5000, 3);
+    const std::vector<uint8_t> contents = DocumentBytes(5000, 3);
     WriteAll(plain, contents);
     Form->KeyBox->setFocus();
     Form->KeyBox->setText("key");

@@ -86,8 +86,8 @@ TEST_F(MainFormTest, oneArgument_selectsAnExistingFile_elseCloses) {
 
 TEST_F(MainFormTest, relativeStartArgument_staysTheFileMeantAfterTheFolderChanges) {
     UseShippedFiles();
-    const auto mine = RandomBytes(4000, 11);
-    const auto other = RandomBytes(4000, 12);
+    const auto mine = DocumentBytes(4000, 11);
+    const auto other = DocumentBytes(4000, 12);
     WriteAll(Dir / "report.doc", mine);
     fs::create_directory(Dir / "skins");
     WriteAll(Dir / "skins/report.doc", other);
@@ -108,7 +108,7 @@ TEST_F(MainFormTest, relativeStartArgument_staysTheFileMeantAfterTheFolderChange
 
 TEST_F(MainFormTest, fourArguments_runTheVerbInAnyCaseThenClose) {
     UseShippedFiles();
-    const auto data = RandomBytes(30000, 3);
+    const auto data = DocumentBytes(30000, 3);
     const auto sealed = ref::transform(Bytes("k"), data, true);
     WriteAll(Dir / "a.txt", data);
     struct Row {
@@ -185,7 +185,7 @@ TEST_F(MainFormTest, chooseFile_setsSourceLabelAndWorkingFolder) {
 TEST_F(MainFormTest, encrypt_namesTheTargetAndRespectsItsPreconditions) {
     UseShippedFiles();
     TForm1& f = Make();
-    const auto data = RandomBytes(12345, 5);
+    const auto data = DocumentBytes(12345, 5);
     WriteAll(Dir / "report.doc", data);
     f.SourceFile = Dir / "report.doc";
 
@@ -214,7 +214,7 @@ TEST_F(MainFormTest, encrypt_namesTheTargetAndRespectsItsPreconditions) {
 TEST_F(MainFormTest, encrypt_withKillWipesTheSourceOnlyAfterSuccess) {
     UseShippedFiles();
     TForm1& f = Make();
-    const auto data = RandomBytes(5000, 6);
+    const auto data = DocumentBytes(5000, 6);
     WriteAll(Dir / "s.bin", data);
     f.SourceFile = Dir / "s.bin";
     f.KeyBox->setText("k");
@@ -223,6 +223,7 @@ TEST_F(MainFormTest, encrypt_withKillWipesTheSourceOnlyAfterSuccess) {
     // No module chosen: the missing-module message, and the source stays.
     f.SfxModule.clear();
     f.CheckBoxSFX->setChecked(true);
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.BtnCryptClick();
     EXPECT_EQ(Shown, std::vector<std::string>{"Error: Модуль SFX не найден"});
     EXPECT_EQ(ReadAll(Dir / "s.bin"), data);
@@ -231,6 +232,7 @@ TEST_F(MainFormTest, encrypt_withKillWipesTheSourceOnlyAfterSuccess) {
     // module after it; no box more.
     Shown.clear();
     fs::create_directory(Dir / "s.bin.exe");
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.BtnCryptClick();
     ASSERT_EQ(Shown.size(), 2u);
     EXPECT_TRUE(Shown[0].starts_with("Error: ! Can't open input file " + (Dir / "s.bin.exe")))
@@ -240,6 +242,7 @@ TEST_F(MainFormTest, encrypt_withKillWipesTheSourceOnlyAfterSuccess) {
     fs::remove(Dir / "s.bin.exe");
 
     f.CheckBoxSFX->setChecked(false);
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.BtnCryptClick();
     EXPECT_FALSE(fs::exists(Dir / "s.bin"));
     EXPECT_EQ(ReadAll(Dir / "s.bin.ash"), ref::transform(Bytes("k"), data, true));
@@ -249,12 +252,13 @@ TEST_F(MainFormTest, encrypt_withKillWipesTheSourceOnlyAfterSuccess) {
 TEST_F(MainFormTest, encrypt_withKillReportsASourceThatCannotBeWiped) {
     UseShippedFiles();
     TForm1& f = Make();
-    const auto data = RandomBytes(100, 7);
+    const auto data = DocumentBytes(100, 7);
     WriteAll(Dir / "real", data);
     fs::create_symlink(Dir / "real", Dir / "link"); // wiping refuses to follow links
     f.SourceFile = Dir / "link";
     f.KeyBox->setText("k");
     f.CheckBoxKill->setChecked(true);
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.BtnCryptClick();
     EXPECT_TRUE(fs::exists(Dir / "link.ash"));
     // The wipe's refusal as it happens, then the warning once the command is over.
@@ -266,7 +270,7 @@ TEST_F(MainFormTest, encrypt_withKillReportsASourceThatCannotBeWiped) {
 TEST_F(MainFormTest, decrypt_writesIntoTheWorkingFolderUnderTheCutName) {
     UseShippedFiles();
     TForm1& f = Make();
-    const auto data = RandomBytes(999, 8);
+    const auto data = DocumentBytes(999, 8);
     fs::create_directory(Dir / "in");
     fs::create_directory(Dir / "out");
     WriteAll(Dir / "in/x.ash.y.ash", ref::transform(Bytes("k"), data, true));
@@ -309,6 +313,7 @@ TEST_F(MainFormTest, outcome_namesTheOutputInTheLabelWithItsPath) {
     f.SourceFile = Dir / "docs/report.doc";
     f.KeyBox->setText("k");
     f.CheckBoxKill->setChecked(true);
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.BtnCryptClick();
     EXPECT_EQ(f.LabelFilename->text(), "Зашифрован: report.doc.ash");
     EXPECT_EQ(f.LabelFilename->toolTip().toStdString(),
@@ -363,8 +368,8 @@ TEST_F(MainFormTest, chooseModule_takesItsSize_aMissingOneKeepsTheOld) {
 TEST_F(MainFormTest, existingTarget_isReplacedOnlyWhenTheUserSaysSo) {
     UseShippedFiles();
     TForm1& f = Make();
-    const auto data = RandomBytes(3000, 13);
-    const std::vector<uint8_t> good = Bytes("the user's good file");
+    const auto data = DocumentBytes(3000, 13);
+    const std::vector<uint8_t> good = DocumentBytes(3000, 14);
     WriteAll(Dir / "report.doc", data);
     WriteAll(Dir / "report.doc.ash", good);
     f.SourceFile = Dir / "report.doc";
@@ -372,6 +377,7 @@ TEST_F(MainFormTest, existingTarget_isReplacedOnlyWhenTheUserSaysSo) {
     f.CheckBoxKill->setChecked(true);
 
     // Нет (the default, and Esc): nothing is written and nothing wiped.
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.BtnCryptClick();
     EXPECT_EQ(Dialogs::LastQuestion().toStdString(),
               "Файл «" + (Dir / "report.doc.ash") + "» уже существует. Заменить?");
@@ -379,23 +385,33 @@ TEST_F(MainFormTest, existingTarget_isReplacedOnlyWhenTheUserSaysSo) {
     EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
     EXPECT_EQ(Shown.size(), 1u); // the question, answered by its default
 
-    // Decrypting with a mistyped key over a good file: the same question, answered Нет.
+    // Decrypting with a mistyped key over a good file: what it gives looks like noise, and
+    // that is asked about first; Нет writes nothing.
     fs::create_directory(Dir / "out");
     fs::current_path(Dir / "out");
     WriteAll(Dir / "out/report.doc", good);
     f.SourceFile = Dir / "report.doc.ash";
     Dialogs::QueueYesNoAnswer(false);
     f.BtnDeCryptClick();
+    EXPECT_TRUE(Dialogs::LastQuestion().startsWith("Похоже, ключ неверный"))
+        << Dialogs::LastQuestion().toStdString();
+    EXPECT_EQ(ReadAll(Dir / "out/report.doc"), good);
+    // Да to it, then the replace question, answered Нет: still nothing.
+    Dialogs::QueueYesNoAnswer(true);
+    Dialogs::QueueYesNoAnswer(false);
+    f.BtnDeCryptClick();
     EXPECT_EQ(Dialogs::LastQuestion().toStdString(),
               "Файл «" + (Dir / "out/report.doc") + "» уже существует. Заменить?");
     EXPECT_EQ(ReadAll(Dir / "out/report.doc"), good);
 
-    // Да: replaced as before.
+    // Да to both: replaced as before.
+    Dialogs::QueueYesNoAnswer(true);
     Dialogs::QueueYesNoAnswer(true);
     f.N9Click();
     EXPECT_EQ(ReadAll(Dir / "out/report.doc"), ref::transform(Bytes("k"), good, false));
     f.SourceFile = Dir / "report.doc";
     Dialogs::QueueYesNoAnswer(true);
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.N8Click();
     EXPECT_EQ(ReadAll(Dir / "report.doc.ash"), ref::transform(Bytes("k"), data, true));
     EXPECT_FALSE(fs::exists(Dir / "report.doc"));

@@ -13,9 +13,9 @@ import time
 
 from gi.repository import Gio
 
-spec = importlib.util.spec_from_file_location("calyxor_nautilus", sys.argv[1])
-extension = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(extension)
+found = importlib.util.spec_from_file_location("calyxor_nautilus", sys.argv[1])
+extension = importlib.util.module_from_spec(found)
+found.loader.exec_module(extension)
 
 
 class ChosenFile:
