@@ -15,6 +15,7 @@ complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt decrypt" -l key-
 complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt decrypt" -l key-fd -x -d 'Read the key from a descriptor'
 complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt" -l sfx -d 'Make a self-extracting program (--sfx=MODULE)'
 complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt" -l wipe -d 'Wipe each source once encrypted'
+complete -c calyxor-cli -n "__fish_seen_subcommand_from decrypt" -l no-key-check -d "Write the result even when it looks like a wrong key's"
 complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt wipe" -F
 # Encrypted and self-extracting files (and folders); any file when there is none of those.
 function __calyxor_cli_encrypted_files

@@ -43,6 +43,8 @@ expect "bash, decrypt without encrypted files" \
     "$(bash_offers "$tmp/plain" calyxor-cli _calyxor_cli calyxor-cli decrypt '')" "notes.txt "
 expect "bash, encrypt" "$(bash_offers "$tmp/both" calyxor-cli _calyxor_cli calyxor-cli encrypt '')" \
     "notes.txt photo.jpg.exe report.doc.ash sub "
+offers="$(bash_offers "$tmp/both" calyxor-cli _calyxor_cli calyxor-cli decrypt --no)"
+expect "bash, decrypt's options" "$offers" "--no-key-check "
 expect "bash, calyxor's options" "$(bash_offers "$tmp/both" calyxor _calyxor calyxor --)" \
     "--help --open --version "
 expect "bash, calyxor's file" "$(bash_offers "$tmp/both" calyxor _calyxor calyxor --open n)" "notes.txt "
@@ -61,6 +63,8 @@ if command -v fish >/dev/null; then
         "$(fish_offers "$tmp/plain" calyxor-cli.fish 'calyxor-cli decrypt ')" "notes.txt "
     expect "fish, commands" "$(fish_offers "$tmp/both" calyxor-cli.fish 'calyxor-cli ')" \
         "decrypt encrypt wipe "
+    offers="$(fish_offers "$tmp/both" calyxor-cli.fish 'calyxor-cli decrypt --no')"
+    expect "fish, decrypt's options" "$offers" "--no-key-check "
     offers="$(fish_offers "$tmp/both" calyxor.fish 'calyxor --')"
     [[ "$offers" == *--open* ]] || fail "fish, calyxor's options: offered '$offers'"
 else
