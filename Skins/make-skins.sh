@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Regenerates every picture and skin.ini of the skins that ship with Calyxor.
 #
 #   Skins/make-skins.sh        (from anywhere; writes next to itself)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How well the wrong-key judgement tells, over a corpus of real files: each file's first bytes
 // (all the judgement reads) are encrypted with one key, then decrypted with another key and
 // with the right one, and both results are judged as the window and calyxor-cli judge them

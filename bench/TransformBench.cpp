@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Speed of the byte transform in both directions, beside a textbook RC4 loop and memcpy over
 // the same buffer in the same run, so that the ratios hold however busy the machine is.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Whole-file speed and memory of `calyxor ENC`/`DEC`, beside the in-memory transform measured
 # in the same run, printed as one table.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The wrong-key judgement over a corpus of real files: what Debian's packages on this machine
 # ship (documents, pictures, sound, archives and compressed files, programs, libraries, fonts,
 # databases, text) and files made here with the tools at hand (pictures in every format

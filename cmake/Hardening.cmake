@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Hardening flags for a program that holds keys in memory. Included from the top-level
 # CMakeLists.txt and from the Windows module's own build (src/sfxwin), so both get them.
 add_compile_options(-fstack-protector-strong)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installing and packaging. An installed calyxor finds its skins and module in
 # ../share/calyxor/ from its bin folder and keeps the user's settings in
 # $XDG_CONFIG_HOME/calyxor/, so the layout below is the one the program looks for.

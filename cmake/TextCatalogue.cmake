@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Turns Qt Linguist catalogues into a C++ table for the programs that have no Qt, so that their
 # translations are edited with the same tool as the window's and need no lrelease at run time.
 #   cmake -DRUSSIAN_TS=... [-DENGLISH_TS=... -DENGLISH_CONTEXTS=Engine] -DOUTPUT=... -P this

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # SFX/windows.sfx: the self-extracting module for Windows recipients. It is cross-compiled with
 # MinGW-w64 in a build of its own (a toolchain cannot change within one CMake build), from the
 # same engine sources as the Linux module, and laid beside it.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-compiling for 64-bit Windows with Debian's MinGW-w64, posix threads flavour (the one
 # whose libstdc++ has std::thread and friends; the module is linked statically either way).
 set(CMAKE_SYSTEM_NAME Windows)

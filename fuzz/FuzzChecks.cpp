@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fuzz/FuzzChecks.h"
 
 #include "config/FilePaths.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What must hold for any bytes given to the text parsers. Each check returns an empty string
 // when all is well and a description of the first broken rule otherwise, so that the fuzzers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the fuzzers' starting inputs into one folder per target:
 //   calyxor-fuzz-seeds SOURCE_DIR OUT_DIR
 // The 1 MB line is kept whole here; the fuzzers cut inputs to their own length limit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fuzz/PictureChecks.h"
 
 #include "pictures/Picture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What must hold for any bytes given to the picture loaders: the load ends, within the
 // bounds of time and memory, either with a picture inside the size bounds that draws, or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The picture fuzzers' starting inputs, which the picture tests replay too: the shipped skins'
 // pictures, and small metafiles and bitmaps made here for what the skins do not hold (metafiles

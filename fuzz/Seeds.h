@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The starting inputs of the fuzzers, and the files the regression tests replay: the shipped
 // skins and settings, and copies of them with one defect each - the defects that text files

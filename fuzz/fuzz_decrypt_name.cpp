@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer entry: stops on the first input that breaks a rule of CheckDecryptName.
 
 #include "fuzz/FuzzChecks.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer entry for one picture loader, chosen when built (CALYXOR_PICTURE_EXTENSION):
 // stops on the first input whose load breaks a rule of CheckPicture.
 

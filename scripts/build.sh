@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing and builds Calyxor into build/ (or $CALYXOR_BUILD_DIR).
 #   build.sh [CMAKE_OPTION...]        the programs, every test and the benchmarks
 #   build.sh --run [CMAKE_OPTION...]  only the programs and the modules they ship

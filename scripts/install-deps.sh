@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Brings the Debian packages Calyxor needs:
 #   install-deps.sh run    what building and running the programs and their modules needs
 #   install-deps.sh        that and what the tests, the benchmarks and the package need
@@ -7,8 +8,7 @@ set -euo pipefail
 
 # The programs: the compiler and build tools, Qt with its translation tools and the
 # translations of its own texts, the picture libraries, libmagic and zlib for the key check,
-# the window's fonts, and MinGW for the
-# Windows self-extracting module that ships.
+# the window's fonts, musl for the Linux self-extracting module and MinGW for the Windows one.
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
@@ -16,6 +16,7 @@ packages=(
   libjpeg62-turbo-dev libwmf-dev libemf2svg-dev
   libmagic-dev zlib1g-dev
   fonts-liberation fonts-dejavu-core fontconfig
+  musl-dev
   g++-mingw-w64-x86-64-posix
 )
 if [ "${1:-}" != run ]; then

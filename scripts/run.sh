@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds the programs (not the tests), and starts Calyxor with the
 # given arguments.
 set -euo pipefail

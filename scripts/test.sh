@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds, and runs every test five ways, each build one of
 # CMakePresets.json's configurations (cmake --preset NAME) in its own folder:
 #   1. the normal build ($CALYXOR_BUILD_DIR, default build/) and its whole CTest run;
@@ -15,7 +16,10 @@
 # is formatted: one pass or one failure.
 # The normal and portable builds treat warnings as errors.
 # The last line is "N passed, N failed, N skipped" over all of it, which is what CI reads;
-# the skipped tests are named above it.
+# the skipped tests are named above it. A skipped test is never counted as passed. Run as root
+# (as CI is), the tests that need root, ptrace, user namespaces or a seccomp filter must run:
+# CALYXOR_PRIVILEGED_REQUIRED makes each of them fail instead of skipping
+# (tests/support/Privileged.h).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,6 +30,9 @@ portable="${CALYXOR_PORTABLE_DIR:-build-portable}"
 fuzz_seconds="${CALYXOR_FUZZ_SECONDS:-60}"
 tsan="${CALYXOR_TSAN_DIR:-build-tsan}"
 jobs="$(nproc)"
+if [ "$(id -u)" -eq 0 ]; then
+  export CALYXOR_PRIVILEGED_REQUIRED=1
+fi
 passed=0
 failed=0
 skipped=0
@@ -96,14 +103,21 @@ if cmake --build "$portable" --target cipher_core_tests cipher_tests -j "$jobs";
   for program in cipher_core_tests cipher_tests; do
     "$portable/$program" 2>&1 | tee "$log_dir/portable-$program.log"
     # GoogleTest's summary: "[  PASSED  ] N tests." and, if any failed, "[  FAILED  ] N tests".
+    # "[  SKIPPED ] N tests, listed below" counts the skipped ones apart: PASSED leaves them out.
     ok="$(sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\..*/\1/p' "$log_dir/portable-$program.log")"
     bad="$(sed -nE 's/^\[  FAILED  \] ([0-9]+) tests?, listed below.*/\1/p' "$log_dir/portable-$program.log")"
+    skips="$(sed -nE 's/^\[  SKIPPED \] ([0-9]+) tests?, listed below.*/\1/p' "$log_dir/portable-$program.log")"
     if [ -z "$ok" ]; then
       echo "no GoogleTest summary from $portable/$program: counted as one failure"
       failed=$((failed + 1))
     else
+      if [ "${skips:-0}" -gt 0 ]; then
+        echo "skipped in $portable/$program:"
+        grep -E '^\[  SKIPPED \] [A-Za-z]' "$log_dir/portable-$program.log" | sed 's/^/  /'
+      fi
       passed=$((passed + ok))
       failed=$((failed + ${bad:-0}))
+      skipped=$((skipped + ${skips:-0}))
     fi
   done
 else

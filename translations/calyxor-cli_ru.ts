@@ -311,6 +311,22 @@ command line or no usable key (nothing is written then).
         <source>warning: the key is shorter than %1 characters and could be guessed; a longer one is safer</source>
         <translation>предупреждение: ключ короче %1 символов, его можно подобрать; длиннее надёжнее</translation>
     </message>
+    <message>
+        <source>it is the key file of this run; it was left as it is</source>
+        <translation>это файл ключа этого запуска; он оставлен как есть</translation>
+    </message>
+    <message>
+        <source>%1 is the key file of this run; it was not replaced</source>
+        <translation>%1 — файл ключа этого запуска; он не заменён</translation>
+    </message>
+    <message>
+        <source>cannot read the key from %1: it is not open</source>
+        <translation>не удаётся прочитать ключ из %1: он не открыт</translation>
+    </message>
+    <message>
+        <source>cannot read the key from %1: it is open for writing only (give it as N&lt;file)</source>
+        <translation>не удаётся прочитать ключ из %1: он открыт только для записи (укажите его как N&lt;файл)</translation>
+    </message>
 </context>
 <context>
     <name>Engine</name>
@@ -449,6 +465,50 @@ command line or no usable key (nothing is written then).
     <message>
         <source>The encrypted file could not be written to the disk (%1); the source file was kept.</source>
         <translation>Зашифрованный файл не удалось записать на диск (%1); исходный файл сохранён.</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>это не обычный файл</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>не удаётся прочитать %1: %2</translation>
+    </message>
+    <message>
+        <source>it is a folder; only files can be encrypted or decrypted</source>
+        <translation>это папка; шифровать и расшифровывать можно только файлы</translation>
+    </message>
+    <message>
+        <source>it is no longer a regular file</source>
+        <translation>это больше не обычный файл</translation>
+    </message>
+    <message>
+        <source>the file is empty; there is nothing to encrypt or decrypt</source>
+        <translation>файл пуст; шифровать или расшифровывать нечего</translation>
+    </message>
+    <message>
+        <source>the folder %1 cannot be written to, so the file cannot be replaced safely; it was left as it is</source>
+        <translation>в папку %1 нельзя записывать, поэтому файл нельзя безопасно заменить; он оставлен как есть</translation>
+    </message>
+    <message>
+        <source>it is a symbolic link, and a link is never followed to be wiped; give the path of the file itself</source>
+        <translation>это символическая ссылка, а по ссылке файлы не уничтожаются; укажите путь к самому файлу</translation>
+    </message>
+    <message>
+        <source>it is not a regular file (a FIFO, a device or a socket) and has nothing of its own to overwrite</source>
+        <translation>это не обычный файл (FIFO, устройство или сокет), и перезаписывать в нём нечего</translation>
+    </message>
+    <message>
+        <source>it was replaced by another file while it was being opened</source>
+        <translation>его заменили другим файлом, пока он открывался</translation>
+    </message>
+    <message>
+        <source>it became a symbolic link</source>
+        <translation>он стал символической ссылкой</translation>
+    </message>
+    <message>
+        <source>The encrypted bytes went to a pipe, a FIFO or a device, not to a file on the disk; the source file was kept.</source>
+        <translation>Зашифрованные байты ушли в канал, FIFO или устройство, а не в файл на диске; исходный файл сохранён.</translation>
     </message>
 </context>
 <context>
@@ -664,10 +724,6 @@ If it does not open, the key was wrong: run this file again with the right key a
         <translation>Ключ для «%1» (байт: %2):</translation>
     </message>
     <message>
-        <source>The file is written beside this one. A wrong key cannot be detected: it gives other bytes of the same length.</source>
-        <translation>Файл будет записан рядом с этим. Неверный ключ обнаружить нельзя: он даёт другие байты той же длины.</translation>
-    </message>
-    <message>
         <source>OK</source>
         <translation>ОК</translation>
     </message>
@@ -716,17 +772,6 @@ input is not a terminal, its first line is the key, so that scripts can use it:
 </translation>
     </message>
     <message>
-        <source>A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the
-stub still succeeds and writes a file of the same length with other bytes. If the
-restored file does not open, run the stub again with the right key and -f.
-</source>
-        <translation>НЕВЕРНЫЙ КЛЮЧ ОБНАРУЖИТЬ НЕЛЬЗЯ. В файле нет проверки ключа: с неверным ключом
-программа всё равно завершается успешно и пишет файл той же длины с другими
-байтами. Если восстановленный файл не открывается, запустите её снова с верным
-ключом и -f.
-</translation>
-    </message>
-    <message>
         <source>Started from Explorer it asks for the key in a small window and restores the file
 beside itself. Started from a console it asks for the key there, without showing it.
 When standard input is redirected, its first line is the key (UTF-8), for scripts:
@@ -748,38 +793,9 @@ When standard input is redirected, its first line is the key (UTF-8), for script
 </translation>
     </message>
     <message>
-        <source>A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the
-module still succeeds and writes a file of the same length with other bytes. If the
-restored file does not open, run it again with the right key and -f.
-</source>
-        <translation>НЕВЕРНЫЙ КЛЮЧ ОБНАРУЖИТЬ НЕЛЬЗЯ. В файле нет проверки ключа: с неверным ключом
-модуль всё равно завершается успешно и пишет файл той же длины с иными байтами.
-Если восстановленный файл не открывается, запустите модуль снова с верным
-ключом и -f.
-</translation>
-    </message>
-    <message>
-        <source>Usage: %1 [-o PATH] [-f]
-Restores the file that Calyxor encrypted into this self-extracting file.
-</source>
-        <translation>Запуск: %1 [-o ПУТЬ] [-f]
-Восстанавливает файл, зашифрованный Calyxor в этот самораспаковывающийся файл.
-</translation>
-    </message>
-    <message>
         <source>The restored file is written as %1 in the current folder.
 </source>
         <translation>Восстановленный файл записывается как %1 в текущую папку.
-</translation>
-    </message>
-    <message>
-        <source>  -f           replace the output file if it exists; without -f an existing file is
-               never touched
-  -h, --help   show this help
-</source>
-        <translation>  -f           заменить выходной файл, если он есть; без -f существующий файл
-               никогда не трогается
-  -h, --help   показать эту справку
 </translation>
     </message>
     <message>
@@ -788,6 +804,88 @@ line. A failed run leaves no partial file under the output&apos;s name.
 </source>
         <translation>Код выхода: 0, если файл записан, 1 при любой ошибке, 2 при неверной командной
 строке. Неудачный запуск не оставляет неполного файла под именем выхода.
+</translation>
+    </message>
+    <message>
+        <source>The file holds no key check, so the stub decrypts its first bytes before writing: when
+they look like random noise rather than a file, nothing is written and a key typed on
+the terminal is asked for again (three tries). Files under 64 bytes, and content that
+is itself random, cannot be judged; if the restored file does not open, run the stub
+again with the right key and -f.
+</source>
+        <translation>В файле нет проверки ключа, поэтому программа до записи расшифровывает его первые
+байты: если они похожи на случайный шум, а не на файл, ничего не записывается, а ключ,
+набранный в терминале, спрашивается снова (три попытки). Файлы меньше 64 байт и
+содержимое, которое само случайно, оценить нельзя; если восстановленный файл не
+открывается, запустите программу снова с верным ключом и -f.
+</translation>
+    </message>
+    <message>
+        <source>The key seems to be wrong: the restored file would not look like a file.
+
+Type it again.</source>
+        <translation>Похоже, ключ неверный: восстановленный файл не был бы похож на обычный файл.
+
+Введите ключ ещё раз.</translation>
+    </message>
+    <message>
+        <source>The key seems to be wrong: the restored file would not look like a file. Nothing was written.</source>
+        <translation>Похоже, ключ неверный: восстановленный файл не был бы похож на обычный файл. Ничего не записано.</translation>
+    </message>
+    <message>
+        <source>The file is written beside this one. A key that would give what does not look like a file is asked for again.</source>
+        <translation>Файл будет записан рядом с этим. Если с ключом получается не похожее на файл, ключ спрашивается снова.</translation>
+    </message>
+    <message>
+        <source>The file holds no key check, so the module decrypts its first bytes before writing:
+when they look like random noise rather than a file, nothing is written and a key
+typed in the console or the window is asked for again (three tries). Files under 64
+bytes, and content that is itself random, cannot be judged; if the restored file does
+not open, run it again with the right key and -f.
+</source>
+        <translation>В файле нет проверки ключа, поэтому модуль до записи расшифровывает его первые байты:
+если они похожи на случайный шум, а не на файл, ничего не записывается, а ключ,
+набранный в консоли или в окне, спрашивается снова (три попытки). Файлы меньше 64 байт
+и содержимое, которое само случайно, оценить нельзя; если восстановленный файл не
+открывается, запустите модуль снова с верным ключом и -f.
+</translation>
+    </message>
+    <message>
+        <source>the key seems to be wrong: the restored file would not look like a file. Type it again.</source>
+        <translation>похоже, ключ неверный: восстановленный файл не был бы похож на обычный файл. Введите ключ ещё раз.</translation>
+    </message>
+    <message>
+        <source>the key seems to be wrong: the restored file would not look like a file. Nothing was written (--no-key-check restores it anyway).</source>
+        <translation>похоже, ключ неверный: восстановленный файл не был бы похож на обычный файл. Ничего не записано (--no-key-check всё равно восстанавливает его).</translation>
+    </message>
+    <message>
+        <source>Usage: %1 [-o PATH] [-f] [--no-key-check]
+Restores the file that Calyxor encrypted into this self-extracting file.
+</source>
+        <translation>Запуск: %1 [-o ПУТЬ] [-f] [--no-key-check]
+Восстанавливает файл, зашифрованный Calyxor в этот самораспаковывающийся файл.
+</translation>
+    </message>
+    <message>
+        <source>  -f           replace the output file if it exists; without -f an existing file is
+               never touched
+  --no-key-check
+               restore even when the result looks like a wrong key&apos;s (for content
+               that is itself random)
+  -h, --help   show this help
+</source>
+        <translation>  -f           заменить выходной файл, если он есть; без -f существующий файл
+               никогда не трогается
+  --no-key-check
+               восстановить, даже если результат похож на результат неверного ключа
+               (для содержимого, которое само случайно)
+  -h, --help   показать эту справку
+</translation>
+    </message>
+    <message>
+        <source>Copyright (c) 2026 The Calyxor developers. MIT licence: free to use, copy and pass on with this notice.
+</source>
+        <translation>Copyright (c) 2026 The Calyxor developers. Лицензия MIT: можно свободно использовать, копировать и передавать с этим уведомлением.
 </translation>
     </message>
 </context>

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Draws Calyxor's icon: a brass padlock whose body carries the calyx of the program's mark,
 # three petals cupping a seed. Writes the SVG and the PNG sizes of the hicolor theme next to
 # itself; the outputs are committed, so building needs none of the tools.

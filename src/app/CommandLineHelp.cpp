@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/CommandLineHelp.h"
 
 #include <cstdio>

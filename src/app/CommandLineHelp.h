@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What `calyxor --help` and `calyxor --version` print. Answered before the window system is
 // touched, so they work on any terminal, with or without a display.

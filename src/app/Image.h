@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The picture control under all others: it shows its picture unscaled from the top-left
 // corner and carries the window's mouse handling and popup menu.

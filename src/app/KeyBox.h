@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The edit that holds the key. Masked, Qt already keeps the key off the clipboard, the primary
 // selection and drags; shown as typed (while the eye button is held), it would not. So while the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/MainForm.h"
 #include "app/CommandLineHelp.h"
 #include "app/MainFormButtons.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window: one borderless, skinned window that owns every control and all state and
 // carries the program's operations as its own methods.

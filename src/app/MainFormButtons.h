@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The seven picture buttons, one row each: building, binding and skinning the window all read
 // this table, so a button cannot be placed by one list and bound or skinned by another.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's own handling under the mouse: the background drags the borderless window and
 // carries the popup menu, the picture buttons fade on a press and snap back, and the eye button
 // shows the key only while it is held over it, with the window in the user's hands.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window as a desktop program: a file dropped from the file manager is chosen as the open
 // command would choose it, and the commands have keys, with the key box keeping the focus.
 

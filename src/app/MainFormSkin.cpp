@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's look from a skin file: each setting the file gives is applied to the control its
 // section names, on top of whatever the window shows, in the order the file gives them.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/Translation.h"
 
 #include "lang/Texts.h"

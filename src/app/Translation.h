@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window's language. Its texts are written as the Russian window shows them; for every
 // other language an English catalogue, built into the program, is put in front of them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Calyxor: encrypts, decrypts and wipes single files with a password.
 
 #include "app/CommandLineHelp.h"

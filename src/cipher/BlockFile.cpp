@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/BlockFile.h"
 
 #include "cipher/BlockWriter.h"
@@ -33,8 +34,10 @@ bool OpenRead(TBlockFile& rec, const std::string& name) {
         // Only a regular file has an end to read up to: a FIFO, a terminal or a device could
         // keep the reader waiting or reading for ever.
         struct stat st {};
-        if (fd && (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)))
+        if (fd && (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))) {
             fd.Reset();
+            errno = 0;
+        }
         if (fd) {
             const int flags = ::fcntl(fd.Get(), F_GETFL);
             if (flags >= 0)
@@ -42,8 +45,10 @@ bool OpenRead(TBlockFile& rec, const std::string& name) {
         }
     }
     if (!fd) {
+        const int err = errno;
         rec.InFile.Reset();
-        Tell(rec.Notices, CantOpenText(name), name);
+        Tell(rec.Notices, CantOpenText(name), name,
+             err != 0 ? IOErrorText(err) : Translated("Engine", "it is not a regular file"));
         return false;
     }
     rec.InFile = std::move(fd);
@@ -97,19 +102,6 @@ std::string ShownName(const std::string& name) {
     return name.empty() ? Translated("Engine", "(standard output)") : name;
 }
 
-int OpenInPlace(const std::string& name, const struct stat* notSameAs) {
-    const int fd = ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat st {};
-    if (notSameAs && ::fstat(fd, &st) == 0 && st.st_dev == notSameAs->st_dev &&
-        st.st_ino == notSameAs->st_ino) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 } // namespace
 
 bool OpenWrite(TBlockFile& rec, const std::string& name, TOpenWriteMode mode,
@@ -122,20 +114,14 @@ bool OpenWrite(TBlockFile& rec, const std::string& name, TOpenWriteMode mode,
     rec.OutCount = 0;
     rec.OutFile = -1;
     rec.OutName = name;
-    if (mode == TOpenWriteMode::InPlace) {
-        rec.OutFile = OpenInPlace(name, rules.NotSameAs);
-        if (rec.OutFile < 0) {
-            Tell(rec.Notices, CantOpenText(name), name);
-            return false;
-        }
-        return true;
-    }
+    (void)mode;
     if (!rec.Output.Open(name, rules)) {
         if (rec.Output.Error() == EEXIST && !rules.MayReplace)
             throw EInOutError(
                 Format(Translated("Engine", "'%1' already exists and was left as it is"), {name}),
                 EEXIST);
-        Tell(rec.Notices, CantOpenText(ShownName(name), rec.Output.Problem()), name);
+        Tell(rec.Notices, CantOpenText(ShownName(name), rec.Output.Problem()), name,
+             rec.Output.Problem().empty() ? IOErrorText(rec.Output.Error()) : std::string());
         return false;
     }
     rec.OutIsStdout = rec.Output.Kind() == TOutputKind::Descriptor;
@@ -253,9 +239,7 @@ void DetachSink(TBlockFile& rec) {
 }
 
 TAttachedWriter::TAttachedWriter(TBlockFile& rec, const uint8_t* source, int64_t sourceSize)
-    : Rec(rec), Writer(rec.OutFile, source, sourceSize,
-                       rec.Output.Kind() == TOutputKind::Replace ||
-                           rec.Output.Kind() == TOutputKind::InPlace) {
+    : Rec(rec), Writer(rec.OutFile, source, sourceSize, rec.Output.Kind() == TOutputKind::Replace) {
     AttachSink(rec, Writer);
 }
 
@@ -267,16 +251,4 @@ TAttachedWriter::~TAttachedWriter() {
         Rec.OutCount = 0;
         Rec.OutLimit = BlockSize;
     }
-}
-
-void FlushToDevice(const std::string& name) {
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        RaiseIOError(errno);
-    if (::fsync(fd) != 0) {
-        const int err = errno;
-        ::close(fd);
-        RaiseIOError(err);
-    }
-    ::close(fd);
 }

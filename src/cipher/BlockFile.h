@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Buffered block file reader and writer: the file operations read and write one byte at a
 // time, and this record turns those calls into reads and writes of whole 10240-byte blocks.
@@ -62,9 +63,9 @@ struct TBlockFile {
     std::string OutName;
 };
 
+// An existing file is never written into: a new one takes its place when it is closed whole.
 enum class TOpenWriteMode {
-    Truncate, // a new file that replaces the target when it is closed whole
-    InPlace,  // open an existing file for overwriting, keeping its blocks
+    Truncate,
 };
 
 [[nodiscard]] bool OpenRead(TBlockFile& rec, const std::string& name);
@@ -91,8 +92,8 @@ void WriteCommit(TBlockFile& rec, std::size_t n);
 // Writes the waiting bytes and puts the file in place; after a block that went out short, the
 // target is left as it was instead.
 void CloseWrite(TBlockFile& rec);
-// Ends writing without a result: the target stays as it was (an in-place file stays as far as
-// it was written). For the error paths; does nothing when the output half is closed.
+// Ends writing without a result: the target stays as it was. For the error paths; does nothing when
+// the output half is closed.
 void AbandonWrite(TBlockFile& rec) noexcept;
 
 // Routes the record's writes through sink: full batches go to it instead of full blocks being
@@ -120,6 +121,3 @@ private:
     TBlockFile& Rec;
     TBlockWriter Writer;
 };
-
-// Makes sure the bytes written to a file have reached the device. Raises EInOutError.
-void FlushToDevice(const std::string& name);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where a block record's written bytes go once it has gathered a batch of them. By itself the
 // record writes each block to its descriptor the moment the block is full; a sink attached to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/BlockWriter.h"
 
 #include "cipher/MappedSource.h"

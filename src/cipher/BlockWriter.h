@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Writes a file's blocks on a thread of its own, so that the kernel's work of writing (and of
 // reading the source ahead) is done on another core while the transform produces the next

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A process that holds a key must not write it to a core file, nor let another process of the
 // same user read its memory (not dumpable also closes ptrace and /proc/PID/mem to them).

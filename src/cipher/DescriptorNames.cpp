@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/DescriptorNames.h"
 
 #include <cstdlib>

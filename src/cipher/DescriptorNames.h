@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Names that stand for one of the process's own descriptors rather than for a file.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/FileTransform.h"
 
 #include "cipher/BlockFile.h"
@@ -179,6 +180,7 @@ TTransformResult TransformFile(const std::string& source, const std::string& tar
     rules.MayReplace = output.MayReplace;
     rules.Executable = module != nullptr;
     rules.NotSameAs = &src.Stat;
+    rules.Durable = output.Durable;
     (void)OpenWrite(writer, target, TOpenWriteMode::Truncate, rules);
     if (module && !CopySfxModule(writer, *module)) {
         progress.Position(0);
@@ -189,7 +191,9 @@ TTransformResult TransformFile(const std::string& source, const std::string& tar
     }
     TransformMapped(src, writer, keyBytes, encrypt, progress);
     CloseWrite(writer);
-    return {writer.WriteFailed ? TTransformEnd::CutShort : TTransformEnd::Written};
+    if (writer.WriteFailed)
+        return {TTransformEnd::CutShort};
+    return {TTransformEnd::Written, writer.Output.FlushError()};
 }
 
 } // namespace

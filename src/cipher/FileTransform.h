@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Encryption and decryption of whole files. The encrypted layout has no header, length or
 // check: byte i of the target is the transformed byte i of the source, and a self-extracting
@@ -37,6 +38,10 @@ struct TOutputOptions {
     // the run goes on; the run raises EInOutError (EEXIST) naming it. Pipes, devices and
     // standard output are written either way: writing to them replaces nothing.
     bool MayReplace = true;
+    // The caller wipes the source next and relies on the target being on the device: a
+    // target written through a descriptor or a stream is flushed through it too, and the
+    // result's NotOnDisk says when it could not be.
+    bool Durable = false;
 };
 
 // How a run that raised nothing ended.
@@ -48,6 +53,9 @@ enum class TTransformEnd {
 
 struct TTransformResult {
     TTransformEnd End = TTransformEnd::Written;
+    // With TOutputOptions::Durable: 0 when the whole target is on the device, else the errno
+    // value that says why it is not (EINVAL: a pipe, a FIFO or a device, never on a disk).
+    int NotOnDisk = 0;
     explicit operator bool() const { return End == TTransformEnd::Written; }
 };
 

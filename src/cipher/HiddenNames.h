@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The names of hidden temporary files, removed by SIGINT, SIGTERM and SIGHUP before those
 // signals do what they did before, so that a stopped run leaves no such file behind.
@@ -5,8 +6,8 @@
 #include <csignal>
 #include <string>
 
-// Adds name to the names removed on a signal, installing the handler with the first one. At
-// most eight names at a time, each shorter than 4096 bytes; a name beyond that is not covered.
+// Adds name to the names removed on a signal, installing the handler with the first one. Any
+// number of names, of any length, may be held at once.
 void RegisterHidden(const std::string& name);
 
 // Takes name out again; with the last one gone, the signals get back their earlier actions.

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/MappedSource.h"
 
 #include "cipher/UniqueFd.h"
 #include "errors/Errors.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csetjmp>
 #include <csignal>
 #include <mutex>
@@ -161,27 +163,53 @@ bool GuardedTouch(const uint8_t* data, int64_t size, int64_t from, int64_t to) {
 
 // ---- the mapped source ------------------------------------------------------------------------
 
+namespace {
+
+// The window's words for a source it cannot use, and the cause beside them for the command
+// lines: "Failed to create file mapping." alone does not tell an empty file from a full
+// descriptor table.
+[[noreturn]] void Refuse(const char* windowText, const std::string& path, const std::string& why) {
+    throw Exception(Translated("Engine", windowText),
+                    Format(Translated("Engine", "cannot read %1: %2"), {path, why}));
+}
+
+} // namespace
+
 TMappedSource::TMappedSource(const std::string& path) : Path(path) {
     struct stat st {};
-    // A folder is not a file to encrypt: it is reported as no file at all.
-    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-        throw Exception(Translated("Engine", "File does not exist."));
+    // A folder is not a file to encrypt: the window reports it as no file at all.
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            throw Exception(Translated("Engine", "File does not exist."));
+        Refuse(CALYXOR_TEXT("Engine", "File does not exist."), path, IOErrorText(errno));
+    }
+    if (S_ISDIR(st.st_mode))
+        Refuse(CALYXOR_TEXT("Engine", "File does not exist."), path,
+               Translated("Engine", "it is a folder; only files can be encrypted or decrypted"));
     if (!S_ISREG(st.st_mode))
         throw Exception(Format(Translated("Engine", "'%1' is not a regular file: only ordinary "
                                                     "files can be encrypted or decrypted."),
                                {path}));
     // Non-blocking, so that a FIFO swapped in since the check cannot hold the open up.
     TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat fst {};
     // An empty file cannot be mapped, nor can one that cannot be opened.
-    if (!fd || ::fstat(fd.Get(), &fst) != 0 || fst.st_size <= 0 || !S_ISREG(fst.st_mode))
-        throw Exception(Translated("Engine", "Failed to create file mapping."));
+    constexpr const char* CantMap = CALYXOR_TEXT("Engine", "Failed to create file mapping.");
+    if (!fd)
+        Refuse(CantMap, path, IOErrorText(errno));
+    struct stat fst {};
+    if (::fstat(fd.Get(), &fst) != 0)
+        Refuse(CantMap, path, IOErrorText(errno));
+    if (!S_ISREG(fst.st_mode))
+        Refuse(CantMap, path, Translated("Engine", "it is no longer a regular file"));
+    if (fst.st_size <= 0)
+        Refuse(CantMap, path,
+               Translated("Engine", "the file is empty; there is nothing to encrypt or decrypt"));
     Stat = fst;
     Size = fst.st_size;
     void* view = ::mmap(nullptr, static_cast<size_t>(Size), PROT_READ, MAP_SHARED, fd.Get(), 0);
     // The mapping keeps the file open; the descriptor closes with fd.
     if (view == MAP_FAILED)
-        throw Exception(Translated("Engine", "Failed to map view of file."));
+        Refuse(CALYXOR_TEXT("Engine", "Failed to map view of file."), path, IOErrorText(errno));
     Data = static_cast<const uint8_t*>(view);
     // The source is read once, in order: the kernel may read ahead and drop behind.
     ::madvise(view, static_cast<size_t>(Size), MADV_SEQUENTIAL);

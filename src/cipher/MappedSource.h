@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The source of a transform, read through one read-only mapping of the whole file, and the
 // guard that keeps a source cut short by another program from crashing the run: its pages

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a file operation has to tell its caller while it goes on. A problem that ends a run is
 // raised (errors/Errors.h); one after which the run carries on (a file that cannot be opened,
@@ -17,6 +18,9 @@
 struct TNotice {
     std::string Text; // a sentence in the user's language, any path in it included
     std::string Path; // the file it concerns; empty for standard input or output
+    // Why, in the user's language, where the text does not say it: the command lines add it,
+    // the window shows the text as its users know it.
+    std::string Cause;
 };
 
 class TNoticeReceiver {
@@ -26,7 +30,8 @@ public:
 };
 
 // Gives the notice to receiver; a caller that passed none does not want them.
-inline void Tell(TNoticeReceiver* receiver, std::string text, std::string path) {
+inline void Tell(TNoticeReceiver* receiver, std::string text, std::string path,
+                 std::string cause = {}) {
     if (receiver)
-        receiver->Notice({std::move(text), std::move(path)});
+        receiver->Notice({std::move(text), std::move(path), std::move(cause)});
 }

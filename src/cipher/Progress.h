@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The seam through which the file operations reach the window's gauge without knowing it. The
 // cipher library owns it so that it needs nothing of the user interface; its other seam, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/SafeOutput.h"
 
 #include "cipher/DescriptorNames.h"
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 
 #include <fcntl.h>
 #include <sys/random.h>
@@ -40,12 +40,22 @@ std::string RandomSuffix() {
 
 // The umask, read without changing it: umask(2) can only be read by setting it, which races
 // with any other thread that creates a file meanwhile.
+// Read with plain calls: file streams would bring their locales into the statically linked
+// self-extracting module, several times the size of the rest of it.
 mode_t CurrentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Umask:", 0) == 0)
-            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8)) & 0777;
+    const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        std::string status;
+        char buf[1024];
+        ssize_t n = 0;
+        while ((n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+            if (n > 0)
+                status.append(buf, static_cast<std::size_t>(n));
+        ::close(fd);
+        const auto at = status.find("\nUmask:");
+        if (at != std::string::npos)
+            return static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8)) & 0777;
+    }
     const mode_t mask = ::umask(022);
     ::umask(mask);
     return mask;
@@ -69,6 +79,7 @@ bool TSafeOutput::Open(const std::string& target, const TOutputRules& rules) {
     Target = target;
     Rules = rules;
     Error_ = 0;
+    FlushError_ = 0;
     Problem_.clear();
     KeepOwner = false;
     if (target.empty()) {
@@ -170,34 +181,17 @@ bool TSafeOutput::OpenTemporary(const struct stat* existing) {
     }
     if (fd < 0) {
         const int err = errno;
-        if ((err == EACCES || err == EPERM) && replacesFile)
-            return OpenInPlace();
+        // Writing into the file itself would destroy it the moment the run failed or was
+        // stopped: it is kept as it is instead, and the user is told why.
+        if ((err == EACCES || err == EPERM || err == EROFS) && replacesFile)
+            return Fail(err, Format(Translated("Engine", "the folder %1 cannot be written to, so "
+                                                         "the file cannot be replaced safely; it "
+                                                         "was left as it is"),
+                                    {Folder}));
         return Fail(err);
     }
     Fd_ = fd;
     Kind_ = TOutputKind::Replace;
-    return true;
-}
-
-// A writable file in a folder that may not be written: there is no other way to write it.
-bool TSafeOutput::OpenInPlace() {
-    const int fd = ::open(Target.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return Fail(errno);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || SameFile(st, Rules.NotSameAs)) {
-        ::close(fd);
-        return Fail(EINVAL);
-    }
-    // A file that is already empty is left alone: truncating it anyway makes some file
-    // systems write the whole file back when it is closed.
-    if (st.st_size > 0 && ::ftruncate(fd, 0) != 0) {
-        const int err = errno;
-        ::close(fd);
-        return Fail(err);
-    }
-    Fd_ = fd;
-    Kind_ = TOutputKind::InPlace;
     return true;
 }
 
@@ -206,27 +200,29 @@ void TSafeOutput::Commit() {
     case TOutputKind::Closed:
         RaiseIOError(EBADF);
     case TOutputKind::Descriptor:
-        // Not ours to close: standard output stays open for whatever the caller writes next.
-        Fd_ = -1;
-        Kind_ = TOutputKind::Closed;
-        return;
     case TOutputKind::Stream:
-    case TOutputKind::InPlace: {
-        const int fd = Fd_;
-        const bool file = Kind_ == TOutputKind::InPlace;
-        Fd_ = -1;
-        Kind_ = TOutputKind::Closed;
-        int err = file && ::fsync(fd) != 0 ? errno : 0;
-        if (::close(fd) != 0 && err == 0)
-            err = errno;
-        if (err != 0)
-            RaiseIOError(err);
+        CommitStream();
         return;
-    }
     case TOutputKind::Replace:
         PutInPlace();
         return;
     }
+}
+
+void TSafeOutput::CommitStream() {
+    const int fd = Fd_;
+    const bool ours = Kind_ == TOutputKind::Stream;
+    Fd_ = -1;
+    Kind_ = TOutputKind::Closed;
+    // Through the descriptor that was written: a FIFO opened again by name would wait for a
+    // writer for ever, and a name may lead elsewhere by now. A pipe, a FIFO or a terminal
+    // says EINVAL: its bytes are not on any disk.
+    if (Rules.Durable && ::fsync(fd) != 0)
+        FlushError_ = errno;
+    // A descriptor the process already had is not ours to close: standard output stays open
+    // for whatever the caller writes next.
+    if (ours && ::close(fd) != 0 && errno != EINTR)
+        RaiseIOError(errno);
 }
 
 void TSafeOutput::PutInPlace() {
@@ -278,9 +274,12 @@ void TSafeOutput::PutInPlace() {
         if (errno != EINVAL && errno != ENOSYS)
             fail(errno);
         // The file system cannot rename that way; a hard link refuses an existing name too.
-        if (::link(Hidden.c_str(), Target.c_str()) != 0)
+        if (::link(Hidden.c_str(), Target.c_str()) == 0)
+            ::unlink(Hidden.c_str());
+        else if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS || errno == EMLINK)
+            ClaimAndRename(); // nor can it link (FAT, some FUSE and network file systems)
+        else
             fail(errno);
-        ::unlink(Hidden.c_str());
     }
     UnregisterHidden(Hidden);
     Hidden.clear();
@@ -288,11 +287,61 @@ void TSafeOutput::PutInPlace() {
     // The new name must be on the device too before anyone relies on it (the encrypt command
     // wipes the source next). A folder that cannot be opened for reading is left to the system.
     const int dir = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // Out of descriptors or memory is no choice of the folder's: the name may not be on the
+    // device, and the caller must not wipe the source after it.
+    if (dir < 0 && (errno == EMFILE || errno == ENFILE || errno == ENOMEM))
+        RaiseIOError(errno);
     if (dir >= 0) {
         const int err = ::fsync(dir) != 0 && errno != EINVAL ? errno : 0;
         ::close(dir);
         if (err != 0)
             RaiseIOError(err);
+    }
+}
+
+// On a file system that can neither link nor rename without replacing, the name is claimed
+// by creating it exclusively, so that a file someone else made under it meanwhile is refused
+// and kept, and the whole file is then renamed over the empty claim. The claim is registered
+// like a hidden name: a failure or a signal removes it, and the name is as it was.
+void TSafeOutput::ClaimAndRename() {
+    int claim = -1;
+    {
+        TSignalsHeld held;
+        claim = ::open(Target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (claim >= 0)
+            RegisterHidden(Target);
+    }
+    if (claim < 0) {
+        const int err = errno;
+        Abandon();
+        if (err == EEXIST)
+            throw EInOutError(
+                Format(Translated("Engine", "'%1' already exists and was left as it is"), {Target}),
+                EEXIST);
+        RaiseIOError(err);
+    }
+    struct stat mine {};
+    const bool statted = ::fstat(claim, &mine) == 0;
+    ::close(claim);
+    // Only the empty file made here is ever replaced: one put in its place by someone else in
+    // the moment since is theirs.
+    struct stat now {};
+    int err = 0;
+    if (!statted || ::lstat(Target.c_str(), &now) != 0 || now.st_dev != mine.st_dev ||
+        now.st_ino != mine.st_ino || now.st_size != 0)
+        err = EEXIST;
+    else if (::rename(Hidden.c_str(), Target.c_str()) != 0)
+        err = errno;
+    if (err != 0 && err != EEXIST)
+        ::unlink(Target.c_str());
+    UnregisterHidden(Target);
+    if (err != 0) {
+        Abandon();
+        if (err == EEXIST)
+            throw EInOutError(
+                Format(Translated("Engine", "'%1' already exists and was left as it is"), {Target}),
+                EEXIST);
+        RaiseIOError(err);
     }
 }
 

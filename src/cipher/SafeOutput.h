@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where the bytes of a run go. A regular file (or a name that does not exist yet) is written
 // into a temporary file in the target's folder, flushed to the device and put in place with
@@ -5,6 +6,9 @@
 // name holds either the old file or the whole new one. Pipes, FIFOs, terminals and devices are
 // written straight through, opened for writing only; a name that stands for one of the
 // process's own descriptors (/dev/stdout, /dev/fd/N, /proc/self/fd/N) is that descriptor.
+// An existing file is never emptied or written into: where no file can be made beside it (a
+// folder that may not be written), it is refused and left as it is. Nothing here opens the
+// target by name again once the bytes are written: every check goes through the descriptor.
 // One implementation serves the window, the command lines and the stub.
 
 #include <string>
@@ -21,6 +25,11 @@ struct TOutputRules {
     // The source of the run: a target that is this very file is refused before a byte is
     // written (through a link, a hard link, or a descriptor opened on it).
     const struct stat* NotSameAs = nullptr;
+    // The caller relies on the bytes being on the device once Commit returns (the source is
+    // wiped next): a descriptor or a stream is flushed through the descriptor held, and
+    // FlushError() tells when that is impossible (a pipe, a FIFO, a terminal) or failed. A
+    // temporary file renamed into place is always flushed, with its folder.
+    bool Durable = false;
 };
 
 enum class TOutputKind {
@@ -28,7 +37,6 @@ enum class TOutputKind {
     Descriptor, // one the process already had: written as it is, never closed here
     Stream,     // a FIFO or a device opened by name: written straight through
     Replace,    // a temporary file renamed over the name at the end
-    InPlace,    // an existing file in a folder where no temporary file can be made
 };
 
 class TSafeOutput {
@@ -55,6 +63,11 @@ public:
     // temporary file is gone then and the target is as it was.
     void Commit();
 
+    // After Commit with Rules.Durable: 0 when the bytes are known to be on the device, else
+    // the errno value that says why not (EINVAL: a pipe, a FIFO or a device, which cannot be
+    // flushed to a disk).
+    [[nodiscard]] int FlushError() const { return FlushError_; }
+
     // Drops the output: a temporary file is removed and the target stays as it was. Safe to
     // call at any time, also twice.
     void Abandon() noexcept;
@@ -64,8 +77,9 @@ private:
     bool OpenDescriptor(int fd);
     bool OpenStream(const struct stat& st);
     bool OpenTemporary(const struct stat* existing);
-    bool OpenInPlace();
     void PutInPlace();
+    void ClaimAndRename();
+    void CommitStream();
 
     std::string Target;
     std::string Folder;
@@ -79,5 +93,6 @@ private:
     uid_t Owner = 0;
     gid_t Group = 0;
     int Error_ = 0;
+    int FlushError_ = 0;
     std::string Problem_;
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A file descriptor with one owner: closed when the owner goes, on every path, exceptions
 // included, so that no descriptor leaks into a later open's number or into a child process.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/Wipe.h"
 
 #include "cipher/BlockFile.h"
@@ -91,6 +92,22 @@ TOpened OpenForOverwrite(const std::string& name,
     return out;
 }
 
+// Why a path that is no regular file is not wiped.
+std::string NotWipedCause(const struct stat& st) {
+    if (S_ISLNK(st.st_mode))
+        return Translated("Engine", "it is a symbolic link, and a link is never followed to be "
+                                    "wiped; give the path of the file itself");
+    return Translated("Engine", "it is not a regular file (a FIFO, a device or a socket) and has "
+                                "nothing of its own to overwrite");
+}
+
+std::string OpenCause(const TOpened& file) {
+    if (file.Result == TOpenResult::Changed)
+        return Translated("Engine", "it was replaced by another file while it was being opened");
+    return file.Error == ELOOP ? Translated("Engine", "it became a symbolic link")
+                               : IOErrorText(file.Error);
+}
+
 void WriteFully(int fd, const uint8_t* data, std::size_t n) {
     while (n > 0) {
         const ssize_t put = ::write(fd, data, n);
@@ -171,14 +188,14 @@ TWipeResult WipeFileCore(const std::string& path, const std::string& sourceFile,
     // A symbolic link is refused: following it would destroy another file and leave the link.
     // A device, a FIFO or a socket has no blocks of its own to overwrite.
     if (!S_ISREG(lst.st_mode)) {
-        Tell(notices, CantOpenText(sourceFile), sourceFile);
+        Tell(notices, CantOpenText(sourceFile), sourceFile, NotWipedCause(lst));
         return {TWipeEnd::Refused};
     }
     TOpened file = OpenForOverwrite(sourceFile, [&](const struct stat& st) {
         return S_ISREG(st.st_mode) && SameFile(st, lst);
     });
     if (file.Result != TOpenResult::Opened) {
-        Tell(notices, CantOpenText(sourceFile), sourceFile);
+        Tell(notices, CantOpenText(sourceFile), sourceFile, OpenCause(file));
         return {TWipeEnd::Refused};
     }
     Overwrite(file.Fd, static_cast<int64_t>(file.Stat.st_size), progress);
@@ -204,7 +221,7 @@ TWipeResult WipeVerifiedFile(const std::string& path, const TFileIdentity& expec
     if (file.Result == TOpenResult::Failed && file.Error == ELOOP &&
         ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) &&
         ::stat(path.c_str(), &target) == 0 && asRead(target)) {
-        Tell(notices, CantOpenText(path), path);
+        Tell(notices, CantOpenText(path), path, NotWipedCause(link));
         return {TWipeEnd::Refused};
     }
     if (file.Result == TOpenResult::Changed || (file.Result == TOpenResult::Failed && gone)) {
@@ -216,7 +233,7 @@ TWipeResult WipeVerifiedFile(const std::string& path, const TFileIdentity& expec
         return {TWipeEnd::Refused};
     }
     if (file.Result != TOpenResult::Opened) {
-        Tell(notices, CantOpenText(path), path);
+        Tell(notices, CantOpenText(path), path, OpenCause(file));
         return {TWipeEnd::Refused};
     }
     Overwrite(file.Fd, static_cast<int64_t>(file.Stat.st_size), progress);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Wiping: the file is overwritten with the byte 0x0F over its whole length, the bytes are
 // flushed to the device, and only then is the file deleted.

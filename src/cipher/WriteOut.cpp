@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/WriteOut.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one loop that writes a buffer to a descriptor whatever the descriptor does meanwhile.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // calyxor-cli: the command line of Calyxor for scripts and terminals. It writes the same bytes
 // as the window through the same operations, never takes the key as an argument, and works
 // on several files at once.
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <sched.h>
 #include <sys/stat.h>
 #include <thread>
@@ -62,7 +64,29 @@ std::string WrongKeyText() {
                              "nothing was written (--no-key-check writes it anyway)");
 }
 
-std::vector<TJob> PlanJobs(const TCliOptions& o) {
+// What a failure says here: with the cause the system gave, where the window has a shorter text.
+std::string Said(const std::exception& e) {
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    return own ? own->Explained() : e.what();
+}
+
+// The key file is the one file a run must never consume: encrypted with itself and wiped, or
+// replaced by an output, the key to everything written would be gone.
+std::string KeyFileProblem(const TJob& job, const std::optional<TFileId>& keyFile) {
+    struct stat st {};
+    auto isKey = [&](const std::string& path) {
+        return keyFile && !path.empty() && ::stat(path.c_str(), &st) == 0 &&
+               st.st_dev == keyFile->Device && st.st_ino == keyFile->Inode;
+    };
+    if (isKey(job.Source))
+        return Translated("Cli", "it is the key file of this run; it was left as it is");
+    if (isKey(job.Target))
+        return Format(Translated("Cli", "%1 is the key file of this run; it was not replaced"),
+                      {Quoted(job.Target)});
+    return {};
+}
+
+std::vector<TJob> PlanJobs(const TCliOptions& o, const std::optional<TFileId>& keyFile) {
     std::vector<TJob> jobs;
     for (const std::string& file : o.Files) {
         TJob job{file, {}, {}};
@@ -80,6 +104,8 @@ std::vector<TJob> PlanJobs(const TCliOptions& o) {
             else
                 job.Target = ExtractFilePath(file) + name;
         }
+        if (job.Problem.empty())
+            job.Problem = KeyFileProblem(job, keyFile);
         jobs.push_back(std::move(job));
     }
     // Jobs run at once: two that wrote one file, or one that wrote what another reads, would
@@ -121,7 +147,9 @@ std::vector<TJob> PlanJobs(const TCliOptions& o) {
 class TJobMessages : public TNoticeReceiver {
 public:
     TJobMessages(TConsole& console, std::string file) : Console(console), File(std::move(file)) {}
-    void Notice(const TNotice& notice) override { Tell(notice.Text); }
+    void Notice(const TNotice& notice) override {
+        Tell(notice.Cause.empty() ? notice.Text : notice.Text + ": " + notice.Cause);
+    }
     void Tell(const std::string& text) {
         ++Told;
         Console.Message(File, text);
@@ -169,7 +197,7 @@ public:
                 messages.Tell(outcome.Warning->Text);
             ok = outcome.Done;
         } catch (const std::exception& e) {
-            messages.Tell(e.what());
+            messages.Tell(Said(e));
         }
         if (!ok && messages.Silent())
             messages.Tell(O.Command == TCliCommand::Wipe ? Translated("Cli", "not wiped")
@@ -291,15 +319,18 @@ int Run(const TCliOptions& o) {
                                             "redirect standard output or give a path"));
     BuildPrimeTable();
     const TSfxOptions sfx = ChooseModule(o);
-    const std::vector<TJob> jobs = PlanJobs(o);
-    const bool anyToDo =
-        std::any_of(jobs.begin(), jobs.end(), [](const TJob& j) { return j.Problem.empty(); });
+    // Planned once before the key is asked for, so that a run with nothing to do asks for
+    // none, and again once the key file is known.
+    const std::vector<TJob> planned = PlanJobs(o, std::nullopt);
+    const bool anyToDo = std::any_of(planned.begin(), planned.end(),
+                                     [](const TJob& j) { return j.Problem.empty(); });
     TSecretBytes key;
-    if (o.Command != TCliCommand::Wipe && anyToDo) {
-        key = ReadCliKey(o, o.Command == TCliCommand::Encrypt);
-        if (o.Command == TCliCommand::Decrypt && o.KeyCheck && CliKeyIsTyped(o))
-            key = RetypeWrongKey(jobs, std::move(key));
-    }
+    std::optional<TFileId> keyFile;
+    if (o.Command != TCliCommand::Wipe && anyToDo)
+        key = ReadCliKey(o, o.Command == TCliCommand::Encrypt, &keyFile);
+    const std::vector<TJob> jobs = PlanJobs(o, keyFile);
+    if (o.Command == TCliCommand::Decrypt && o.KeyCheck && anyToDo && CliKeyIsTyped(o))
+        key = RetypeWrongKey(jobs, std::move(key));
 
     TConsole console(!o.Quiet && ::isatty(STDERR_FILENO));
     TRunner runner(o, key, sfx, console);
@@ -344,7 +375,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "calyxor-cli: %s\n", e.what());
         return ExitUsage;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "calyxor-cli: %s\n", e.what());
+        std::fprintf(stderr, "calyxor-cli: %s\n", Said(e).c_str());
         return ExitFailed;
     }
 }

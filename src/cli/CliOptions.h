@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The command line of calyxor-cli: what it was asked to do, read from argv.
 

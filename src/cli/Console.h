@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Standard error of calyxor-cli, shared by the jobs that run at once: messages that name their
 // file, and on a terminal a progress line per file that is redrawn in place. Every call may come

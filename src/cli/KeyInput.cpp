@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/KeyInput.h"
 
 #include "ops/KeyCheck.h"
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -59,11 +61,32 @@ TSecretBytes ToKey(const TSecretBytes& line, const std::string& from) {
     }
 }
 
+// Records the regular file behind fd, the key's source.
+void NoteKeyFile(int fd, std::optional<TFileId>* keyFile) {
+    struct stat st {};
+    if (keyFile && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        *keyFile = TFileId{st.st_dev, st.st_ino};
+}
+
+// A descriptor that cannot be read from says so before any read does it as "File not open".
+void CheckReadable(int fd, const std::string& from) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0)
+        throw TStartError(
+            Format(Translated("Cli", "cannot read the key from %1: it is not open"), {from}));
+    if ((flags & O_ACCMODE) == O_WRONLY)
+        throw TStartError(Format(Translated("Cli", "cannot read the key from %1: it is open for "
+                                                   "writing only (give it as N<file)"),
+                                 {from}));
+}
+
 } // namespace
 
-TSecretBytes ReadCliKey(const TCliOptions& options, bool confirm) {
+TSecretBytes ReadCliKey(const TCliOptions& options, bool confirm, std::optional<TFileId>* keyFile) {
     if (options.KeyFile && *options.KeyFile == "-") {
         const std::string from = Translated("Cli", "standard input");
+        CheckReadable(STDIN_FILENO, from);
+        NoteKeyFile(STDIN_FILENO, keyFile);
         return ToKey(ReadLine(STDIN_FILENO, from), from);
     }
     if (options.KeyFile) {
@@ -72,6 +95,7 @@ TSecretBytes ReadCliKey(const TCliOptions& options, bool confirm) {
         if (fd < 0)
             throw TStartError(Format(Translated("Cli", "cannot open the key file %1: %2"),
                                      {path, IOErrorText(errno)}));
+        NoteKeyFile(fd, keyFile);
         TSecretBytes line;
         try {
             line = ReadLine(fd, path);
@@ -85,6 +109,8 @@ TSecretBytes ReadCliKey(const TCliOptions& options, bool confirm) {
     if (options.KeyFd) {
         const std::string from =
             Format(Translated("Cli", "descriptor %1"), {std::to_string(*options.KeyFd)});
+        CheckReadable(*options.KeyFd, from);
+        NoteKeyFile(*options.KeyFd, keyFile);
         return ToKey(ReadLine(*options.KeyFd, from), from);
     }
     if (!::isatty(STDIN_FILENO))

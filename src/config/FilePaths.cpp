@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "config/FilePaths.h"
 
 std::string ExtractFilePath(std::string_view path) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Splitting paths into folder, name and extension the way the program's commands name their
 // outputs and find a skin's pictures. Paths are byte strings: nothing here decodes them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "config/Locations.h"
 
 #include "config/TextFile.h"

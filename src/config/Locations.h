@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where the program finds its shipped files and keeps its settings. A copy that carries its
 // Skins/ and SFX/ beside itself (the build folder, an unpacked archive) is portable and keeps

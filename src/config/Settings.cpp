@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "config/Settings.h"
 
 #include "config/TextFile.h"

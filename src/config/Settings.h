@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The two paths the program remembers between runs, in "calyxor.ini" (Locations.h says where).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "config/SkinValues.h"
 
 #include "config/TextFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The skin files' number rule and the loader's reading of a skin's lines, kept apart from the
 // window so they can be tested and fuzzed on their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "config/TextFile.h"
 
 #include "errors/Errors.h"

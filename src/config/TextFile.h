@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's text files (settings, skins) are byte strings read line by line: a CR ends a
 // line, a LF right after a CR belongs to that line end, a LF on its own is part of the line's

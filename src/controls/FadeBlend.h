@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The pixel arithmetic of the fade control's two transitions, free of any widget: the blend of
 // two images and the generator that orders the dissolve's pixels.

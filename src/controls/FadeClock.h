@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Time as the fade control's transitions see it. Frame pacing runs on the monotonic clock, so
 // that setting the wall clock can neither stall nor skip a transition; only the dissolve's seed

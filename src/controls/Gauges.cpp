@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "controls/Gauges.h"
 #include "controls/Accessibility.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // TGauge: shows where a value stands between a minimum and a maximum as a whole-number
 // percentage: plain text, a horizontal or vertical bar, a pie or a half-dial with a needle.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "controls/VeskFade.h"
 #include "controls/Accessibility.h"
 

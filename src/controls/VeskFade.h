@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // TVeskFade: a picture control that shows PicFrom at rest and cross-blends to PicTo on
 // request, optionally returning on its own by a blend or a random pixel dissolve. It has no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "judge/MagicKinds.h"
 
 #include <array>

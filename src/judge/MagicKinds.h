@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The full kind database for the programs that can afford it (the window and calyxor-cli):
 // libmagic names the kind of noise the built-in table does not know. libmagic also names kinds

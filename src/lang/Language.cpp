@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lang/Language.h"
 
 #include <cstdlib>

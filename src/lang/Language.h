@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Which language the programs speak. The window's Russian texts are its own and the command
 // line's English texts are its own; every other language gets English. The choice follows the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The words of the programs that have no Qt: calyxor-cli, the self-extracting modules and the
 // engine's messages they print. Their texts are written in English and looked up, for a Russian

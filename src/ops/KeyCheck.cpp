@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ops/KeyCheck.h"
 
 #include "cipher/UniqueFd.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The look at a decryption before it is written. The encrypted format has no key check, so a
 // wrong key would decrypt into noise of the same length and every program would report

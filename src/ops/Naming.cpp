@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ops/Naming.h"
 
 #include "config/FilePaths.h"

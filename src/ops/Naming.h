@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // How the commands name their outputs. Kept apart from the operations so that the rules can
 // be fuzzed on their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ops/Operations.h"
 
 #include "cipher/BlockFile.h"
@@ -7,7 +8,9 @@
 #include "config/Locations.h"
 #include "config/Settings.h"
 #include "config/TextFile.h"
+#include "errors/Errors.h"
 
+#include <cerrno>
 #include <climits>
 #include <exception>
 #include <sys/stat.h>
@@ -50,15 +53,13 @@ bool ReadSfxModuleSize(const std::string& module, int32_t& size) {
 namespace {
 
 TOutcome Warning(std::string text, std::string path) {
-    return {false, TNotice{std::move(text), std::move(path)}};
+    return {false, TNotice{std::move(text), std::move(path), {}}};
 }
 
-} // namespace
-
-TOutcome EncryptFile(const std::string& source, const std::string& target,
-                     std::span<const uint8_t> key, const TSfxOptions& sfx,
-                     TProgressReceiver* progress, TNoticeReceiver* notices,
-                     const TOutputOptions& output, TFileIdentity* sourceRead) {
+// The encryption both commands share; notOnDisk receives the result's NotOnDisk.
+TOutcome Encrypt(const std::string& source, const std::string& target, std::span<const uint8_t> key,
+                 const TSfxOptions& sfx, TProgressReceiver* progress, TNoticeReceiver* notices,
+                 const TOutputOptions& output, TFileIdentity* sourceRead, int* notOnDisk) {
     // The module's path and size as the window holds them. An empty path makes the engine stop
     // once the target is opened, so that a missing source or a target that cannot be created
     // is heard of before the missing module.
@@ -68,13 +69,20 @@ TOutcome EncryptFile(const std::string& source, const std::string& target,
                         output, sourceRead);
     if (result.End == TTransformEnd::NoModule)
         return Warning(Translated("Engine", SfxNotFoundMessage), target); // the file not made
-    if (result && sfx.Enabled && !target.empty()) {
-        struct stat st {};
-        // Execute permission wherever there is read permission, as a compiler leaves a program.
-        if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            (void)::chmod(target.c_str(), (st.st_mode & 07777) | ((st.st_mode & 0444) >> 2));
-    }
+    // A self-extracting file is made a program by the engine as it is written, through its
+    // descriptor: nothing opens the target by name once it is in place.
+    if (notOnDisk)
+        *notOnDisk = result.NotOnDisk;
     return {static_cast<bool>(result), std::nullopt};
+}
+
+} // namespace
+
+TOutcome EncryptFile(const std::string& source, const std::string& target,
+                     std::span<const uint8_t> key, const TSfxOptions& sfx,
+                     TProgressReceiver* progress, TNoticeReceiver* notices,
+                     const TOutputOptions& output, TFileIdentity* sourceRead) {
+    return Encrypt(source, target, key, sfx, progress, notices, output, sourceRead, nullptr);
 }
 
 TOutcome DecryptFile(const std::string& source, const std::string& target,
@@ -94,19 +102,26 @@ TOutcome EncryptAndWipe(const std::string& source, const std::string& target,
                         TProgressReceiver* progress, TNoticeReceiver* notices,
                         const TOutputOptions& output) {
     TFileIdentity read;
-    TOutcome encrypted = EncryptFile(source, target, key, sfx, progress, notices, output, &read);
+    TOutputOptions durable = output;
+    durable.Durable = wipeSource;
+    int notOnDisk = 0;
+    TOutcome encrypted =
+        Encrypt(source, target, key, sfx, progress, notices, durable, &read, &notOnDisk);
     if (!encrypted || !wipeSource)
         return encrypted;
     // The source goes only when its encrypted copy is on the device: after a crash or a power
-    // cut the encrypted file must be there if the source is not.
-    try {
-        FlushToDevice(target);
-    } catch (const std::exception& e) {
+    // cut the encrypted file must be there if the source is not. The engine has flushed a
+    // file it put in place; a pipe, a FIFO or a device holds nothing after the run.
+    if (notOnDisk == EINVAL)
+        return Warning(Translated("Engine", "The encrypted bytes went to a pipe, a FIFO or a "
+                                            "device, not to a file on the disk; the source file "
+                                            "was kept."),
+                       target);
+    if (notOnDisk != 0)
         return Warning(Format(Translated("Engine", "The encrypted file could not be written to "
                                                    "the disk (%1); the source file was kept."),
-                              {e.what()}),
+                              {IOErrorText(notOnDisk)}),
                        target);
-    }
     if (!WipeVerifiedFile(source, read, progress, notices))
         return Warning(std::string(Translated("Engine", CantDeleteMessage)) + '\r' + source,
                        source);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The file operations as the window's commands carry them out, shared by the window and by
 // calyxor-cli so that both write the same bytes and keep the same promises. Nothing here knows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The error of the picture code, in a header of its own so that the decoders raise it without
 // depending on the picture holder that calls them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pictures/JpegDecoder.h"
 
 #include "pictures/InvalidGraphic.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // JPEG decoding through libjpeg's classic interface: full size, 24-bit colour, block
 // smoothing on, the library's default inverse transform.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pictures/MetafileDecoder.h"
 
 #include "pictures/InvalidGraphic.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Windows metafiles (WMF through libwmf, EMF through libemf2svg), turned into SVG text that
 // Qt SVG draws. Both leave the background transparent: whoever draws them fills it first.

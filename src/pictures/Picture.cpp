@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pictures/Picture.h"
 
 #include "pictures/JpegDecoder.h"

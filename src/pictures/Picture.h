@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The picture holder: nothing, or one graphic loaded from a bitmap, JPEG, icon or metafile.
 // Controls keep their pictures in holders and redraw when a holder tells them it changed.

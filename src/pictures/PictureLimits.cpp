@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pictures/PictureLimits.h"
 
 #include "pictures/InvalidGraphic.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Bounds on what a picture may claim before its pixels are allocated, and a reader of the
 // bitmap headers that bitmaps, icons and metafiles carry. Skins travel between people, so

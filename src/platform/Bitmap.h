@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Off-screen 24-bit images and the canvas that draws on them. The controls compose every
 // paint here and reach the screen in one copy, so the drawing rules are the desktop

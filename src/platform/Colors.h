@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Colour values as the program stores them: 0x00BBGGRR for a plain colour (red in the low
 // byte); a value with the top bit set names a system colour by its index in the low byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The dialogs the program shows, behind one seam: the modal "Error" dialog, the application's
 // error box, and the open-file dialog. Tests replace them with recorders and prepared answers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The bound on a key line, alone in a header so that the Windows module, whose console code is
 // its own, reads its lines against the same bound.

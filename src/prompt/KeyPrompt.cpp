@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "prompt/KeyPrompt.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The key typed at a terminal, or read from a pipe, a file or a descriptor: one line, held only
 // in memory that is wiped after use.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where the stub's own image ends inside its file. A self-extracting file is the stub's bytes
 // with the encrypted bytes appended, and nothing in it records where one ends and the other

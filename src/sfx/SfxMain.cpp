@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // calyxor-sfx: the self-extracting stub. Calyxor makes a self-extracting file by copying this
 // program's file and appending a file it encrypted, with nothing in between and no record of
 // where the appended bytes begin. Run under the name it was given ("report.doc.exe"), the stub
@@ -14,6 +15,7 @@
 #include "cipher/core/Cipher.h"
 #include "cipher/core/Cp1251.h"
 #include "errors/Errors.h"
+#include "judge/core/Judgement.h"
 #include "lang/Language.h"
 #include "prompt/KeyPrompt.h"
 #include "sfx/ElfImage.h"
@@ -127,9 +129,12 @@ void PrintHelp(const std::string& program, const std::string& startedAs) {
         "               folder; straight through when PATH is a pipe or a device such as\n"
         "               /dev/stdout; -o - is standard output)\n");
     own.WrongKey = Translated(
-        "Sfx", "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
-               "stub still succeeds and writes a file of the same length with other bytes. If the\n"
-               "restored file does not open, run the stub again with the right key and -f.\n");
+        "Sfx",
+        "The file holds no key check, so the stub decrypts its first bytes before writing: when\n"
+        "they look like random noise rather than a file, nothing is written and a key typed on\n"
+        "the terminal is asked for again (three tries). Files under 64 bytes, and content that\n"
+        "is itself random, cannot be judged; if the restored file does not open, run the stub\n"
+        "again with the right key and -f.\n");
     const std::string text = StubUsageText(own, program, restored);
     std::fputs(text.c_str(), stdout);
 }
@@ -284,6 +289,15 @@ TSecretBytes ReadKey() {
 
 // ---- the work ---------------------------------------------------------------------------------
 
+void ReadPayload(const TSelfFile& self, uint8_t* buffer, std::size_t n, uint64_t pos) {
+    errno = 0;
+    if (!elf_image_detail::ReadAt(self.Fd.Get(), buffer, n, pos))
+        throw TSfxError(
+            Format(Translated("Sfx", "cannot read the encrypted data from its own file: %1"),
+                   {errno != 0 ? ErrnoText(errno)
+                               : std::string(Translated("Sfx", "the file got shorter"))}));
+}
+
 // Streams the appended bytes through the decryption a block at a time: the payload can be as
 // large as any file Calyxor encrypts, and memory stays at one block.
 void Restore(const TSelfFile& self, std::span<const uint8_t> key, TOutputFile& out) {
@@ -294,15 +308,52 @@ void Restore(const TSelfFile& self, std::span<const uint8_t> key, TOutputFile& o
     uint64_t pos = self.PayloadStart;
     while (pos < self.Size) {
         const auto n = static_cast<std::size_t>(std::min<uint64_t>(buffer.size(), self.Size - pos));
-        errno = 0;
-        if (!elf_image_detail::ReadAt(self.Fd.Get(), buffer.data(), n, pos))
-            throw TSfxError(
-                Format(Translated("Sfx", "cannot read the encrypted data from its own file: %1"),
-                       {errno != 0 ? ErrnoText(errno)
-                                   : std::string(Translated("Sfx", "the file got shorter"))}));
+        ReadPayload(self, buffer.data(), n, pos);
         DecryptBuffer(state, buffer.data(), buffer.data(), n);
         out.Write(buffer.data(), n);
         pos += n;
+    }
+}
+
+// The name the result is judged under: the output's, or for standard output, a pipe or a
+// device the name the stub would have given it ("" when it cannot tell).
+std::string JudgedName(const std::string& target, const std::string& startedAs) {
+    struct stat st {};
+    if (!target.empty() && DescriptorNamedBy(target) < 0 &&
+        (::stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode)))
+        return target;
+    try {
+        return RestoredName(startedAs);
+    } catch (const TSfxError&) {
+        return "";
+    }
+}
+
+// Decrypts the payload's first bytes in memory, with a transform of their own, and judges them.
+TKeyVerdict JudgeKey(const TSelfFile& self, std::span<const uint8_t> key, const std::string& name) {
+    const auto n =
+        static_cast<std::size_t>(std::min<uint64_t>(JudgedPrefix, self.Size - self.PayloadStart));
+    TSecretBytes first(n);
+    ReadPayload(self, first.data(), n, self.PayloadStart);
+    TTransformState state;
+    TransformInit(state, key);
+    DecryptBuffer(state, first.data(), first.data(), n);
+    return JudgeDecrypted(first.Span(), name);
+}
+
+// A key typed on the terminal whose result looks like a wrong key's is most likely mistyped,
+// and is asked for again. A key from a pipe or a file cannot be: the run ends before anything
+// is written.
+TSecretBytes ReadJudgedKey(const TSelfFile& self, const std::string& name, bool check,
+                           const std::string& program) {
+    const bool typed = ::isatty(STDIN_FILENO) != 0;
+    for (int attempt = 1;; ++attempt) {
+        TSecretBytes key = ReadKey();
+        if (!check || JudgeKey(self, key, name) != TKeyVerdict::LooksWrong)
+            return key;
+        if (!typed || attempt >= KeyTries)
+            throw TSfxError(KeyLooksWrong());
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), KeyLooksWrongRetype().c_str());
     }
 }
 
@@ -320,8 +371,11 @@ int Run(int argc, char** argv, const std::string& program, const std::string& st
                                           "input. Nothing was written."));
     TSelfFile self(startedAs);
     const std::string output = OutputPath(opt, startedAs);
-    TOutputFile out(CheckOutput(output, opt.Force, self.Stat), opt.Force, self.Stat);
-    const TSecretBytes key = ReadKey();
+    const std::string target = CheckOutput(output, opt.Force, self.Stat);
+    const TSecretBytes key =
+        ReadJudgedKey(self, JudgedName(target, startedAs), opt.KeyCheck, program);
+    // Opened only once the key is taken, so that a refused key leaves nothing behind.
+    TOutputFile out(target, opt.Force, self.Stat);
     Restore(self, key, out);
     out.Commit();
     // Standard error, since standard output may be the restored file itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where a Windows program's own image ends inside its file. A self-extracting file is the
 // module's bytes with the encrypted bytes appended and nothing recording where one ends, so the

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: MIT
 // The face a Windows recipient sees after a double click: one small dialog with a masked key
 // box, OK and Cancel. The file is restored beside the self-extracting file, under its name
-// without ".exe"; an existing file is replaced only after the user says so, and the outcome
+// without ".exe"; a key whose result looks like a wrong key's is asked for again (three tries),
+// an existing file is replaced only after the user says so, and the outcome
 // (the restored name and size, or what went wrong) is shown before the module ends.
 //
 // The dialog is laid out in memory rather than in a resource script: it is the module's only
@@ -78,6 +80,7 @@ private:
 struct TDialogState {
     TSelfFile* Self;
     std::wstring Target;
+    int WrongKeys = 0;
     int Result = 1;
 };
 
@@ -107,6 +110,18 @@ void OnOk(HWND dlg, TDialogState& st) {
     }
     try {
         const TSecretBytes key = TakeKey(dlg);
+        if (JudgeKey(*st.Self, key, st.Target) == TKeyVerdict::LooksWrong) {
+            if (++st.WrongKeys < KeyTries) {
+                ShowError(dlg, Translated("Sfx", "The key seems to be wrong: the restored file "
+                                                 "would not look like a file.\n\nType it again."));
+                SetFocus(GetDlgItem(dlg, IdKey));
+                return;
+            }
+            ShowError(dlg, Translated("Sfx", "The key seems to be wrong: the restored file would "
+                                             "not look like a file. Nothing was written."));
+            EndDialog(dlg, IDCANCEL);
+            return;
+        }
         bool force = false;
         if (Exists(st.Target) && !IsFolder(st.Target)) {
             const std::wstring ask =
@@ -179,8 +194,8 @@ int RunDialog() {
         t.Item(0x0081, IdKey, ES_PASSWORD | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 19, 216, 13,
                L"");
         t.Item(0x0082, -1, SS_LEFT | SS_NOPREFIX, 7, 38, 216, 20,
-               Wide(Translated("Sfx", "The file is written beside this one. A wrong key cannot be "
-                                      "detected: it gives other bytes of the same length.")));
+               Wide(Translated("Sfx", "The file is written beside this one. A key that would give "
+                                      "what does not look like a file is asked for again.")));
         t.Item(0x0080, IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 119, 66, 50, 14,
                Wide(Translated("Sfx", "OK")));
         t.Item(0x0080, IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 173, 66, 50, 14,

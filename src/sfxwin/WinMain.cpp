@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows self-extracting module. Calyxor makes a self-extracting file for a Windows
 // recipient by copying this program's file and appending a file it encrypted. Double-clicked
 // in Explorer it shows a small key dialog and restores the file beside itself; started from a
@@ -87,9 +88,11 @@ void PrintHelp(const std::wstring& self) {
         "               folder)\n");
     own.WrongKey = Translated(
         "Sfx",
-        "A WRONG KEY CANNOT BE DETECTED. The file holds no key check: with a wrong key the\n"
-        "module still succeeds and writes a file of the same length with other bytes. If the\n"
-        "restored file does not open, run it again with the right key and -f.\n");
+        "The file holds no key check, so the module decrypts its first bytes before writing:\n"
+        "when they look like random noise rather than a file, nothing is written and a key\n"
+        "typed in the console or the window is asked for again (three tries). Files under 64\n"
+        "bytes, and content that is itself random, cannot be judged; if the restored file does\n"
+        "not open, run it again with the right key and -f.\n");
     const std::string text = StubUsageText(own, program, restored);
     Put(STD_OUTPUT_HANDLE, text);
 }
@@ -185,10 +188,15 @@ void ReadConsoleLine(HANDLE in, std::wstring& line) {
     Put(STD_ERROR_HANDLE, "\n");
 }
 
-TSecretBytes ReadKey() {
+bool KeyIsTyped() {
     const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
-    if (in != nullptr && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode)) {
+    return in != nullptr && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode);
+}
+
+TSecretBytes ReadKey() {
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    if (KeyIsTyped()) {
         TWipedText<wchar_t> typed;
         ReadConsoleLine(in, typed.Text);
         if (!typed.Text.empty() && typed.Text.back() == L'\r')
@@ -207,6 +215,22 @@ TSecretBytes ReadKey() {
     return KeyBytes(std::string_view(text.Text));
 }
 
+// A key typed in the console whose result looks like a wrong key's is most likely mistyped, and
+// is asked for again. A key from a pipe or a file cannot be: the run ends before anything is
+// written.
+TSecretBytes ReadJudgedKey(const TSelfFile& self, const std::wstring& output, bool check,
+                           const std::string& program) {
+    const bool typed = KeyIsTyped();
+    for (int attempt = 1;; ++attempt) {
+        TSecretBytes key = ReadKey();
+        if (!check || JudgeKey(self, key, output) != TKeyVerdict::LooksWrong)
+            return key;
+        if (!typed || attempt >= KeyTries)
+            throw TSfxError(KeyLooksWrong());
+        Put(STD_ERROR_HANDLE, program + ": " + KeyLooksWrongRetype() + "\n");
+    }
+}
+
 // Ctrl-C and Ctrl-Break stop the run between blocks, where it cleans up after itself. A console
 // being closed ends the process as soon as this returns, so the unfinished file is marked for
 // deletion here; it goes when the process's handle to it is closed.
@@ -219,7 +243,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     return FALSE;
 }
 
-int RunConsole(int argc, wchar_t** argv) {
+int RunConsole(int argc, wchar_t** argv, const std::string& program) {
     const TOptions opt = ParseOptions(argc, argv);
     if (opt.Help) {
         PrintHelp(OwnPath());
@@ -228,8 +252,10 @@ int RunConsole(int argc, wchar_t** argv) {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     TSelfFile self;
     const std::wstring output = OutputPath(opt, self.Path);
+    CheckOutput(output, opt.Force, self);
+    const TSecretBytes key = ReadJudgedKey(self, output, opt.KeyCheck, program);
+    // Made only once the key is taken, so that a refused key leaves nothing behind.
     TOutputFile out(output, opt.Force, self);
-    const TSecretBytes key = ReadKey();
     Restore(self, key, out);
     Put(STD_ERROR_HANDLE, Format(Translated("Sfx", "Restored %1 (%2 bytes)."),
                                  {Utf8(output), std::to_string(self.PayloadSize())}) +
@@ -248,7 +274,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     const std::string program = argc > 0 ? Utf8(BaseName(argv[0])) : "calyxor-sfx";
     try {
-        return RunConsole(argc, argv);
+        return RunConsole(argc, argv, program);
     } catch (const TUsageError& e) {
         Put(STD_ERROR_HANDLE, program + ": " + e.what() + "\n" +
                                   Format(Translated("Sfx", "Try '%1 --help'."), {program}) + "\n");

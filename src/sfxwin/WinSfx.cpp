@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sfxwin/WinSfx.h"
 
 #include "cipher/core/Cp1251.h"
@@ -212,8 +213,7 @@ std::string CantWriteIn(const std::wstring& dir, DWORD err) {
 
 } // namespace
 
-TOutputFile::TOutputFile(const std::wstring& path, bool force, const TSelfFile& self)
-    : Output(path), Force(force) {
+void CheckOutput(const std::wstring& path, bool force, const TSelfFile& self) {
     // Replacing the running file with its own contents would lose the encrypted copy.
     if (self.IsSelf(path))
         throw TSfxError(
@@ -233,6 +233,12 @@ TOutputFile::TOutputFile(const std::wstring& path, bool force, const TSelfFile& 
     if (!IsFolder(dir))
         throw TSfxError(Format(Translated("Sfx", "cannot write %1: the folder %2 does not exist."),
                                {Quoted(path), Quoted(dir)}));
+}
+
+TOutputFile::TOutputFile(const std::wstring& path, bool force, const TSelfFile& self)
+    : Output(path), Force(force) {
+    CheckOutput(path, force, self);
+    const std::wstring dir = DirName(path);
     std::array<wchar_t, MAX_PATH + 1> temp{};
     if (GetTempFileNameW(dir.c_str(), L"cxs", 0, temp.data()) == 0)
         throw TSfxError(CantWriteIn(dir, GetLastError()));
@@ -305,6 +311,19 @@ struct TWipedTransform : TTransformState {
 };
 
 } // namespace
+
+TKeyVerdict JudgeKey(const TSelfFile& self, const TSecretBytes& key, const std::wstring& name) {
+    const auto n = static_cast<std::size_t>(std::min<uint64_t>(JudgedPrefix, self.PayloadSize()));
+    TSecretBytes first(n);
+    if (!ReadAt(self.Handle, self.PayloadStart, first.data(), n))
+        throw TSfxError(
+            Format(Translated("Sfx", "cannot read the encrypted data from its own file: %1"),
+                   {ErrorText(GetLastError())}));
+    TTransformState state;
+    TransformInit(state, key.Span());
+    DecryptBuffer(state, first.data(), first.data(), n);
+    return JudgeDecrypted(first.Span(), Utf8(BaseName(name)));
+}
 
 void Restore(const TSelfFile& self, const TSecretBytes& key, TOutputFile& out) {
     TWipedTransform state;

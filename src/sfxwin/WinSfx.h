@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Windows self-extracting module: what its console and dialog faces share. Paths are
 // UTF-16 as Windows keeps them; messages are UTF-8 until they are shown.
 
 #include "cipher/core/SecretBytes.h"
+#include "judge/core/Judgement.h"
 #include "stub/StubShared.h"
 
 #include <windows.h>
@@ -55,11 +57,15 @@ public:
     uint64_t PayloadStart = 0;
 };
 
+// Refuses, before any key is asked for, an output that cannot or must not be written; nothing
+// is made on the disk.
+void CheckOutput(const std::wstring& path, bool force, const TSelfFile& self);
+
 // The restored bytes go to a temporary file beside the output, renamed into place only when
 // complete and on the disk: a failed run leaves nothing under the output's name.
 class TOutputFile {
 public:
-    // Refuses, before any key is asked for, an output that cannot or must not be written.
+    // Checks the output as CheckOutput does, and makes the temporary file.
     TOutputFile(const std::wstring& path, bool force, const TSelfFile& self);
     ~TOutputFile();
     TOutputFile(const TOutputFile&) = delete;
@@ -77,6 +83,11 @@ private:
     bool Force;
     bool Committed = false;
 };
+
+// Whether key gives a result that looks like a file, judged from the payload's first bytes
+// decrypted in memory under the name the result is to have.
+[[nodiscard]] TKeyVerdict JudgeKey(const TSelfFile& self, const TSecretBytes& key,
+                                   const std::wstring& name);
 
 // Decrypts the bytes after the module's image into out and puts it in place.
 void Restore(const TSelfFile& self, const TSecretBytes& key, TOutputFile& out);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the Linux stub and the Windows module have in common, kept in one header that both are
 // built from (the Windows module by MinGW, in a build of its own): their errors, the refusal of
@@ -32,12 +33,28 @@ public:
                                       "first 255 bytes would be used anyway."));
 }
 
+// ---- a key that looks wrong -------------------------------------------------------------------
+
+// A typed key whose result looks like a wrong key's is asked for again, this many times in all.
+inline constexpr int KeyTries = 3;
+
+[[nodiscard]] inline std::string KeyLooksWrongRetype() {
+    return Translated("Sfx", "the key seems to be wrong: the restored file would not look like a "
+                             "file. Type it again.");
+}
+
+[[nodiscard]] inline std::string KeyLooksWrong() {
+    return Translated("Sfx", "the key seems to be wrong: the restored file would not look like a "
+                             "file. Nothing was written (--no-key-check restores it anyway).");
+}
+
 // ---- the command line ------------------------------------------------------------------------
 
 // Char is char on Linux and wchar_t on Windows, where arguments come as UTF-16.
 template <class Char> struct TStubOptions {
     bool Help = false;
     bool Force = false;
+    bool KeyCheck = true;
     bool HasOutput = false;
     std::basic_string<Char> Output;
 };
@@ -59,9 +76,9 @@ template <class Char> bool Is(std::basic_string_view<Char> s, std::string_view a
 
 } // namespace stub_detail
 
-// -h/--help, -f/--force, -o PATH, -oPATH, --output PATH and --output=PATH; with slashHelp "/?"
-// asks for help too, as Windows programs let it. utf8 turns an argument into UTF-8 for the
-// messages. Raises TUsageError for anything else.
+// -h/--help, -f/--force, --no-key-check, -o PATH, -oPATH, --output PATH and --output=PATH; with
+// slashHelp "/?" asks for help too, as Windows programs let it. utf8 turns an argument into UTF-8
+// for the messages. Raises TUsageError for anything else.
 template <class Char, class ToUtf8>
 TStubOptions<Char> ParseStubOptions(int argc, Char** argv, ToUtf8 utf8, bool slashHelp) {
     using stub_detail::Is;
@@ -75,6 +92,8 @@ TStubOptions<Char> ParseStubOptions(int argc, Char** argv, ToUtf8 utf8, bool sla
             opt.Help = true;
         } else if (Is(arg, "-f") || Is(arg, "--force")) {
             opt.Force = true;
+        } else if (Is(arg, "--no-key-check")) {
+            opt.KeyCheck = false;
         } else if (Is(arg, "-o") || Is(arg, "--output")) {
             if (k + 1 >= argc)
                 throw TUsageError(

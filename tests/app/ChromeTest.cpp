@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's own handling under the mouse: the background drags the window, the buttons fade
 // on a press and snap back, the eye button shows the key while held, the popup menu belongs to
 // the background. The pointer is driven through Qt's window-system entry point, so events take

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window as a desktop program: files dropped from a file manager and the commands' keys.
 // Drops are real drag events with the urls a file manager sends; keys go through Qt's shortcut
 // map first, as a key from the keyboard does, with the window active.

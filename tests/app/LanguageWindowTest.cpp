@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window in both of its languages: Russian exactly as the program has always spoken it,
 // English for everyone else, from the catalogue built into the program.
 #include "app/MainForm.h"

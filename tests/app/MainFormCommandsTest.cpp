@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window as its user meets it: what lies where, what a click there runs, what the menu's
 // entries run, and how the built-in window looks before a skin dresses it.
 

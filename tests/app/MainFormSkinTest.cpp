@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Skins on the real window: which lines count, what each section does to the control it names,
 // and what a bad skin leaves behind.
 

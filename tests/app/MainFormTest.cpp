@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's start, close, command line and commands, run on the real window in a folder of
 // its own.
 

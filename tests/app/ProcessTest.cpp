@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: MIT
 // The real program, started as a process without a display, as scripts use it.
 
 #include "support/Process.h"
+#include "support/Privileged.h"
 #include "support/ReferenceCipher.h"
 #include "support/TempDir.h"
 
@@ -145,8 +147,7 @@ TEST_F(ProcessTest, settingsNamingWhatCannotBeReadNeverHoldTheStart) {
 }
 
 TEST_F(ProcessTest, settingsFileIsNeverLeftHalfWritten) {
-    if (!CanPtrace())
-        GTEST_SKIP() << "strace cannot trace here";
+    SKIP_UNLESS_PRIVILEGED(CanPtrace(), "strace cannot trace here");
     // What the program itself would not write, so that old and new are told apart.
     const std::string ini = fs::canonical(Dir / "app/calyxor.ini");
     const auto old = Bytes("[Config]\r\nSkin=" + (Dir / "app/Skins/default/skin.ini") +

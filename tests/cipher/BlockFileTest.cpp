@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/BlockFile.h"
 #include "errors/Errors.h"
 #include "support/MessageRecorder.h"
@@ -185,20 +186,6 @@ TEST_F(BlockFileTest, sameRecordReadsSizeThenRewritesTheFileFromItsStart) {
     CloseWrite(rec);
     EXPECT_EQ(ReadAll(Dir / "f"), std::vector<uint8_t>(300, 0x0F));
     EXPECT_EQ(rec.Size, 300);
-}
-
-TEST_F(BlockFileTest, writeInPlace_keepsTheFileUntilOverwritten) {
-    WriteAll(Dir / "f", RandomBytes(BlockSize * 2, 6));
-    TBlockFile rec;
-    ASSERT_TRUE(OpenWrite(rec, Dir / "f", TOpenWriteMode::InPlace));
-    EXPECT_EQ(fs::file_size(Dir / "f"), static_cast<uintmax_t>(BlockSize * 2));
-    WriteByte(rec, 9);
-    CloseWrite(rec);
-    const auto back = ReadAll(Dir / "f");
-    ASSERT_EQ(back.size(), static_cast<size_t>(BlockSize * 2));
-    EXPECT_EQ(back[0], 9);
-    EXPECT_FALSE(OpenWrite(rec, Dir / "missing", TOpenWriteMode::InPlace));
-    EXPECT_FALSE(fs::exists(Dir / "missing"));
 }
 
 // A sink of the test's own, two buffers of three blocks: keeps every hand-over, writes nothing.

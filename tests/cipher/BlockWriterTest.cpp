@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The writer thread: the files it makes are the plain writer's to the byte, whatever the size
 // against blocks and batches; what it meets is told on the caller's thread, in order; and a
 // failed write is never success.

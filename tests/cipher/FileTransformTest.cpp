@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/FileTransform.h"
 #include "cipher/BlockFile.h"
 #include "errors/Errors.h"

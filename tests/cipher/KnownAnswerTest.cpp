@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Known answers for the generator and the file transform. Encrypted files carry no header or
 // check, so a change to either that still round-trips would silently make every file written
 // before it unreadable; fixed outputs catch that where round trips cannot.

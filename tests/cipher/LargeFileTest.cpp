@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files of 2 GiB and more: sizes and offsets are 64-bit, so such files round-trip exactly.
 // Slow (several GiB are written), labelled "long"; CI runs it all the same.
 

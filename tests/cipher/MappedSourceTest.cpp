@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fault guard around reading a mapped source: a source cut short under the reader becomes a
 // failed step, and every other SIGBUS is left to whoever handled it before. Each case runs in a
 // child process, since the ones that must not be swallowed end the process.

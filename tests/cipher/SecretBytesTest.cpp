@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Key material must be gone from memory before the memory is given back. Every block this test
 // program frees passes through the allocation functions below; while a test watches, each is
 // searched for a marker key before it returns to the allocator, so that a copy of the key left

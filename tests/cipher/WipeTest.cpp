@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/Wipe.h"
 #include "cipher/BlockFile.h"
 #include "support/MessageRecorder.h"

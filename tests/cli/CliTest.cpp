@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // calyxor-cli as scripts and people at a terminal run it: the built program, its outputs
 // checked against the reference cipher and against `calyxor ENC` and `DEC`.
 
@@ -11,6 +12,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -64,6 +68,11 @@ protected:
         return RunOnPty(args, Dir.Path, typed);
     }
     static std::string Cli() { return *App / "calyxor-cli"; }
+    TRunOptions InDir() const {
+        TRunOptions options;
+        options.Cwd = Dir.Path;
+        return options;
+    }
     std::vector<uint8_t> MakeFile(const std::string& name, std::size_t n, uint32_t seed = 1) {
         auto data = DocumentBytes(n, seed);
         WriteAll(Dir / name, data);
@@ -143,6 +152,64 @@ TEST_F(CliTest, withoutAUsableKey_status2AndNothingWritten) {
     EXPECT_EQ(tty.ExitCode, 2) << tty.Output;
     EXPECT_TRUE(Has(tty.Output, "differ")) << tty.Output;
     EXPECT_FALSE(PathExists(Dir / "a.doc.ash"));
+}
+
+TEST_F(CliTest, aWrongKeysResultIsNeverWritten_unlessAskedFor) {
+    const auto data = MakeFile("report.doc", 9000);
+    WriteAll(Dir / "report.doc.ash", Encrypted(data));
+    WriteAll(Dir / "other.doc.ash",
+             ref::transform({'S', 'e', 'c', 'r', 't', 'e', '1'}, data, true));
+    WriteAll(Dir / "wrong.txt", Bytes("Secrte1\n"));
+    const auto good = DocumentBytes(500, 2);
+    struct TCase {
+        std::vector<std::string> Args;
+        bool Existing; // a good report.doc is there before
+        int Status;
+        bool Written; // report.doc holds the decryption
+    };
+    const TCase cases[] = {
+        {{"decrypt", "--key-file", "wrong.txt", "report.doc.ash"}, false, 1, false},
+        // -f replaces a good file only with a result that looks like one.
+        {{"decrypt", "--key-file", "wrong.txt", "-f", "report.doc.ash"}, true, 1, false},
+        // Each file is judged for itself: the one this key opens is written.
+        {{"decrypt", "--key-file", "wrong.txt", "-f", "-j", "2", "report.doc.ash", "other.doc.ash"},
+         true,
+         1,
+         false},
+        {{"decrypt", "--key-file", "key.txt", "-f", "report.doc.ash"}, true, 0, true},
+        {{"decrypt", "--key-file", "wrong.txt", "-f", "--no-key-check", "report.doc.ash"},
+         true,
+         0,
+         true},
+    };
+    for (const TCase& c : cases) {
+        std::string args;
+        for (const std::string& a : c.Args)
+            args += a + " ";
+        SCOPED_TRACE(args);
+        fs::remove(Dir / "report.doc");
+        if (c.Existing)
+            WriteAll(Dir / "report.doc", good);
+        const auto r = Cli(c.Args);
+        EXPECT_EQ(r.ExitCode, c.Status) << r.Err;
+        if (c.Written) {
+            EXPECT_TRUE(PathExists(Dir / "report.doc"));
+            EXPECT_NE(ReadAll(Dir / "report.doc"), good);
+            continue;
+        }
+        EXPECT_TRUE(Has(r.Err, "calyxor-cli: report.doc.ash: the key seems to be wrong")) << r.Err;
+        if (c.Existing)
+            EXPECT_EQ(ReadAll(Dir / "report.doc"), good);
+        else
+            EXPECT_FALSE(PathExists(Dir / "report.doc"));
+    }
+    EXPECT_EQ(ReadAll(Dir / "other.doc"), data);
+    // A file that is not encrypted at all looks the same as a wrong key's result.
+    const auto r = Cli({"decrypt", "--key-file", "key.txt", "-o", "out.doc", "report.doc.ash"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    const auto plain = Cli({"decrypt", "--key-file", "key.txt", "-o", "twice.doc", "out.doc"});
+    EXPECT_EQ(plain.ExitCode, 1) << plain.Err;
+    EXPECT_FALSE(PathExists(Dir / "twice.doc"));
 }
 
 TEST_F(CliTest, typedKeys_askedAgainWhenTheyDifferOrLookWrong_shortOnesWarned) {
@@ -289,8 +356,9 @@ TEST_F(CliTest, severalJobs_theEnginesNoticesNameTheirOwnFile) {
     EXPECT_EQ(r.ExitCode, 1);
     for (int i = 0; i < 8; ++i) {
         const std::string link = "l" + std::to_string(i);
-        const std::string line =
-            "calyxor-cli: " + link + ": ! Can't open input file " + link + "\n";
+        const std::string line = "calyxor-cli: " + link + ": ! Can't open input file " + link +
+                                 ": it is a symbolic link, and a link is never followed to be "
+                                 "wiped; give the path of the file itself\n";
         const std::size_t at = r.Err.find(line);
         EXPECT_NE(at, std::string::npos) << r.Err;
         EXPECT_EQ(r.Err.find(line, at + 1), std::string::npos) << r.Err;
@@ -300,7 +368,8 @@ TEST_F(CliTest, severalJobs_theEnginesNoticesNameTheirOwnFile) {
 
     r = Cli({"encrypt", "--wipe", "--key-file", "key.txt", "l0"});
     EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_EQ(r.Err, "calyxor-cli: l0: ! Can't open input file l0\n"
+    EXPECT_EQ(r.Err, "calyxor-cli: l0: ! Can't open input file l0: it is a symbolic link, and a "
+                     "link is never followed to be wiped; give the path of the file itself\n"
                      "calyxor-cli: l0: Cannot wipe the file: l0\n");
     EXPECT_TRUE(PathExists(Dir / "l0.ash"));
     EXPECT_TRUE(PathExists(Dir / "t0"));
@@ -366,6 +435,155 @@ TEST_F(CliTest, wipe_onlyAfterACompleteTarget) {
     EXPECT_TRUE(Has(r.Err, "calyxor-cli: nothing: ")) << r.Err;
     EXPECT_FALSE(PathExists(Dir / "w1"));
     EXPECT_FALSE(PathExists(Dir / "w2"));
+}
+
+// Runs script with bash in the test's folder, "$0" being calyxor-cli.
+#define CLI_SCRIPT(script) RunProgram({"/bin/bash", "-c", script, Cli()}, InDir())
+
+// The key file is the one file no run may consume: encrypted with its own key and wiped, the
+// only copy of the key would be locked inside a file that needs it. However the key was read
+// from it, it is refused as a source or an output, and the other files go on.
+TEST_F(CliTest, theKeyFile_isNeverEncryptedWipedOrReplaced) {
+    const auto key = ReadAll(Dir / "key.txt");
+    fs::create_hard_link(Dir / "key.txt", Dir / "same-key");
+    const struct {
+        const char* What;
+        std::string Script;
+        bool WipesA; // the other file of the run is encrypted and wiped
+    } cases[] = {
+        {"--key-file", "\"$0\" encrypt --wipe --key-file key.txt key.txt a", true},
+        {"a hard link", "\"$0\" encrypt --wipe --key-file key.txt a same-key", true},
+        {"--key-fd", "\"$0\" encrypt --wipe --key-fd 3 a ./key.txt 3<key.txt", true},
+        {"standard input", "\"$0\" encrypt --wipe --key-file - key.txt a <key.txt", true},
+        {"the output", "\"$0\" decrypt -f --key-file key.txt -o key.txt a.ash", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        const auto data = MakeFile("a", 20000);
+        WriteAll(Dir / "a.ash", Encrypted(data));
+        if (c.WipesA)
+            fs::remove(Dir / "a.ash");
+        const auto r = CLI_SCRIPT(c.Script);
+        EXPECT_EQ(r.ExitCode, 1) << r.Err;
+        EXPECT_TRUE(Has(r.Err, "key file of this run")) << r.Err;
+        EXPECT_EQ(ReadAll(Dir / "key.txt"), key);
+        EXPECT_FALSE(PathExists(Dir / "key.txt.ash"));
+        EXPECT_FALSE(PathExists(Dir / "same-key.ash"));
+        if (c.WipesA) {
+            EXPECT_FALSE(PathExists(Dir / "a"));
+            EXPECT_EQ(ReadAll(Dir / "a.ash"), Encrypted(data));
+        }
+    }
+}
+
+// Bytes that went to a pipe, a FIFO or a device are on no disk: the source is kept and the
+// run says why, and it ends, whatever reads the bytes.
+TEST_F(CliTest, wipeAfterAPipeFifoOrDevice_keepsTheSourceAndEnds) {
+    ASSERT_EQ(::mkfifo((Dir / "fifo").c_str(), 0600), 0);
+    const struct {
+        const char* Script;
+        bool Read; // got holds what was written
+    } cases[] = {
+        {"cat fifo >got & \"$0\" encrypt --wipe -f --key-file key.txt -o fifo a; s=$?; wait; "
+         "exit $s",
+         true},
+        {"\"$0\" encrypt --wipe -f --key-file key.txt -o /dev/stdout a | cat >got; "
+         "exit ${PIPESTATUS[0]}",
+         true},
+        {"\"$0\" encrypt --wipe -f --key-file key.txt -o /dev/null a", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Script);
+        const auto data = MakeFile("a", 300000);
+        fs::remove(Dir / "got");
+        const auto r = CLI_SCRIPT(c.Script);
+        ASSERT_FALSE(r.TimedOut) << "the run never ended";
+        EXPECT_EQ(r.ExitCode, 1) << r.Err;
+        EXPECT_TRUE(Has(r.Err, "not to a file on the disk; the source file was kept")) << r.Err;
+        EXPECT_EQ(ReadAll(Dir / "a"), data);
+        if (c.Read) {
+            EXPECT_EQ(ReadAll(Dir / "got"), Encrypted(data));
+        }
+    }
+    // Standard output that is a file is flushed through its descriptor: then the source goes.
+    const auto data = MakeFile("a", 30000);
+    const auto r = CLI_SCRIPT("\"$0\" encrypt --wipe -f --key-file key.txt -o /dev/stdout a >got");
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_FALSE(PathExists(Dir / "a"));
+    EXPECT_EQ(ReadAll(Dir / "got"), Encrypted(data));
+}
+
+// Where the window has its short texts, the command line says what the system said.
+TEST_F(CliTest, failuresSayTheirCause) {
+    const auto data = MakeFile("a", 5000);
+    WriteAll(Dir / "empty", {});
+    fs::create_directory(Dir / "folder");
+    fs::create_symlink(Dir / "a", Dir / "wl");
+    const struct {
+        const char* Script;
+        int Status;
+        const char* Said;
+    } cases[] = {
+        {"\"$0\" encrypt --key-file key.txt empty", 1,
+         "empty: cannot read empty: the file is empty; there is nothing to encrypt or decrypt"},
+        {"\"$0\" encrypt --key-file key.txt folder", 1,
+         "cannot read folder: it is a folder; only files can be encrypted or decrypted"},
+        {"\"$0\" decrypt --key-file key.txt -o x missing", 1, "missing: File does not exist."},
+        {"\"$0\" decrypt --key-file key.txt -o x a/b", 1, "cannot read a/b: Path not found"},
+        {"\"$0\" wipe wl", 1, "wl: ! Can't open input file wl: it is a symbolic link"},
+        {"\"$0\" encrypt --key-fd 3 a 3>>key.txt", 2,
+         "cannot read the key from descriptor 3: it is open for writing only"},
+        {"\"$0\" encrypt --key-fd 3 a 3>&-", 2,
+         "cannot read the key from descriptor 3: it is not open"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Script);
+        const auto r = CLI_SCRIPT(c.Script);
+        EXPECT_EQ(r.ExitCode, c.Status) << r.Err;
+        EXPECT_TRUE(Has(r.Err, c.Said)) << r.Err;
+        EXPECT_EQ(ReadAll(Dir / "a"), data);
+        EXPECT_FALSE(PathExists(Dir / "a.ash"));
+    }
+    // Out of descriptors: once the first file is being written, the running program may open
+    // no more: the first cannot flush its folder, and the second file's source cannot be opened.
+    MakeFile("m1", 96 << 20);
+    MakeFile("m2", 1000);
+    const std::string err = Dir / "err";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, 2);
+        if (::chdir(Dir.Path.c_str()) != 0)
+            ::_exit(126);
+        ::execl(Cli().c_str(), Cli().c_str(), "encrypt", "-j", "1", "--key-file", "key.txt", "m1",
+                "m2", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    bool limited = false;
+    for (int k = 0; k < 6000 && !limited; ++k) {
+        std::error_code ec;
+        bool writing = false;
+        for (const auto& e : fs::directory_iterator(fds, ec))
+            writing = writing || fs::read_symlink(e.path(), ec).string().find("(deleted)") !=
+                                     std::string::npos;
+        if (writing) {
+            // Descriptors open stay open; a new one must be numbered below the limit, and only
+            // the three standard ones are.
+            const rlimit none{3, 3};
+            limited = ::prlimit(pid, RLIMIT_NOFILE, &none, nullptr) == 0;
+        } else {
+            ::usleep(1000);
+        }
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(limited) << "the run was never seen writing";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    const std::string told = Text(ReadAll(err));
+    EXPECT_TRUE(Has(told, "m1: Too many open files")) << told;
+    EXPECT_TRUE(Has(told, "m2: cannot read m2: Too many open files")) << told;
+    EXPECT_FALSE(PathExists(Dir / "m2.ash"));
 }
 
 // ---- the command line itself --------------------------------------------------------------------

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "config/FilePaths.h"
 #include "config/Settings.h"
 #include "config/SkinValues.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "config/Locations.h"
 #include "errors/Errors.h"
 #include "support/TempDir.h"

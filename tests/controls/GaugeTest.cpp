@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gauge: its values and their bounds, the five faces drawn from real paints, the text
 // inverted over the bar, and how often (and when) it paints.
 #include "controls/Gauges.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TVeskFade: the blend arithmetic, the frames and their schedule (on a fake clock), the
 // dissolve, Reset in both modes, the return transitions and the mouse events as the window
 // needs them. The control is placed on a shown window, so every frame really paints.

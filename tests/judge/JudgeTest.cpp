@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wrong-key judgement on what users decrypt: the right key's result is a file and must
 // pass, a wrong key's is near noise and must not; the modules' table alone and the programs'
 // table with libmagic must agree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The texts of the programs without Qt: placeholders filled as a translation orders them, and
 // the catalogue consulted only once a program has chosen its language.
 

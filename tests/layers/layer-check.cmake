@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The layers hold: every #include in src/ names a folder that the including folder may use
 # (allowed-includes.txt beside this file), by its path from src/ and never through "../", and
 # Qt's headers appear only where Qt is allowed.

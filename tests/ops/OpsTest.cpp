@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operations both programs share, called in process: naming, key bytes, the module the
 // window would use, the skin loader's line reading, and the encrypt-then-wipe chain.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Debian package, for real: builds it from the build folder, checks it as Debian would,
 # installs it with apt, runs the installed program from /usr/bin as an ordinary user under a
 # private Xvfb, and removes it again.
@@ -63,6 +64,12 @@ grep -v '^running with root' "$tmp/lintian.log" >&2 || true
 # shows as one of lintian's hardening tags, informational ones included.
 if grep -q 'hardening-' "$tmp/lintian.log"; then
     fail "lintian reports hardening tags: $(grep 'hardening-' "$tmp/lintian.log" | tr '\n' ' ')"
+fi
+
+# The package says under which terms it may be passed on, in the form Debian reads: any tag
+# about the copyright file or a licence, informational ones included, means it does not.
+if grep -E -i '^[EWIPX]: calyxor.*: [a-z0-9-]*(copyright|licen[cs]e|dep5)' "$tmp/lintian.log"; then
+    fail "lintian reports copyright or licence tags"
 fi
 
 # Every entry belongs to root, nothing is writable by others, programs are stripped.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pictures are input from strangers: sizes beyond what a screen shows are refused before a
 // pixel is allocated, damaged bitmaps fail instead of loading half, and metafile records that
 // carry damaged bitmaps never reach the libraries that would trust them.

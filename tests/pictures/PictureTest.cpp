@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The picture holder: every kind loads from a real file with its natural size, failures
 // carry their texts and leave the holder alone, and change notifications follow content.
 #include "pictures/Picture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Off-screen bitmaps: the pixel layout, the drawing rules the controls count on, the three
 // raster operations and text without anti-aliasing.
 #include "platform/Bitmap.h"

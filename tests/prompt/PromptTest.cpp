@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The key prompt as a user meets it: on a real pseudo-terminal, typed at, interrupted, stopped
 // with Ctrl-Z and fed a line that is too long; and a line read from what is not a terminal.
 

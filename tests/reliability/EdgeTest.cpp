@@ -1,19 +1,24 @@
+// SPDX-License-Identifier: MIT
 // Outputs at the edges, provoked for real against the built program: runs killed part-way, two
 // runs on one target, standard output that is the source, descriptors named as files, readers
 // that leave, descriptors closed at start. Whatever happens, a target holds either what it
 // held before or the whole new result, and no failure is reported as success.
 
+#include "cipher/BlockWriter.h"
 #include "cipher/FileTransform.h"
+#include "cipher/HiddenNames.h"
 #include "cipher/WriteOut.h"
 #include "cipher/core/Cipher.h"
 #include "errors/Errors.h"
 #include "support/MessageRecorder.h"
+#include "support/Privileged.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <thread>
 
 #include <linux/audit.h>
@@ -27,6 +32,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string Calyxor = CALYXOR_BUILD_DIR "/calyxor";
+const std::string Cli = CALYXOR_BUILD_DIR "/calyxor-cli";
 const std::string Key = "correct horse";
 
 // Starts argv with its descriptors arranged by prepare, which runs in the child just before
@@ -66,25 +72,49 @@ void Redirect(const std::string& path, int fd, int flags) {
 }
 
 // Makes this process's file system look like one without O_TMPFILE (as some network and FUSE
-// file systems are): every open that asks for an unnamed file fails with EOPNOTSUPP.
-bool RefuseUnnamedFiles() {
+// file systems are): every open that asks for an unnamed file fails with EOPNOTSUPP. With
+// noLinks, it cannot link or rename without replacing either, as FAT through FUSE: link and
+// linkat fail with EPERM, renameat2 with RENAME_NOREPLACE with EINVAL.
+bool RefuseUnnamedFiles(bool noLinks = false) {
 #if defined(__x86_64__)
     constexpr uint32_t Unnamed = O_TMPFILE & ~O_DIRECTORY;
-    sock_filter filter[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
-        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, Unnamed, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    auto load = [](std::size_t offset) -> sock_filter {
+        return BPF_STMT(BPF_LD | BPF_W | BPF_ABS, static_cast<uint32_t>(offset));
     };
-    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    auto fail = [](int err) -> sock_filter {
+        return BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<uint32_t>(err));
+    };
+    const sock_filter allow = BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW);
+    std::vector<sock_filter> filter{
+        load(offsetof(seccomp_data, arch)),
+        sock_filter BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+        allow,
+        // The call, with a flag of one argument: fails with err when the flag is set.
+        load(offsetof(seccomp_data, nr)),
+        sock_filter BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+        load(offsetof(seccomp_data, args[2])),
+        sock_filter BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, Unnamed, 0, 1),
+        fail(EOPNOTSUPP),
+    };
+    if (noLinks) {
+        for (int nr : {__NR_link, __NR_linkat}) {
+            filter.push_back(load(offsetof(seccomp_data, nr)));
+            filter.push_back(
+                sock_filter BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(nr), 0, 1));
+            filter.push_back(fail(EPERM));
+        }
+        filter.push_back(load(offsetof(seccomp_data, nr)));
+        filter.push_back(sock_filter BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_renameat2, 0, 3));
+        filter.push_back(load(offsetof(seccomp_data, args[4])));
+        filter.push_back(sock_filter BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, RENAME_NOREPLACE, 0, 1));
+        filter.push_back(fail(EINVAL));
+    }
+    filter.push_back(allow);
+    sock_fprog program{static_cast<unsigned short>(filter.size()), filter.data()};
     return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 #else
+    (void)noLinks;
     return false;
 #endif
 }
@@ -168,8 +198,9 @@ TEST_F(EdgeTest, killedMidRun_leavesTheOldTargetOrNone_neverAPartialFile) {
 // failure and on SIGINT, SIGTERM and SIGHUP, and the old target must stay.
 TEST_F(EdgeTest, withoutUnnamedFiles_theHiddenTemporaryGoesOnFailuresAndSignals) {
     // Tried in a child: the filter must never reach the test's own process.
-    if (Finish(Start({"/bin/true"}, [] { ::_exit(RefuseUnnamedFiles() ? 0 : 1); })) != 0)
-        GTEST_SKIP() << "no seccomp filter can be installed here";
+    SKIP_UNLESS_PRIVILEGED(
+        Finish(Start({"/bin/true"}, [] { ::_exit(RefuseUnnamedFiles() ? 0 : 1); })) == 0,
+        "no seccomp filter can be installed here");
     const std::string small = Dir / "small";
     WriteAll(small, RandomBytes(30000, 12));
     const auto expected = Transformed(small, true);
@@ -281,26 +312,199 @@ TEST_F(EdgeTest, mayNotReplace_refusesAnExistingFileNamingIt_andWritesANewOne) {
     EXPECT_EQ(ReadAll(Dir / "fresh"), Transformed(src, true));
 }
 
-TEST_F(EdgeTest, writableFileInAReadOnlyFolder_isWrittenInPlace) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to switch to the plain user 'nobody'";
+// Writing into the file itself would destroy it the moment the run failed: where no file can
+// be made beside it, the target is refused with the reason and left as it was, by every program.
+TEST_F(EdgeTest, writableFileInAReadOnlyFolder_isRefusedAndKept) {
+    SKIP_UNLESS_PRIVILEGED(::geteuid() == 0, "needs root to switch to the plain user 'nobody'");
     fs::permissions(Dir.Path, fs::perms::all);
     const std::string src = Dir / "src";
     WriteAll(src, RandomBytes(30000, 6));
-    fs::permissions(src, fs::perms::all);
+    WriteAll(Dir / "key", {'k', 'e', 'y', '\n'});
+    for (const char* name : {"src", "key"})
+        fs::permissions(Dir / name, fs::perms::all);
     fs::create_directory(Dir / "ro");
-    WriteAll(Dir / "ro/out.ash", {1, 2, 3});
-    ASSERT_EQ(::chown((Dir / "ro/out.ash").c_str(), NobodyId, NobodyId), 0);
+    const std::string dst = Dir / "ro/out.ash";
+    WriteAll(dst, {1, 2, 3});
+    ASSERT_EQ(::chown(dst.c_str(), NobodyId, NobodyId), 0);
     fs::permissions(Dir / "ro",
                     fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     TRunOptions asNobody;
     asNobody.User = NobodyId;
-    const auto r = RunProgram({Calyxor, "ENC", Key, src, Dir / "ro/out.ash"}, asNobody);
-    EXPECT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(ReadAll(Dir / "ro/out.ash"), Transformed(src, true));
+    for (const auto& argv : {std::vector<std::string>{Calyxor, "ENC", Key, src, dst},
+                             {Cli, "encrypt", "-f", "--key-file", Dir / "key", "-o", dst, src},
+                             {Cli, "decrypt", "-f", "--key-file", Dir / "key", "-o", dst, src}}) {
+        SCOPED_TRACE(argv[1]);
+        const auto r = RunProgram(argv, asNobody);
+        EXPECT_EQ(r.ExitCode, 1) << r.Err;
+        EXPECT_NE(r.Err.find("cannot be written to, so the file cannot be replaced safely"),
+                  std::string::npos)
+            << r.Err;
+        EXPECT_EQ(ReadAll(dst), (std::vector<uint8_t>{1, 2, 3}));
+        EXPECT_EQ(fs::file_size(src), 30000u);
+    }
 }
 
-// ---- standard output and descriptors --------------------------------------------------------
+// A name that another process creates while a run without -f goes on is theirs: the run fails
+// naming it and keeps it, on every kind of file system.
+TEST_F(EdgeTest, aNameCreatedMidRunWithoutForce_isKept) {
+    const std::string big = Dir / "big";
+    WriteAll(big, RandomBytes(96 << 20, 14));
+    WriteAll(Dir / "key", {'k', '\n'});
+    const std::string dst = Dir / "out.ash";
+    const std::vector<uint8_t> theirs{'t', 'h', 'e', 'i', 'r', 's'};
+    for (int features : {0, 1, 2}) { // all, no O_TMPFILE, nor links and no-replace renames
+        SCOPED_TRACE(features);
+        const pid_t pid = Start({Cli, "encrypt", "--key-file", Dir / "key", "-o", dst, big}, [&] {
+            if (features > 0 && !RefuseUnnamedFiles(features == 2))
+                ::_exit(125);
+        });
+        bool caught = false;
+        for (int k = 0; k < 6000 && !caught; ++k) {
+            caught = !TemporaryBeingWritten(pid, Dir.Path).empty();
+            for (const auto& e : fs::directory_iterator(Dir.Path))
+                caught = caught || (e.path().filename().string().rfind(".calyxor-", 0) == 0 &&
+                                    fs::file_size(e.path()) > 0);
+            if (!caught)
+                ::usleep(2 * 1000);
+        }
+        WriteAll(dst, theirs);
+        const int status = Finish(pid);
+        ASSERT_TRUE(caught) << "the run was never seen writing";
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(ReadAll(dst), theirs);
+        EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"big", "key", "out.ash"}));
+        fs::remove(dst);
+    }
+}
+
+// FAT through FUSE and some network file systems can neither link nor rename without
+// replacing: a new target still comes whole or not at all, and an existing one stays until
+// the new one is complete.
+TEST_F(EdgeTest, withoutLinksOrNoReplaceRenames_targetsAreWholeOrAbsent) {
+    SKIP_UNLESS_PRIVILEGED(
+        Finish(Start({"/bin/true"}, [] { ::_exit(RefuseUnnamedFiles(true) ? 0 : 1); })) == 0,
+        "no seccomp filter can be installed here");
+    const std::string src = Dir / "src";
+    WriteAll(src, RandomBytes(30000, 15));
+    const auto expected = Transformed(src, true);
+    WriteAll(Dir / "key", {'c', 'o', 'r', 'r', 'e', 'c', 't', ' ', 'h', 'o', 'r', 's', 'e', '\n'});
+    const auto prepare = [] {
+        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+            ::signal(sig, SIG_DFL);
+        if (!RefuseUnnamedFiles(true))
+            ::_exit(125);
+    };
+    auto run = [&](
+                   std::vector<std::string> args, const std::function<void()>& more = [] {}) {
+        args.insert(args.begin(), {Cli, "encrypt", "--key-file", Dir / "key"});
+        return Start(args, [&] {
+            more();
+            prepare();
+        });
+    };
+    // New, and replacing with -f.
+    EXPECT_EQ(Finish(run({"-o", Dir / "new.ash", src})), 0);
+    EXPECT_EQ(ReadAll(Dir / "new.ash"), expected);
+    WriteAll(Dir / "old.ash", {'o', 'l', 'd'});
+    EXPECT_EQ(Finish(run({"-f", "-o", Dir / "old.ash", src})), 0);
+    EXPECT_EQ(ReadAll(Dir / "old.ash"), expected);
+    // Cut short by a file-size limit: nothing under the name, nothing beside it.
+    EXPECT_EQ(Finish(run({"-o", Dir / "cut.ash", src},
+                         [] {
+                             ::signal(SIGXFSZ, SIG_IGN);
+                             const rlimit lim{15000, 15000};
+                             ::setrlimit(RLIMIT_FSIZE, &lim);
+                         })),
+              1);
+    EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"key", "new.ash", "old.ash", "src"}));
+    // Stopped by a signal: a new name is not left behind, an old file stays as it was.
+    const std::string big = Dir / "big";
+    WriteAll(big, RandomBytes(96 << 20, 16));
+    WriteAll(Dir / "old.ash", {'o', 'l', 'd'});
+    for (const bool force : {false, true}) {
+        SCOPED_TRACE(force ? "-f over an old file" : "a new name");
+        const std::string dst = force ? Dir / "old.ash" : Dir / "big.ash";
+        const pid_t pid = force ? run({"-f", "-o", dst, big}) : run({"-o", dst, big});
+        bool caught = false;
+        for (int k = 0; k < 6000 && !caught; ++k) {
+            for (const auto& e : fs::directory_iterator(Dir.Path))
+                caught = caught || (e.path().filename().string().rfind(".calyxor-", 0) == 0 &&
+                                    fs::file_size(e.path()) > 0);
+            if (!caught)
+                ::usleep(2 * 1000);
+        }
+        ::kill(pid, SIGTERM);
+        EXPECT_EQ(Finish(pid), 128 + SIGTERM);
+        ASSERT_TRUE(caught) << "the run was never seen writing";
+        EXPECT_EQ(ReadAll(Dir / "old.ash"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+        EXPECT_EQ(Dir.Names(),
+                  (std::vector<std::string>{"big", "key", "new.ash", "old.ash", "src"}));
+    }
+}
+
+// The order that makes a replaced target survive a power cut: the new file's bytes reach the
+// device before its name replaces the old one, and the folder's new entry right after.
+TEST_F(EdgeTest, theTargetIsFlushedBeforeItsRename_andItsFolderAfter) {
+    SKIP_UNLESS_PRIVILEGED(CanPtrace(), "strace cannot trace here (ptrace is not allowed)");
+    const std::string src = Dir / "src";
+    WriteAll(src, RandomBytes(3 * BatchSize + 100, 17));
+    WriteAll(Dir / "key", {'k', '\n'});
+    const std::string folder = fs::canonical(Dir.Path).string();
+    const std::string dst = folder + "/out.ash";
+    for (const bool force : {false, true}) {
+        SCOPED_TRACE(force ? "-f" : "no -f");
+        fs::remove(dst);
+        const std::string log = Dir / "strace.log";
+        std::vector<std::string> argv{"/usr/bin/strace",
+                                      "-f",
+                                      "-qq",
+                                      "-y",
+                                      "-o",
+                                      log,
+                                      "-e",
+                                      "trace=fsync,fdatasync,rename,renameat,renameat2,link,linkat",
+                                      Cli,
+                                      "encrypt",
+                                      "--key-file",
+                                      Dir / "key",
+                                      "-o",
+                                      dst,
+                                      src};
+        if (force)
+            argv.insert(argv.begin() + 10, "-f");
+        const auto r = RunProgram(argv);
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        std::vector<std::string> calls;
+        const auto text = ReadAll(log);
+        std::istringstream in(std::string(text.begin(), text.end()));
+        for (std::string line; std::getline(in, line);)
+            calls.push_back(line);
+        const auto named = std::find_if(calls.begin(), calls.end(), [&](const std::string& c) {
+            return c.find("rename") != std::string::npos &&
+                   c.find("\"" + dst + "\"") != std::string::npos &&
+                   c.find(" = 0") != std::string::npos;
+        });
+        ASSERT_NE(named, calls.end()) << "no rename onto the target";
+        const auto fileFlush = [&](const std::string& c) {
+            return c.find("fsync(") != std::string::npos &&
+                   c.find("<" + folder + "/") != std::string::npos &&
+                   c.find(" = 0") != std::string::npos;
+        };
+        const auto folderFlush = [&](const std::string& c) {
+            return c.find("fsync(") != std::string::npos &&
+                   c.find("<" + folder + ">)") != std::string::npos &&
+                   c.find(" = 0") != std::string::npos;
+        };
+        EXPECT_TRUE(std::any_of(calls.begin(), named, fileFlush))
+            << "the file was not flushed first";
+        EXPECT_TRUE(std::any_of(named, calls.end(), folderFlush))
+            << "the folder was not flushed after";
+        EXPECT_EQ(ReadAll(dst), Transformed(src, true, "k"));
+    }
+}
+
+// ---- standard output and descriptors// ---- standard output and descriptors
+// --------------------------------------------------------
 
 TEST_F(EdgeTest, standardOutputThatIsTheSource_isRefusedBeforeAByteIsWritten) {
     const auto data = RandomBytes(30000, 7);
@@ -446,6 +650,36 @@ TEST(WriteOutTest, fileSizeLimit_isToldAsTooLarge_notAsDiskFull) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// ---- the hidden-name registry ---------------------------------------------------------------
+
+// calyxor-cli -j N holds a hidden name or two for each job at once, whatever N is: a signal
+// must remove every one of them, not the first few.
+TEST(HiddenNamesTest, aSignalRemovesEveryNameHeld_howeverMany) {
+    TTempDir dir;
+    constexpr int Names = 64;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGTERM, SIG_DFL);
+        for (int k = 0; k < Names; ++k) {
+            // Long names too: a path may be longer than any fixed slot.
+            const std::string name =
+                dir / (".calyxor-" + std::string(k % 2 ? 200 : 5, 'n') + std::to_string(k));
+            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+            if (fd < 0)
+                ::_exit(1);
+            ::close(fd);
+            RegisterHidden(name);
+        }
+        UnregisterHidden(dir / ".calyxor-nnnnn0"); // taken out again: kept by the signal
+        ::raise(SIGTERM);
+        ::_exit(2);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{".calyxor-nnnnn0"});
 }
 
 } // namespace

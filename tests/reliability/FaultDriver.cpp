@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A small program that runs the window's operations through the very code its commands call,
 // so that strace can fail any one system call of that chain without a display or Qt in the
 // way. Notices and warnings go to standard error, one line each.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults that really happen on Linux, provoked for real against the built programs: a source
 // cut short while it is read, writes that fail part-way, permissions, sources that are not
 // files, and wiping. Whatever happens, nothing may be lost: the source keeps every byte (by
@@ -10,6 +11,7 @@
 #include "cipher/core/Cipher.h"
 #include "errors/Errors.h"
 #include "support/MessageRecorder.h"
+#include "support/Privileged.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
@@ -236,9 +238,8 @@ void CheckOutcome(const TRunResult& r, bool injected, const std::string& src, ui
 // call of a kind failed in turn. A failed run leaves no target, or (when only the folder's
 // flush failed) the complete one.
 TEST_F(FaultTest, injectedFailures_ofEveryWriteAndClose_areNeverSuccess) {
-    if (!CanPtrace())
-        GTEST_SKIP()
-            << "strace cannot trace here (ptrace is not allowed), so no call can be failed";
+    SKIP_UNLESS_PRIVILEGED(
+        CanPtrace(), "strace cannot trace here (ptrace is not allowed), so no call can be failed");
     // Two full batches go out on the writer thread, then whole blocks and a partial one as the
     // record is closed: a failure can land on each kind of write.
     const std::string src = MakeSource("src", 2 * BatchSize + 3 * BlockSize + 100);
@@ -274,9 +275,8 @@ TEST_F(FaultTest, injectedFailures_ofEveryWriteAndClose_areNeverSuccess) {
 // The chain the encrypt command runs when the source is to be deleted: the source may be lost
 // only when its encrypted copy is complete and on the device.
 TEST_F(FaultTest, injectedFailures_inEncryptThenWipe_neverLoseTheSource) {
-    if (!CanPtrace())
-        GTEST_SKIP()
-            << "strace cannot trace here (ptrace is not allowed), so no call can be failed";
+    SKIP_UNLESS_PRIVILEGED(
+        CanPtrace(), "strace cannot trace here (ptrace is not allowed), so no call can be failed");
     const std::string dst = Dir / "out.ash";
     for (const auto& [call, error] :
          {std::pair{"write", "ENOSPC"}, std::pair{"fsync", "EIO"}, std::pair{"close", "EIO"}}) {
@@ -301,8 +301,9 @@ TEST_F(FaultTest, injectedFailures_inEncryptThenWipe_neverLoseTheSource) {
 
 // A small tmpfs of its own, mounted in a user namespace, fills up for real.
 TEST_F(FaultTest, fullFileSystem_failsAndKeepsTheSource) {
-    if (!CanMakeUserNamespace())
-        GTEST_SKIP() << "user namespaces are not allowed here, so no private tmpfs can be mounted";
+    SKIP_UNLESS_PRIVILEGED(
+        CanMakeUserNamespace(),
+        "user namespaces are not allowed here, so no private tmpfs can be mounted");
     const std::string src = MakeSource("src", 200000);
     const uint64_t before = FileHash(src);
     fs::create_directory(Dir / "mnt");
@@ -327,8 +328,7 @@ TEST_F(FaultTest, fullFileSystem_failsAndKeepsTheSource) {
 // --------------------------------------------------------------
 
 TEST_F(FaultTest, permissions_unreadableSourceOrUnwritableTarget_failWithoutTouchingEither) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to switch to the plain user 'nobody'";
+    SKIP_UNLESS_PRIVILEGED(::geteuid() == 0, "needs root to switch to the plain user 'nobody'");
     TRunOptions asNobody;
     asNobody.User = NobodyId;
     const std::string src = MakeSource("src", 30000);
@@ -365,8 +365,7 @@ TEST_F(FaultTest, permissions_unreadableSourceOrUnwritableTarget_failWithoutTouc
 }
 
 TEST_F(FaultTest, permissions_wipeAsPlainUser) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to switch to the plain user 'nobody'";
+    SKIP_UNLESS_PRIVILEGED(::geteuid() == 0, "needs root to switch to the plain user 'nobody'");
     TRunOptions asNobody;
     asNobody.User = NobodyId;
     const auto ro = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;

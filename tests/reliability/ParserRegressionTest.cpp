@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays the fuzzers' seed inputs and every input a fuzzer once stopped on (kept under
 // fuzz/regressions/<target>/) through the same rules the fuzzers check, in the ordinary build.
 

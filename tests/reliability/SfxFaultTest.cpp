@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The self-extracting stub under damage and hostile surroundings: payloads cut at many
 // lengths, bytes appended, a folder it may not write to, a full disk. It must restore what is
 // there or fail with a message, never crash, and never leave a partial file under the output's
@@ -6,6 +7,7 @@
 #include "cipher/BlockFile.h"
 #include "cipher/FileTransform.h"
 #include "cipher/core/Cipher.h"
+#include "support/Privileged.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
@@ -28,7 +30,7 @@ protected:
         BuildPrimeTable();
         fs::permissions(Dir.Path, fs::perms::all);
         ModuleSize = static_cast<int32_t>(fs::file_size(Stub));
-        Plain = RandomBytes(3 * BlockSize + 333, 21);
+        Plain = DocumentBytes(3 * BlockSize + 333, 21);
         WriteAll(Dir / "plain", Plain);
         const std::vector<uint8_t> key(Key.begin(), Key.end());
         const TModulePrefix module{Stub, ModuleSize};
@@ -106,8 +108,7 @@ TEST_F(SfxFaultTest, trailingGarbage_isDecryptedToo_theSourceIsStillItsStart) {
 }
 
 TEST_F(SfxFaultTest, readOnlyFolder_failsWithAMessage_andWritesNothing) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to switch to the plain user 'nobody'";
+    SKIP_UNLESS_PRIVILEGED(::geteuid() == 0, "needs root to switch to the plain user 'nobody'");
     fs::create_directory(Dir / "ro");
     fs::copy_file(Dir / "plain.exe", Dir / "ro/plain.exe");
     fs::permissions(Dir / "ro",
@@ -142,8 +143,8 @@ TEST_F(SfxFaultTest, fullDisk_failsAndLeavesNoPartialFile) {
         EXPECT_TRUE(::stat((Dir / "full").c_str(), &st) == 0 && S_ISCHR(st.st_mode))
             << "the device was replaced by a file";
     }
-    if (!CanMakeUserNamespace())
-        GTEST_SKIP() << "user namespaces are not allowed here, so no small tmpfs can be filled";
+    SKIP_UNLESS_PRIVILEGED(CanMakeUserNamespace(),
+                           "user namespaces are not allowed here, so no small tmpfs can be filled");
     // A tmpfs smaller than the payload, mounted in a namespace of the test's own; what is left
     // in it afterwards is listed on standard output.
     fs::create_directory(Dir / "mnt");

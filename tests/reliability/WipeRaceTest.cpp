@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Wiping while another program changes what the name leads to. A name that is a regular file
 // one moment and a symbolic link to someone else's file (or a FIFO) the next must never make
 // the wipe overwrite that other file, follow the link, or wait on the FIFO: each wipe either

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the Windows module's image ends, measured on the module the build made: the payload of
 // every self-extracting file for Windows starts there, so one byte off loses the whole file.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the Windows self-extracting module for real under Wine. A self-extracting file is put
 # together as the program puts it: SFX/windows.sfx followed by the bytes `calyxor ENC` wrote.
 #
@@ -65,6 +66,33 @@ run_sfx() {
 }
 expect_status() { [ "$status" -eq "$1" ] || fail "$2: exit status $status, not $1: $err"; }
 listing() { (cd "$1" && ls -A | tr '\n' ' '); }
+# document N FILE: text of N bytes, content of a kind as a user's document is. A decryption
+# of random bytes looks like a wrong key's, which the module refuses to write.
+document() { head -c "$1" /dev/urandom | base64 -w 76 >"$2" && truncate -s "$1" "$2"; }
+
+# run_typed ARGS KEY...: runs report.doc.exe ARGS in $d on a terminal, typing the n-th KEY at
+# its n-th key prompt; what the terminal showed is in $tmp/screen, ending in "status=N". Wine
+# makes the terminal the program's console.
+run_typed() {
+    local args="$1" n=0 key
+    shift
+    rm -f "$tmp/typed" "$tmp/screen"
+    mkfifo "$tmp/typed"
+    (cd "$d" && exec script -qfc "env -u DISPLAY '$wine' report.doc.exe $args; echo status=\$?" \
+        /dev/null <"$tmp/typed" >"$tmp/screen" 2>&1) &
+    run_pid=$!
+    exec 4>"$tmp/typed"
+    for key in "$@"; do
+        n=$((n + 1))
+        wait_for 60 "key prompt $n" prompts_at_least "$n"
+        printf '%s\r' "$key" >&4
+    done
+    wait_for 60 "the run on the terminal" grep -q "status=" "$tmp/screen"
+    exec 4>&-
+    wait "$run_pid" || true
+    run_pid=""
+}
+prompts_at_least() { [ "$(grep -o "Key:" "$tmp/screen" | wc -l)" -ge "$1" ]; }
 
 scenario_prefix() {
     rm -rf "$WINEPREFIX"
@@ -87,7 +115,7 @@ scenario_console() {
     mkdir -p "$d" "$tmp/elsewhere"
     hold_wineserver
     # Beyond one read block of the module, and not a multiple of it.
-    head -c 200003 /dev/urandom >"$tmp/data"
+    document 200003 "$tmp/data"
     make_sfx "$key" "$tmp/data" "$d/report.doc.exe"
     [ "$(stat -c %s "$d/report.doc.exe")" -eq $(($(stat -c %s "$module") + 200003)) ] ||
         fail "the self-extracting file is not module + payload long"
@@ -111,28 +139,32 @@ scenario_console() {
     [ "$(cat "$d/report.doc")" = "keep me" ] || fail "the existing file was changed without -f"
     [ "$(listing "$d")" = "report.doc report.doc.exe " ] || fail "left behind: $(listing "$d")"
 
-    # A wrong key succeeds, with other bytes of the same length; -f replaces.
+    # A wrong key from a pipe writes nothing, not even with -f; --no-key-check writes the
+    # other bytes of the same length it gives.
     run_sfx "$d" "correct horsf" -f
-    expect_status 0 "a wrong key"
+    expect_status 1 "a wrong key from a pipe"
+    [[ "$err" == *"the key seems to be wrong"* ]] || fail "no word of the wrong key: $err"
+    [ "$(cat "$d/report.doc")" = "keep me" ] || fail "a wrong key replaced the existing file"
+    [ "$(listing "$d")" = "report.doc report.doc.exe " ] || fail "left behind: $(listing "$d")"
+    run_sfx "$d" "correct horsf" -f --no-key-check
+    expect_status 0 "a wrong key with --no-key-check"
     [ "$(stat -c %s "$d/report.doc")" -eq 200003 ] || fail "a wrong key gave another length"
     cmp -s "$tmp/data" "$d/report.doc" && fail "a wrong key restored the source"
 
-    # On a terminal: a prompt, the key not echoed as it is typed, and -f replacing the file the
-    # wrong key wrote. Wine makes the terminal the program's console.
-    mkfifo "$tmp/typed"
-    (cd "$d" && exec script -qfc "env -u DISPLAY '$wine' report.doc.exe -f; echo status=\$?" \
-        /dev/null <"$tmp/typed" >"$tmp/screen" 2>&1) &
-    run_pid=$!
-    exec 4>"$tmp/typed"
-    wait_for 60 "the key prompt" grep -q "Key:" "$tmp/screen"
-    printf '%s\r' "$key" >&4
-    wait_for 60 "the run on the terminal" grep -q "status=" "$tmp/screen"
-    exec 4>&-
-    wait "$run_pid" || true
-    run_pid=""
+    # On a terminal: a prompt, the key not echoed as it is typed, a wrong key asked for again,
+    # and -f replacing the file the wrong key wrote.
+    run_typed -f "correct horsf" "$key"
     grep -q "status=0" "$tmp/screen" || fail "the run on a terminal failed: $(cat "$tmp/screen")"
-    grep -q "$key" "$tmp/screen" && fail "the key was shown as it was typed: $(cat "$tmp/screen")"
+    grep -q "correct hors" "$tmp/screen" &&
+        fail "the key was shown as it was typed: $(cat "$tmp/screen")"
+    grep -q "Type it again" "$tmp/screen" ||
+        fail "a wrong key was not asked for again: $(cat "$tmp/screen")"
     cmp -s "$tmp/data" "$d/report.doc" || fail "the key typed on a terminal restored other bytes"
+    # Three wrong keys end the run, and nothing is written.
+    run_typed "-o three.doc" "correct horsf" "x" "correct horsf"
+    grep -q "status=1" "$tmp/screen" || fail "three wrong keys did not fail: $(cat "$tmp/screen")"
+    grep -q "Nothing was written" "$tmp/screen" || fail "no word of it: $(cat "$tmp/screen")"
+    [ "$(listing "$d")" = "report.doc report.doc.exe " ] || fail "left behind: $(listing "$d")"
 
     # -o into another folder, under the restored name.
     run_sfx "$d" "$key" -o '..\elsewhere'
@@ -171,7 +203,7 @@ scenario_console() {
     [[ "$err" == *"nothing to extract"* ]] || fail "the bare module said: $err"
     run_sfx "$d" "" --help
     expect_status 0 "--help"
-    grep -q -- "-o PATH" "$tmp/out" && grep -q "WRONG KEY CANNOT BE DETECTED" "$tmp/out" ||
+    grep -q -- "-o PATH" "$tmp/out" && grep -q -- "--no-key-check" "$tmp/out" ||
         fail "--help does not explain: $(cat "$tmp/out")"
     run_sfx "$d" "" --bogus
     expect_status 2 "an unknown option"
@@ -204,7 +236,7 @@ run_gone() { ! kill -0 "$run_pid" 2>/dev/null; }
 scenario_dialog() {
     local picture="${1:-}" d="$tmp/d" key="Key-42 x"
     mkdir -p "$d"
-    head -c 150000 /dev/urandom >"$tmp/data"
+    document 150000 "$tmp/data"
     make_sfx "$key" "$tmp/data" "$d/report.doc.exe"
     printf 'keep me' >"$d/report.doc"
     mkdir -p "$shots"
@@ -217,6 +249,13 @@ scenario_dialog() {
     (cd "$d" && exec "$wine" report.doc.exe </dev/null >"$tmp/run.log" 2>&1) &
     run_pid=$!
 
+    # A wrong key is refused before the question of the existing file, and asked for again.
+    focus "Calyxor: report.doc"
+    xdotool type --delay 30 "Key-42 y"
+    xdotool key Return
+    focus "Calyxor"
+    shot "wrong key"
+    xdotool key Return
     focus "Calyxor: report.doc"
     xdotool type --delay 30 "$key"
     sleep 0.3
@@ -250,6 +289,26 @@ scenario_dialog() {
     [ "$status" -eq 0 ] || fail "the module ended with status $status"
     [ "$(cd "$d" && ls -A | tr '\n' ' ')" = "report.doc report.doc.exe " ] ||
         fail "left behind: $(cd "$d" && ls -A)"
+
+    # Three wrong keys end the module with nothing written.
+    rm "$d/report.doc"
+    (cd "$d" && exec "$wine" report.doc.exe </dev/null >"$tmp/run.log" 2>&1) &
+    run_pid=$!
+    local wrong
+    for wrong in "Key-42 y" "key-42 x" "Key-42"; do
+        focus "Calyxor: report.doc"
+        xdotool type --delay 30 "$wrong"
+        xdotool key Return
+        focus "Calyxor"
+        xdotool key Return
+    done
+    wait_for 60 "the module to end" run_gone
+    status=0
+    wait "$run_pid" || status=$?
+    run_pid=""
+    [ "$status" -eq 1 ] || fail "three wrong keys: the module ended with status $status"
+    [ "$(cd "$d" && ls -A | tr '\n' ' ')" = "report.doc.exe " ] ||
+        fail "three wrong keys left: $(cd "$d" && ls -A)"
 }
 
 case "$scenario" in

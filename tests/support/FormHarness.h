@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the tests of the main window share: a fade clock that costs no real time, and the window
 // opened as a first start would open it, with its message boxes recorded instead of shown.

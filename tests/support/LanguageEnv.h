@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The language the programs a test starts speak. They read LANGUAGE, LC_ALL, LC_MESSAGES and
 // LANG, which a test inherits from whoever runs it: a test that expects a language sets them

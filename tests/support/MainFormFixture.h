@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The real window, made in an application folder of its own, with what it would show recorded
 // instead of shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Records what the file operations give their caller while they run, instead of showing it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Small metafiles written record by record, for the tests of the picture holder and of the
 // controls that draw it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Runs a program the way a user or another program would, with the limits a fault needs: a
 // file-size limit, another user, a working folder, a key on standard input, and a deadline so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Runs a program on a pseudo-terminal of its own, as a user at a terminal would: its standard
 // input, output and error are the terminal, and each answer is typed, followed by Enter, when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs GoogleTest inside a QApplication, so that widget tests paint for real on Qt's
 // offscreen platform.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A second, deliberately plain implementation of the generator and the byte transform,
 // written straight from the algorithm's description: textbook loops, primes by trial

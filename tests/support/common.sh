@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Helpers of the shell tests that drive real programs on a private X server: failing with a
 # message and a picture of the screen, waiting for a condition, the X server itself and the
 # clean-up's share. Sourced, never run on its own.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # A catalogue holds every text its programs' code gives for translation, each one translated,
 # and nothing the code no longer says: lupdate, run over the sources into a copy of the
 # catalogue, must leave the copy as it was.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Drives the real calyxor binary in a real X window: its own Xvfb, a temporary copy of the
 # application folder (so calyxor.ini is written there), xdotool for the pointer and the keys,
 # ImageMagick's import for screenshots.
@@ -246,14 +247,16 @@ scenario_crypt() {
 scenario_sfx() {
     lay_out_app
     mkdir -p "$work/in" "$work/restored"
-    seq 1 20000 | head -c 120000 >"$work/in/notes.txt"
+    # Text, a file of a kind: the module refuses to write what looks like a wrong key's noise.
+    head -c 120000 /dev/urandom | base64 -w 76 >"$work/in/notes.txt"
+    truncate -s 120000 "$work/in/notes.txt"
     start_app "$work" "$work/in/notes.txt"
     type_key "sfx key"
     click 24 112 # CheckBoxSFX
     click 25 144 # BtnCrypt
     wait_for 60 "the self-extracting file" test -x "$work/in/notes.txt.exe"
     stop_app
-    local size=$(($(stat -c %s "$app/SFX/default.sfx") + $(stat -c %s "$work/in/notes.txt")))
+    local size=$(($(stat -c %s "$app/SFX/default.sfx") + 120000))
     [ "$(stat -c %s "$work/in/notes.txt.exe")" -ge "$size" ] || fail "the .exe is too short"
     (cd "$work/restored" && printf 'sfx key\n' | timeout 60 "$work/in/notes.txt.exe") \
         >>"$tmp/app.log" 2>&1 || fail "the self-extracting file did not run"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The keyed byte generator: an RC4-like key schedule and output step whose walking index is
 // moved by a feed byte from the caller, so the stream depends on the data as well as the key.

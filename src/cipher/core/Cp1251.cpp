@@ -1,9 +1,8 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/core/Cp1251.h"
 
 #include "cipher/core/Cipher.h"
 #include "errors/Errors.h"
-
-#include <cstdio>
 
 const char32_t Cp1251High[128] = {
     // 0x80
@@ -91,8 +90,12 @@ std::size_t EncodeInto(std::string_view utf8, uint8_t* out) {
         i += extra + 1;
         const int b = EncodeCodePoint(cp);
         if (b < 0) {
-            char name[16];
-            std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(cp));
+            // By hand: the C library's formatter is a large part of the self-extracting
+            // modules, which call it nowhere else.
+            std::string name = "U+";
+            const int digits = cp > 0xFFFFF ? 6 : cp > 0xFFFF ? 5 : 4;
+            for (int d = digits - 1; d >= 0; --d)
+                name += "0123456789ABCDEF"[(cp >> (4 * d)) & 0xF];
             std::string shown;
             AppendUtf8(shown, cp <= 0xFFFF ? cp : 0xFFFD);
             throw Exception(

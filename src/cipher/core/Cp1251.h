@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Keys are text, and their bytes are the text's CP1251 encoding: a key typed in Cyrillic
 // gives the same bytes on every system that makes or opens these files, so files stay portable.

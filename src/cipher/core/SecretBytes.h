@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Key material: bytes that must not outlive their use. The one type every copy of a key lives
 // in, so that no copy is left behind in freed memory or on a failed path.

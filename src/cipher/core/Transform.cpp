@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/core/Transform.h"
 
 #include <cstdint>

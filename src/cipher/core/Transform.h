@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The file transform's state and hot loops, apart from any file: the Windows self-extracting
 // module (built with MinGW, without the POSIX file code) runs the same loops as the programs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "judge/core/Judgement.h"
 
 #include "judge/core/Kinds.h"

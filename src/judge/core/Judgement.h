@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Whether the first bytes of a decryption look like a file or like what a wrong key gives.
 // The encrypted format holds no key check, so this is the only way to tell before anything is

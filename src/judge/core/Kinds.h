@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Kinds of file told by their first bytes, for the files whose body looks like noise with the
 // right key: compressed data, archives, pictures, sound and video, and the containers of

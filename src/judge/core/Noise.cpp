@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "judge/core/Noise.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a wrong key leaves behind. Decrypting with any other key than the one that encrypted
 // turns the bytes into near noise: close to flat over the 256 values and with little pattern

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/core/Cipher.h"
 #include "errors/Errors.h"
 #include "support/ReferenceCipher.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cipher/core/Cp1251.h"
 #include "errors/Errors.h"
 
