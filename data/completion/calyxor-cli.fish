@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # fish completion for calyxor-cli
 
 set -l commands encrypt decrypt wipe

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # fish completion for calyxor, the window
 
 complete -c calyxor -s h -l help -d 'Show the usage'

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "controls/Accessibility.h"
 #include "controls/Gauges.h"
 #include "controls/VeskFade.h"

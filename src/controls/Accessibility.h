@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What assistive technology (a screen reader over AT-SPI) learns of the two controls: a picture
 // button is a push button with a press action, the gauge a progress bar with its value. Qt

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The desktop's notifications (the freedesktop notification service on the session bus), for
 // telling a user who looked away that a long operation has ended.

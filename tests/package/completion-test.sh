@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The shell completions of data/completion/, run for real in bash and fish (zsh: parsed): decrypt
 # offers encrypted and self-extracting files first, and every file when there is none; the
 # window's completion knows its options and completes files.
