@@ -35,10 +35,24 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/calyxor-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME ${CALYXOR_APP_ID}.xml)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/icons/hicolor
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
-if(EXISTS ${PROJECT_SOURCE_DIR}/data/completion/calyxor-cli)
-  install(FILES ${PROJECT_SOURCE_DIR}/data/completion/calyxor-cli
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-endif()
+# The file managers' Encrypt and Decrypt entries, each where that file manager reads them for
+# every user: Dolphin's service menus, Nemo's actions, Nautilus's Python extensions.
+set(_fm ${PROJECT_SOURCE_DIR}/data/filemanagers)
+install(FILES ${_fm}/calyxor-encrypt.desktop ${_fm}/calyxor-decrypt.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/kio/servicemenus)
+install(FILES ${_fm}/calyxor-encrypt.nemo_action ${_fm}/calyxor-decrypt.nemo_action
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/nemo/actions)
+install(FILES ${_fm}/calyxor-nautilus.py
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/nautilus-python/extensions RENAME calyxor.py)
+
+# The shells' completions, each where that shell looks for the system's own.
+set(_completion ${PROJECT_SOURCE_DIR}/data/completion)
+install(FILES ${_completion}/calyxor-cli ${_completion}/calyxor
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES ${_completion}/_calyxor-cli ${_completion}/_calyxor
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(FILES ${_completion}/calyxor-cli.fish ${_completion}/calyxor.fish
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 
 # Manual pages go in compressed, as Debian wants them; each is there once its page is built.
 install(CODE "
@@ -85,6 +99,8 @@ deleting them. A command line encrypts and decrypts without a window.")
 # platform plugin that opens the window, and the fonts the skins are laid out for.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+# Qt's own texts (the file dialog's) in the user's language; the window works without them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 include(CPack)
 
 # Builds the package, installs it with apt, runs it as a user, removes it. Needs root. Only

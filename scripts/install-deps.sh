@@ -6,13 +6,13 @@
 # Idempotent: when everything is present it prints nothing and touches nothing.
 set -euo pipefail
 
-# The programs: the compiler and build tools, Qt with its translation tools, the picture
-# libraries, libmagic and zlib for the key check, the window's fonts, musl for the Linux
-# self-extracting module and MinGW for the Windows one.
+# The programs: the compiler and build tools, Qt with its translation tools and the
+# translations of its own texts, the picture libraries, libmagic and zlib for the key check,
+# the window's fonts, musl for the Linux self-extracting module and MinGW for the Windows one.
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
-  qt6-l10n-tools qt6-tools-dev
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   libjpeg62-turbo-dev libwmf-dev libemf2svg-dev
   libmagic-dev zlib1g-dev
   fonts-liberation fonts-dejavu-core fontconfig
@@ -21,7 +21,8 @@ packages=(
 )
 if [ "${1:-}" != run ]; then
   # The tests (GoogleTest, an X server and its tools, screenshots, clang for the fuzzers and
-  # the formatting check, strace for the faults, Wine for the Windows module), the
+  # the formatting check, strace for the faults, Wine for the Windows module, a session bus
+  # with the accessibility bus and a notification daemon for the window's desktop side), the
   # benchmarks, and what building and checking the Debian package takes.
   packages+=(
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -30,6 +31,7 @@ if [ "${1:-}" != run ]; then
     wine64
     dpkg-dev lintian desktop-file-utils appstream file librsvg2-bin shared-mime-info passwd
     scdoc
+    dbus at-spi2-core python3-pyatspi dunst zsh fish python3-nautilus
   )
 fi
 

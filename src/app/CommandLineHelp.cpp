@@ -12,11 +12,15 @@ bool PrintCommandLineHelp(std::string_view arg, std::string_view version) {
     if (arg != "--help" && arg != "-h")
         return false;
     std::fputs("Usage: calyxor [FILE]\n"
+               "       calyxor --open FILE\n"
                "       calyxor ENC|DEC KEY SOURCE TARGET\n"
                "Encrypts, decrypts and wipes files with a password, in a small window.\n"
                "\n"
                "  calyxor                          open the window\n"
-               "  calyxor report.doc               open the window with report.doc chosen\n"
+               "  calyxor report.doc               open the window with report.doc chosen; it\n"
+               "                                   decrypts into the current folder\n"
+               "  calyxor --open report.doc.ash    the same as the desktop does it: chosen as a\n"
+               "                                   dropped file, it decrypts beside itself\n"
                "  calyxor ENC KEY SOURCE TARGET    encrypt SOURCE into TARGET, then exit\n"
                "  calyxor DEC KEY SOURCE TARGET    decrypt SOURCE into TARGET, then exit\n"
                "\n"

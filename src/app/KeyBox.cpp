@@ -44,6 +44,11 @@ void TKeyBox::ClearKey() {
 }
 
 void TKeyBox::keyPressEvent(QKeyEvent* event) {
+    // An undo brings back, or takes away, a key the user no longer sees: never, masked or not.
+    if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
+        event->accept();
+        return;
+    }
     if (FRevealed && LeaksOrSelects(event)) {
         event->accept();
         return;
@@ -76,10 +81,10 @@ void TKeyBox::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TKeyBox::contextMenuEvent(QContextMenuEvent* event) {
-    // The edit menu offers copy and undo.
-    if (FRevealed)
-        return event->accept();
-    QLineEdit::contextMenuEvent(event);
+    // A right click on the box opens nothing, as on the window's other controls.
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Keyboard && OnMenuKey)
+        OnMenuKey();
 }
 
 void TKeyBox::focusInEvent(QFocusEvent* event) {

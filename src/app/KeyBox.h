@@ -2,10 +2,11 @@
 #pragma once
 // The edit that holds the key. Masked, Qt already keeps the key off the clipboard, the primary
 // selection and drags; shown as typed (while the eye button is held), it would not. So while the
-// key is readable this box takes no copy, cut, undo, redo or selection of any kind, and emptying
-// it leaves nothing behind for an undo to bring back.
+// key is readable this box takes no copy, cut or selection of any kind. It takes no undo or redo
+// at all, and emptying it leaves nothing behind for one. Its edit menu is never offered.
 
 #include <QLineEdit>
+#include <functional>
 
 class TKeyBox : public QLineEdit {
     Q_OBJECT
@@ -18,6 +19,10 @@ public:
 
     // Empties the box and forgets its undo history.
     void ClearKey();
+
+    // The box never shows its own edit menu (it offers undo and selection of a secret). A menu
+    // asked for from the keyboard (the Menu key, Shift+F10) is the owner's to show.
+    std::function<void()> OnMenuKey;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

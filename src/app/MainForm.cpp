@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/MainForm.h"
+#include "app/CommandLineHelp.h"
 #include "app/MainFormButtons.h"
 #include "app/Translation.h"
 
@@ -8,18 +9,22 @@
 #include "config/Settings.h"
 #include "config/TextFile.h"
 #include "errors/Errors.h"
+#include "ops/KeyCheck.h"
 #include "ops/Naming.h"
 #include "ops/Operations.h"
 #include "platform/Dialogs.h"
+#include "platform/Notifier.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProxyStyle>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -85,8 +90,8 @@ QString Tr(const char* text) {
 
 QString NotAModuleText(const std::string& path) {
     return QCoreApplication::translate("MainForm",
-                                       "\"%1\" is not a file and cannot be the SFX module. Choose "
-                                       "the module's file (Параметры → Выбрать SFX модуль).")
+                                       "«%1» — не файл и не может быть модулем SFX. Выберите "
+                                       "файл модуля (Параметры → Выбрать SFX модуль).")
         .arg(Q(path));
 }
 
@@ -173,6 +178,7 @@ void TForm1::BuildControls() {
     ProgressBar->SetProgress(0);
     ProgressBar->setFont(PixelFont(QStringLiteral("Arial"), 9));
     ProgressBar->EndLoading();
+    ProgressBar->setAccessibleName(Tr(QT_TRANSLATE_NOOP("MainForm", "Ход операции")));
 
     for (const TButtonRow& row : ButtonRows) {
         auto* btn = new TVeskFade(this);
@@ -182,7 +188,10 @@ void TForm1::BuildControls() {
         btn->SetMsecPerFrame(5);
         btn->SetBounds(row.Left, row.Top, row.Width, row.Height);
         btn->setToolTip(Tr(row.Hint));
-        btn->setFocusPolicy(Qt::NoFocus);
+        // Its hint is its name for a screen reader. Tab reaches it; a click leaves the focus
+        // where it was, in the key box as a rule.
+        btn->setAccessibleName(Tr(row.Hint));
+        btn->setFocusPolicy(Qt::TabFocus);
         this->*row.Field = btn;
     }
 
@@ -190,6 +199,7 @@ void TForm1::BuildControls() {
     KeyBox->setObjectName("KeyBox");
     KeyBox->setGeometry(64, 32, 193, 21);
     KeyBox->setFrame(false);
+    KeyBox->setAccessibleName(Tr(QT_TRANSLATE_NOOP("MainForm", "Ключ")));
     PasswordStyle = new TPasswordCharStyle;
     PasswordStyle->setParent(KeyBox);
     KeyBox->setStyle(PasswordStyle);
@@ -205,9 +215,22 @@ void TForm1::BuildControls() {
 
     for (QWidget* w : std::initializer_list<QWidget*>{BackImage, LabelFilename, ProgressBar})
         w->setFocusPolicy(Qt::NoFocus);
-    setTabOrder(KeyBox, CheckBoxKill);
-    setTabOrder(CheckBoxKill, CheckBoxSFX);
+    // The key and the two boxes first, as always; then the buttons of the bottom row from left
+    // to right, the eye beside the key, and the window's own two.
+    const std::initializer_list<QWidget*> order = {KeyBox,      CheckBoxKill, CheckBoxSFX, BtnCrypt,
+                                                   BtnDeCrypt,  BtnKill,      BtnOpen,     BtnSee,
+                                                   BtnMinimize, BtnClose};
+    for (auto it = order.begin(); it + 1 != order.end(); ++it)
+        setTabOrder(*it, *(it + 1));
     KeyBox->setFocus();
+
+    OutcomeTimer = new QTimer(this);
+    OutcomeTimer->setSingleShot(true);
+    OutcomeTimer->setInterval(OutcomeShownMs);
+    connect(OutcomeTimer, &QTimer::timeout, this, [this] { ShowSourceName(); });
+    OnNotify = [](const QString& summary, const QString& body) {
+        (void)Notifier::Notify(summary, body);
+    };
 }
 
 void TForm1::BuildMenu() {
@@ -319,11 +342,20 @@ void TForm1::FormActivate() {
         if (FileExists(Args[0])) {
             // Every file dialog moves the working folder; the chosen file stays the one meant.
             SourceFile = Absolute(StartDir, Args[0]);
-            LabelFilename->setText(Q(ExtractFileName(Args[0])));
+            ShowSourceName();
         } else {
             close();
             return;
         }
+    } else if (Args.size() == 2 && Args[0] == OpenOption) {
+        // A file the desktop hands over (a double click, open-with, a file manager's action) is
+        // one the user points at where it lies: chosen as a dropped file is, its decrypted
+        // file goes beside it, not into whatever folder the desktop was started in.
+        if (!FileExists(Args[1])) {
+            close();
+            return;
+        }
+        SelectSourceFile(Absolute(StartDir, Args[1]));
     } else if (Args.size() == 4) {
         repaint();
         const std::string verb = UpperStr(Args[0]);
@@ -348,8 +380,8 @@ void TForm1::FormActivate() {
     }
     if (Dialogs::Headless()) {
         const QString text = Tr(QT_TRANSLATE_NOOP(
-            "MainForm", "Calyxor: no display to show the window on. Without one it runs only the "
-                        "command line: calyxor ENC|DEC key source target"));
+            "MainForm", "Calyxor: нет экрана, на котором показать окно. Без него работает только "
+                        "командная строка: calyxor ENC|DEC ключ источник цель"));
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         ExitCode = 2;
         close();
@@ -424,7 +456,7 @@ void TForm1::BtnOpenClick() {
     if (!OpenDialog1.Execute(this))
         return;
     SourceFile = B(OpenDialog1.FileName);
-    LabelFilename->setText(Q(ExtractFileName(SourceFile)));
+    ShowSourceName();
 }
 
 void TForm1::BtnCryptClick() {
@@ -433,14 +465,29 @@ void TForm1::BtnCryptClick() {
     TargetFile = EncryptTargetName(SourceFile, CheckBoxSFX->isChecked());
     if (!FileExists(SourceFile))
         return;
+    // A key that cannot be used is refused before anything is asked about the target.
+    const TSecretBytes key = KeyOf(KeyBox->text());
+    // A source about to be wiped leaves only its encrypted copy: one typo in the key and no key
+    // opens it again. The key is typed a second time before anything is written.
+    if (CheckBoxKill->isChecked() && !ConfirmKey())
+        return;
     if (!ConfirmReplace(TargetFile))
         return;
+    const std::string source = SourceFile;
+    const std::string target = TargetFile;
+    const bool wipe = CheckBoxKill->isChecked();
+    QElapsedTimer clock;
+    clock.start();
     // With «Удалить исходный файл» the source goes only once its encrypted copy is complete and
     // on the device; what goes wrong on the way is shown as it happens, and what kept the
     // source in place once the command is over.
-    (void)ShowWarning(ops::EncryptAndWipe(SourceFile, TargetFile, KeyOf(KeyBox->text()),
-                                          SfxOptions(), CheckBoxKill->isChecked(), ProgressBar,
-                                          this));
+    if (!ShowWarning(
+            ops::EncryptAndWipe(source, target, key, SfxOptions(), wipe, ProgressBar, this)))
+        return;
+    ShowOutcome(Tr(QT_TRANSLATE_NOOP("MainForm", "Зашифрован: %1")), target,
+                wipe ? Tr(QT_TRANSLATE_NOOP("MainForm", "Исходный файл удалён: %1")).arg(Q(source))
+                     : QString(),
+                clock.elapsed());
 }
 
 void TForm1::BtnDeCryptClick() {
@@ -449,18 +496,84 @@ void TForm1::BtnDeCryptClick() {
     TargetFile = DecryptTargetName(SourceFile);
     if (!FileExists(SourceFile))
         return;
+    const TSecretBytes key = KeyOf(KeyBox->text());
     // From the window, an empty name would send the plain bytes to standard output.
     if (TargetFile.empty()) {
         Dialogs::ShowError(
-            Tr(QT_TRANSLATE_NOOP("MainForm", "Cannot name the decrypted file: \"%1\" has no "
-                                             "extension to remove. Rename it to end in .ash "
-                                             "and try again."))
+            Tr(QT_TRANSLATE_NOOP("MainForm",
+                                 "Не могу назвать расшифрованный файл: у «%1» нет расширения, "
+                                 "которое можно убрать. Переименуйте его так, чтобы имя "
+                                 "кончалось на .ash, и попробуйте снова."))
                 .arg(Q(ExtractFileName(SourceFile))));
         return;
     }
+    // The format has no key check: what a wrong key gives is seen in its first bytes, before
+    // anything is written (and before the question about replacing a file with it).
+    if (ops::JudgeDecryption(SourceFile, TargetFile, key) == TKeyVerdict::LooksWrong &&
+        !Dialogs::AskYesNo(Tr(QT_TRANSLATE_NOOP(
+            "MainForm", "Похоже, ключ неверный: расшифрованный файл не похож на обычный "
+                        "файл. Всё равно расшифровать?"))))
+        return;
     if (!ConfirmReplace(TargetFile))
         return;
-    (void)DecryptFile(SourceFile, TargetFile, KeyBox->text());
+    // The name is taken in the working folder; the outcome names the file where it landed.
+    const std::string target = Absolute(CurrentDir(), TargetFile);
+    QElapsedTimer clock;
+    clock.start();
+    if (!ShowWarning(ops::DecryptFile(SourceFile, TargetFile, key, ProgressBar, this)))
+        return;
+    ShowOutcome(Tr(QT_TRANSLATE_NOOP("MainForm", "Расшифрован: %1")), target, QString(),
+                clock.elapsed());
+}
+
+void TForm1::ShowSourceName() {
+    OutcomeTimer->stop();
+    LabelFilename->setToolTip(QString());
+    LabelFilename->setText(Q(ExtractFileName(SourceFile)));
+}
+
+void TForm1::ShowOutcome(const QString& what, const std::string& path, const QString& detail,
+                         qint64 elapsedMs) {
+    // In the label, never in a box: the user goes on at once. The name is shortened in its
+    // middle to the label's width, so that its end, the extension, stays readable.
+    const QString full = Q(path);
+    const QString name = Q(ExtractFileName(path));
+    const QFontMetrics metrics(LabelFilename->font());
+    const int room = LabelFilename->width() - metrics.horizontalAdvance(what.arg(QString()));
+    LabelFilename->setText(what.arg(metrics.elidedText(name, Qt::ElideMiddle, std::max(room, 0))));
+    const QString body = detail.isEmpty() ? full : full + "\n" + detail;
+    LabelFilename->setToolTip(body);
+    OutcomeTimer->start();
+    if (elapsedMs < NotifyAfterMs || !OnNotify)
+        return;
+    // Whether the user went elsewhere during the run is known once the window system has told
+    // the window so; the input that came meanwhile stays queued for after the command.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (isActiveWindow() && !isMinimized())
+        return;
+    OnNotify(what.arg(name), body);
+}
+
+bool TForm1::ConfirmKey() {
+    QByteArray utf8 = KeyBox->text().toUtf8();
+    const bool shortKey =
+        ops::IsShortKey(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    SecureWipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    const QString warning =
+        shortKey ? Tr(QT_TRANSLATE_NOOP("MainForm", "Ключ короче %1 знаков: его легко подобрать."))
+                       .arg(ops::ShortKeyLength)
+                 : QString();
+    std::optional<QString> again = Dialogs::AskKeyAgain(
+        Tr(QT_TRANSLATE_NOOP("MainForm", "Исходный файл будет удалён. Введите &ключ ещё раз:")),
+        warning, [](QWidget* parent) { return new TKeyBox(parent); });
+    if (!again)
+        return false;
+    const bool same = *again == KeyBox->text();
+    std::fill(again->begin(), again->end(), QChar(0));
+    if (!same)
+        Dialogs::ShowError(Tr(QT_TRANSLATE_NOOP(
+            "MainForm", "Ключи не совпадают. Ничего не записано, исходный файл не тронут.")));
+    return same;
 }
 
 bool TForm1::ConfirmReplace(const std::string& target) const {
@@ -481,7 +594,13 @@ bool TForm1::ConfirmReplace(const std::string& target) const {
 void TForm1::BtnKillClick() {
     if (SourceFile.empty())
         return;
-    (void)WipeFile(SourceFile);
+    // The path as it was chosen, absolute; the label keeps naming the wiped file afterwards.
+    const std::string wiped = Absolute(CurrentDir(), SourceFile);
+    QElapsedTimer clock;
+    clock.start();
+    if (WipeFile(SourceFile))
+        ShowOutcome(Tr(QT_TRANSLATE_NOOP("MainForm", "Удалён: %1")), wiped, QString(),
+                    clock.elapsed());
 }
 
 void TForm1::N2Click() {

@@ -22,6 +22,7 @@
 #include <vector>
 
 class QProxyStyle;
+class QTimer;
 
 // The open-file dialog the three choosers share.
 struct TOpenDialog {
@@ -102,6 +103,9 @@ public:
     void BtnKillClick();
     void BtnCloseClick();
     void BtnMinimizeClick();
+    // The keyboard's and assistive technology's eye: shows the key until it is pressed again
+    // (or the window is left), since a key cannot be held while typing.
+    void ToggleKeyShown();
     void N1Click();
     void N2Click();
     void N4Click() { BtnOpenClick(); }
@@ -136,6 +140,21 @@ public:
     // it has the focus, else at the window's centre.
     void PopupFromKey();
 
+    // ---- what a command did ----
+    // How long an operation runs before its end is also told by a desktop notification, when
+    // the window is not the one the user is looking at.
+    static constexpr int NotifyAfterMs = 3000;
+    // How long the label tells the outcome before it names the chosen file again.
+    static constexpr int OutcomeShownMs = 6000;
+    // The label names the output for a while, with its full path as the hint (and as the
+    // notification's text after a long run).
+    void ShowOutcome(const QString& what, const std::string& path, const QString& detail,
+                     qint64 elapsedMs);
+    // The label names the chosen file again.
+    void ShowSourceName();
+    // Sends the desktop notification; tests look at what would have been sent.
+    std::function<void(const QString& summary, const QString& body)> OnNotify;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -157,6 +176,9 @@ private:
     // False when the module names something that is not a file (a folder, a pipe, a device):
     // its size is then not taken.
     bool ReadSfxModuleSize();
+    // True when the key typed a second time is the key box's; a different one, or none, writes
+    // nothing, and a different one says so.
+    [[nodiscard]] bool ConfirmKey();
     // True when target may be written: it does not exist yet, or the user agreed to replace it.
     [[nodiscard]] bool ConfirmReplace(const std::string& target) const;
     // Runs ActivateOnce once the window is on the screen and painted.
@@ -171,6 +193,7 @@ private:
     std::vector<std::string> Args;
     std::string AppDirOverride;
     bool Activated = false;
+    QTimer* OutcomeTimer = nullptr;
     QChar FPasswordChar = QLatin1Char('#');
     QProxyStyle* PasswordStyle = nullptr;
 };

@@ -53,6 +53,26 @@ void TForm1::BindButtons() {
                 Guarded([this, click] { (this->*click)(); });
             };
         }
+        // Space or Enter on the focused button is a click: pressed while the key is down, the
+        // command when it is let go, then at rest (also for the two buttons whose picture a
+        // click leaves pressed: a key has no pointer to move off them).
+        btn->OnKeyDown = btn->OnMouseDown
+                             ? [down = btn->OnMouseDown](
+                                   TVeskFade* s) { down(s, Qt::LeftButton, Qt::NoModifier, 0, 0); }
+                             : TVeskFade::TNotifyEvent();
+        const auto click = row.Click;
+        btn->OnKeyUp = [this, click, snapBack](TVeskFade* s) {
+            if (click)
+                Guarded([this, click] { (this->*click)(); });
+            snapBack(s);
+        };
+        // A screen reader's press: the whole click at once; the eye shows or hides the key.
+        btn->OnPress = [this, btn, click](TVeskFade*) {
+            if (click)
+                RunFromKey(btn, click);
+            else
+                Guarded([this] { ToggleKeyShown(); });
+        };
     }
     BindKeys();
 }
@@ -73,6 +93,16 @@ void TForm1::changeEvent(QEvent* event) {
         (event->type() == QEvent::ActivationChange && !isActiveWindow()))
         MaskKey();
     QWidget::changeEvent(event);
+}
+
+void TForm1::ToggleKeyShown() {
+    if (PasswordChar().isNull()) {
+        MaskKey();
+        return;
+    }
+    SetPasswordChar(QChar());
+    KeyBox->repaint();
+    BtnSee->Fade();
 }
 
 void TForm1::MaskKey() {

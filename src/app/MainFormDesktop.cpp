@@ -25,14 +25,26 @@ struct TKeyCommand {
     const TButtonRow* Button; // nullptr: the background menu
 };
 
+// Shift+Delete wipes, as it deletes for good in the file managers; the key box has no use for
+// it (it would cut, and the key is never cut). The eye's key shows the key until pressed again.
 constexpr TKeyCommand KeyCommands[] = {
     {Qt::CTRL | Qt::Key_O, ButtonRowOf(&TForm1::BtnOpen)},
     {Qt::CTRL | Qt::Key_E, ButtonRowOf(&TForm1::BtnCrypt)},
     {Qt::CTRL | Qt::Key_D, ButtonRowOf(&TForm1::BtnDeCrypt)},
+    {Qt::SHIFT | Qt::Key_Delete, ButtonRowOf(&TForm1::BtnKill)},
+    {Qt::CTRL | Qt::Key_R, ButtonRowOf(&TForm1::BtnSee)},
+    {Qt::CTRL | Qt::Key_M, ButtonRowOf(&TForm1::BtnMinimize)},
     {Qt::CTRL | Qt::Key_Q, ButtonRowOf(&TForm1::BtnClose)},
     {QKeyCombination(Qt::Key_Menu), nullptr},
     {Qt::SHIFT | Qt::Key_F10, nullptr},
 };
+
+QKeySequence KeyOfButton(const TButtonRow* button) {
+    for (const auto& k : KeyCommands)
+        if (k.Button == button)
+            return QKeySequence(k.Key);
+    return {};
+}
 
 bool IsWindowKey(const QKeyEvent* event) {
     const QKeyCombination pressed = event->keyCombination();
@@ -50,12 +62,30 @@ void TForm1::BindKeys() {
         shortcut->setContext(Qt::WindowShortcut);
         const TButtonRow* button = k.Button;
         connect(shortcut, &QShortcut::activated, this, [this, button] {
-            if (button)
+            if (!button)
+                Guarded([this] { PopupFromKey(); });
+            else if (button->Click)
                 RunFromKey(this->*button->Field, button->Click);
             else
-                Guarded([this] { PopupFromKey(); });
+                Guarded([this] { ToggleKeyShown(); });
         });
     }
+    // The menu shows each entry's key. The entries answer those keys only while the menu
+    // itself has the focus; elsewhere the window's keys above run them, with the button's
+    // picture pressed meanwhile.
+    const std::pair<QAction*, const TButtonRow*> entries[] = {
+        {N4, ButtonRowOf(&TForm1::BtnOpen)},  {N5, ButtonRowOf(&TForm1::BtnClose)},
+        {N8, ButtonRowOf(&TForm1::BtnCrypt)}, {N9, ButtonRowOf(&TForm1::BtnDeCrypt)},
+        {N10, ButtonRowOf(&TForm1::BtnKill)},
+    };
+    for (const auto& [action, button] : entries) {
+        action->setShortcut(KeyOfButton(button));
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcutVisibleInContextMenu(true);
+    }
+    // The key box's own edit menu offers only undo and selection of a secret: the Menu key
+    // there opens the program's menu, as everywhere else in the window.
+    KeyBox->OnMenuKey = [this] { Guarded([this] { PopupFromKey(); }); };
     // The key box would otherwise claim the window's keys while it has the focus.
     KeyBox->installEventFilter(this);
     // A file dropped on the key box is a file to work on, not text for the key.
@@ -103,7 +133,7 @@ std::string TForm1::DroppedFile(const QList<QUrl>& urls) {
 
 void TForm1::SelectSourceFile(const std::string& path) {
     SourceFile = path;
-    LabelFilename->setText(QFile::decodeName(QByteArray::fromStdString(ExtractFileName(path))));
+    ShowSourceName();
     // The decrypt command's output lands in the working folder, which follows the last file
     // chosen in the open dialog; a dropped file is a choice like any other.
     const std::string folder = ExtractFilePath(path);

@@ -1,15 +1,23 @@
 // SPDX-License-Identifier: MIT
 #include "app/Translation.h"
 
+#include "lang/Texts.h"
 #include "ops/Operations.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QTranslator>
 #include <string_view>
 
 namespace {
 
 QTranslator& English() {
+    static QTranslator translator;
+    return translator;
+}
+
+// Qt's own texts: the file dialog's labels and buttons, the standard buttons.
+QTranslator& QtRussian() {
     static QTranslator translator;
     return translator;
 }
@@ -30,9 +38,19 @@ static_assert(std::string_view(EngineTexts[2]) == SfxNotAProgramMessage);
 
 bool UseLanguage(bool russian) {
     QTranslator& english = English();
+    QTranslator& qtRussian = QtRussian();
     QCoreApplication::removeTranslator(&english);
-    if (russian)
+    QCoreApplication::removeTranslator(&qtRussian);
+    // The engine's and the key checks' messages, written in English for calyxor-cli, have
+    // their Russian in its catalogue; the few written in Russian get their English there too.
+    UseTextLanguage(russian);
+    if (russian) {
+        // Debian's qt6-translations-l10n; without it Qt's few texts stay English.
+        if (qtRussian.load(QStringLiteral("qtbase_ru"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(&qtRussian);
         return true;
+    }
     if (!english.load(QStringLiteral(":/i18n/calyxor_en.qm")))
         return false;
     return QCoreApplication::installTranslator(&english);

@@ -6,8 +6,9 @@
 #include <QString>
 #include <string>
 
-// Puts the English catalogue in place, or takes it away for Russian. False when the catalogue
-// could not be loaded: the window then shows its texts as written.
+// Puts the English catalogue in place, or takes it away for Russian (and puts Qt's own Russian
+// in its place); the engine's messages follow the same language. False when the catalogue could
+// not be loaded: the window then shows its texts as written.
 bool UseLanguage(bool russian);
 
 // A message of the file operations as the window shows it. The operations are free of Qt and

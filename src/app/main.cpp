@@ -31,7 +31,7 @@ public:
         } catch (const std::exception& e) {
             Dialogs::ShowAppError(QString::fromUtf8(e.what()));
         } catch (...) {
-            Dialogs::ShowAppError(QCoreApplication::translate("MainForm", "Unexpected error"));
+            Dialogs::ShowAppError(QCoreApplication::translate("MainForm", "Непредвиденная ошибка"));
         }
         return false;
     }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "controls/Gauges.h"
+#include "controls/Accessibility.h"
 
 #include "errors/Errors.h"
 
@@ -73,6 +74,7 @@ TGauge::TGauge(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_NoSystemBackground);
     setAutoFillBackground(false);
     resize(100, 100);
+    InstallControlsAccessibility();
 }
 
 void TGauge::SetMinValue(int32_t value) {
@@ -107,8 +109,10 @@ void TGauge::SetProgress(int32_t value) {
         return;
     FProgress = value;
     // A caller may write as often as it likes: only a new whole percentage costs a paint.
-    if (FillPercent() != before)
+    if (FillPercent() != before) {
         RequestPaint();
+        NotifyValueChanged(this, FProgress);
+    }
 }
 
 void TGauge::SetKind(TGaugeKind value) {

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "controls/VeskFade.h"
+#include "controls/Accessibility.h"
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -66,6 +68,7 @@ TVeskFade::TVeskFade(QWidget* parent) : QWidget(parent), fClock(&SystemFadeClock
     SetWidth(75);
     SetHeight(75);
     SizeImage(fFrontImage, width(), height());
+    InstallControlsAccessibility();
 }
 
 TVeskFade::~TVeskFade() = default;
@@ -235,6 +238,15 @@ void TVeskFade::paintEvent(QPaintEvent*) {
     if (devicePixelRatio() != 1.0)
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(0, 0, fFrontImage);
+    if (hasFocus()) {
+        // Drawn over the picture and inverting it, so that it shows on any skin's colours.
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        QPen pen(Qt::white, 1, Qt::DotLine);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(1, 1, -2, -2));
+    }
 }
 
 bool TVeskFade::HasPixels() const {
@@ -458,6 +470,53 @@ void TVeskFade::mouseReleaseEvent(QMouseEvent* event) {
         OnClick(this);
     if (OnMouseUp)
         OnMouseUp(this, event->button(), event->modifiers(), at.x(), at.y());
+}
+
+namespace {
+bool IsPressKey(const QKeyEvent* event) {
+    return event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier
+               ? event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
+                     event->key() == Qt::Key_Enter
+               : false;
+}
+} // namespace
+
+void TVeskFade::keyPressEvent(QKeyEvent* event) {
+    if (!IsPressKey(event))
+        return QWidget::keyPressEvent(event);
+    event->accept();
+    // A held key repeats; the control is pressed once, as by a held mouse button.
+    if (event->isAutoRepeat() || fHeldKey != 0)
+        return;
+    fHeldKey = event->key();
+    if (OnKeyDown)
+        OnKeyDown(this);
+}
+
+void TVeskFade::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() != fHeldKey || fHeldKey == 0)
+        return QWidget::keyReleaseEvent(event);
+    event->accept();
+    if (event->isAutoRepeat())
+        return;
+    fHeldKey = 0;
+    if (OnKeyUp)
+        OnKeyUp(this);
+}
+
+void TVeskFade::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TVeskFade::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
+    if (fHeldKey != 0) {
+        fHeldKey = 0;
+        if (OnMouseLeave)
+            OnMouseLeave(this);
+    }
 }
 
 void TVeskFade::mouseMoveEvent(QMouseEvent* event) {

@@ -72,6 +72,13 @@ public:
     TNotifyEvent OnMouseEnter;
     TNotifyEvent OnMouseLeave;
     TNotifyEvent OnClick;
+    // Space, Enter or Return on the focused control: down when pressed, up when let go. A focus
+    // that leaves while the key is held is told as OnMouseLeave, the pointer's way of letting go
+    // without a click.
+    TNotifyEvent OnKeyDown;
+    TNotifyEvent OnKeyUp;
+    // The press action assistive technology offers (a screen reader's "activate").
+    TNotifyEvent OnPress;
     TMouseEvent OnMouseDown;
     TMouseEvent OnMouseUp;
 
@@ -114,6 +121,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -167,4 +178,6 @@ private:
     // where the pointer really is is known at the first pointer event after the modal window.
     bool fLeaveHeldByModal = false;
     Qt::MouseButtons fHeldButtons = Qt::NoButton;
+    // The key that pressed the control from the keyboard, until it is let go.
+    int fHeldKey = 0;
 };

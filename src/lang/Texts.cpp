@@ -20,6 +20,10 @@ void UseTextLanguage(bool russian) {
     gChoice = russian ? TChoice::Russian : TChoice::English;
 }
 
+void UseTextsAsWritten() {
+    gChoice = TChoice::AsWritten;
+}
+
 const char* Translated(const char* context, const char* text) {
     const TChoice choice = gChoice.load(std::memory_order_relaxed);
     if (choice == TChoice::AsWritten)

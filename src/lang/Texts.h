@@ -22,6 +22,8 @@
 // with the window's English for those written in Russian. Called once at start, before any
 // thread that prints.
 void UseTextLanguage(bool russian);
+// Goes back to the texts as written, as before any choice (tests that change the language).
+void UseTextsAsWritten();
 
 // text in the chosen language, or text itself when the catalogue has nothing for it (and
 // always before UseTextLanguage). The pointer stays valid for the whole run when text does.

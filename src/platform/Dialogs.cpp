@@ -2,13 +2,18 @@
 #include "platform/Dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStringList>
+#include <QVBoxLayout>
 #include <cstdio>
 #include <deque>
 
@@ -20,6 +25,9 @@ TRecorder gRecorder;
 // Queued answers: (confirmed, path).
 std::deque<std::pair<bool, QString>> gAnswers;
 std::deque<bool> gYesNoAnswers;
+// (given, key): an optional's copy out of a deque trips GCC's uninitialised-use warning.
+std::deque<std::pair<bool, QString>> gKeyAnswers;
+QString gLastKeyWarning;
 QString gLastQuestion;
 QString gLastFilter;
 QString gLastInitialDir;
@@ -27,6 +35,27 @@ QString gLastInitialDir;
 // The texts are written as a Russian desktop shows them; elsewhere the catalogue speaks.
 QString Tr(const char* text) {
     return QCoreApplication::translate("Dialogs", text);
+}
+
+// A long text wraps only when the box is laid out, as it is shown: placed before that, it would
+// open off-centre, by half of what the wrapping changed. So the box is put in the middle of
+// the screen each time its size changes, the last time with its text in place.
+class TCentreOnScreen : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
+            auto* box = static_cast<QWidget*>(watched);
+            if (QScreen* screen = QGuiApplication::primaryScreen())
+                box->move(screen->availableGeometry().center() - box->rect().center());
+        }
+        return false;
+    }
+};
+
+// A mnemonic's "&" means nothing in a line of text.
+QString Plain(QString text) {
+    return text.remove('&');
 }
 
 void Print(const QString& caption, const QString& text) {
@@ -46,9 +75,7 @@ void ShowBox(QMessageBox::Icon icon, const QString& caption, const QString& text
     QMessageBox box(icon, caption, text, QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);
-    box.adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        box.move(screen->availableGeometry().center() - box.rect().center());
+    CentreOnScreen(&box);
     box.exec();
 }
 
@@ -80,6 +107,11 @@ void KeepNoDialogHistory() {
 }
 
 } // namespace
+
+void CentreOnScreen(QWidget* box) {
+    box->installEventFilter(new TCentreOnScreen(box));
+    box->adjustSize();
+}
 
 void ShowError(const QString& text) {
     ShowBox(QMessageBox::Critical, Tr(QT_TRANSLATE_NOOP("Dialogs", "Error")), text);
@@ -113,18 +145,62 @@ bool AskYesNo(const QString& text) {
         return false;
     }
     if (gHeadless || !qApp) {
-        Print(title, text + " " + Tr(QT_TRANSLATE_NOOP("Dialogs", "Нет")));
+        Print(title, text + " " + Plain(Tr(QT_TRANSLATE_NOOP("Dialogs", "&Нет"))));
         return false;
     }
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
-    box.button(QMessageBox::Yes)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "Да")));
-    box.button(QMessageBox::No)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "Нет")));
+    // Alt with the underlined letter answers, as in every other box of the desktop.
+    box.button(QMessageBox::Yes)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "&Да")));
+    box.button(QMessageBox::No)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "&Нет")));
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
-    box.adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        box.move(screen->availableGeometry().center() - box.rect().center());
+    CentreOnScreen(&box);
     return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> AskKeyAgain(const QString& text, const QString& warning,
+                                   const std::function<QLineEdit*(QWidget*)>& makeEdit) {
+    gLastKeyWarning = warning;
+    if (!gKeyAnswers.empty()) {
+        const auto [given, key] = gKeyAnswers.front();
+        gKeyAnswers.pop_front();
+        if (!given)
+            return std::nullopt;
+        return key;
+    }
+    const QString title = QApplication::applicationName().isEmpty()
+                              ? QStringLiteral("Calyxor")
+                              : QApplication::applicationName();
+    if (gRecorder) {
+        gRecorder(title, text);
+        return std::nullopt;
+    }
+    if (gHeadless || !qApp) {
+        Print(title, text);
+        return std::nullopt;
+    }
+    QDialog box;
+    box.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&box);
+    auto* label = new QLabel(text, &box);
+    QLineEdit* edit = makeEdit(&box);
+    label->setBuddy(edit);
+    layout->addWidget(label);
+    layout->addWidget(edit);
+    if (!warning.isEmpty())
+        layout->addWidget(new QLabel(warning, &box));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
+    buttons->button(QDialogButtonBox::Ok)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "&OK")));
+    buttons->button(QDialogButtonBox::Cancel)->setText(Tr(QT_TRANSLATE_NOOP("Dialogs", "О&тмена")));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    edit->setFocus();
+    CentreOnScreen(&box);
+    if (box.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return edit->text();
 }
 
 std::optional<QString> OpenFile(QWidget* parent, const QString& filter, const QString& initialDir) {
@@ -177,6 +253,12 @@ QString LastOpenFilter() {
 }
 QString LastOpenInitialDir() {
     return gLastInitialDir;
+}
+void QueueKeyAnswer(std::optional<QString> answer) {
+    gKeyAnswers.emplace_back(answer.has_value(), answer.value_or(QString()));
+}
+QString LastKeyWarning() {
+    return gLastKeyWarning;
 }
 
 } // namespace Dialogs

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+class QLineEdit;
 class QWidget;
 
 namespace Dialogs {
@@ -27,10 +28,22 @@ void ShowAppError(const QString& message);
 [[nodiscard]] std::optional<QString> OpenFile(QWidget* parent, const QString& filter,
                                               const QString& initialDir);
 
-// A question with the buttons "Да" and "Нет" ("Yes" and "No" in English); "Нет" is the default
-// and the answer to Esc. True for "Да". Without a display nobody can answer: the text goes to
-// standard error and the answer is "Нет".
+// A question with the buttons "Да" and "Нет" ("Yes" and "No" in English), each with its
+// mnemonic; "Нет" is the default and the answer to Esc. True for "Да". Without a display nobody can
+// answer: the text goes to standard error and the answer is "Нет".
 [[nodiscard]] bool AskYesNo(const QString& text);
+
+// A key asked for a second time, in a small box titled with the application title: text above
+// a masked edit made by makeEdit (so that it keeps the key box's rules), warning on one line
+// below it when not empty, and "OK" and "Отмена" with their mnemonics. Enter answers OK, Esc
+// cancels. Nothing when cancelled, and without a display (the text goes to standard error).
+[[nodiscard]] std::optional<QString>
+AskKeyAgain(const QString& text, const QString& warning,
+            const std::function<QLineEdit*(QWidget*)>& makeEdit);
+
+// Keeps a box in the middle of the screen whenever its size changes, so that it is centred
+// with its text laid out, however long the text wraps. The box owns what keeps it there.
+void CentreOnScreen(QWidget* box);
 
 // Whether messages go to standard error (no display) instead of modal boxes.
 void SetHeadless(bool headless);
@@ -49,5 +62,9 @@ void QueueOpenFileAnswer(std::optional<QString> answer);
 void QueueYesNoAnswer(bool yes);
 [[nodiscard]] QString LastQuestion();
 [[nodiscard]] QString LastOpenInitialDir();
+// The answers the next key questions give, in order; an empty optional cancels. Without one a
+// key question that goes to the recorder is cancelled. The last warning shown is remembered.
+void QueueKeyAnswer(std::optional<QString> answer);
+[[nodiscard]] QString LastKeyWarning();
 
 } // namespace Dialogs

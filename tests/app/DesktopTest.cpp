@@ -140,7 +140,7 @@ TEST_F(DesktopTest, KeysEncryptAndDecryptTheDroppedFileWithTheFocusInTheKeyBox) 
     fs::create_directories(Dir / "a");
     fs::create_directories(Dir / "elsewhere");
     const std::string plain = Dir / "a/notes.txt";
-    const std::vector<uint8_t> contents = RandomBytes(5000, 3);
+    const std::vector<uint8_t> contents = DocumentBytes(5000, 3);
     WriteAll(plain, contents);
     Form->KeyBox->setFocus();
     Form->KeyBox->setText("key");
@@ -220,6 +220,64 @@ TEST_F(DesktopTest, EachKeyRunsItsCommandWithItsButtonPressedMeanwhile) {
     EXPECT_FALSE(Form->isVisible()); // Ctrl+Q closed the window
     EXPECT_EQ(ReadAll(source + ".ash"), std::vector<uint8_t>{9});
     EXPECT_EQ(Form->SourceFile, source); // the dialog was cancelled
+}
+
+// Without the pointer: Tab reaches every button, in the order the window reads; the eye answers
+// Space while it is held and its key until pressed again; the wipe and minimise have keys; and
+// the menu shows each entry's key.
+TEST_F(DesktopTest, KeyboardReachesEveryButtonAndEveryCommand) {
+    for (TVeskFade* b : {Form->BtnSee, Form->BtnKill, Form->BtnMinimize})
+        b->SetClock(&Clock);
+    Form->KeyBox->setFocus();
+    std::vector<std::string> order;
+    for (int i = 0; i < 12; ++i) {
+        Key(QKeyCombination(Qt::Key_Tab));
+        order.push_back(QApplication::focusWidget()->objectName().toStdString());
+    }
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"CheckBoxKill", "CheckBoxSFX", "BtnCrypt", "BtnDeCrypt",
+                                        "BtnKill", "BtnOpen", "BtnSee", "BtnMinimize", "BtnClose",
+                                        "KeyBox", "CheckBoxKill", "CheckBoxSFX"}));
+
+    QLineEdit* key = Form->KeyBox;
+    key->setText("open sesame");
+    Form->BtnSee->setFocus();
+    QKeyEvent spaceDown(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+    QApplication::sendEvent(Form->BtnSee, &spaceDown);
+    EXPECT_EQ(key->echoMode(), QLineEdit::Normal);
+    QKeyEvent spaceUp(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " ");
+    QApplication::sendEvent(Form->BtnSee, &spaceUp);
+    EXPECT_EQ(key->echoMode(), QLineEdit::Password);
+    EXPECT_FALSE(Pressed(Form->BtnSee));
+    key->setFocus();
+    Key(Qt::CTRL | Qt::Key_R);
+    EXPECT_EQ(key->echoMode(), QLineEdit::Normal);
+    EXPECT_TRUE(Pressed(Form->BtnSee));
+    Key(Qt::CTRL | Qt::Key_R);
+    EXPECT_EQ(key->echoMode(), QLineEdit::Password);
+    EXPECT_FALSE(Pressed(Form->BtnSee));
+
+    const std::string doomed = Dir / "doomed.txt";
+    WriteAll(doomed, {1, 2, 3});
+    Form->SelectSourceFile(doomed);
+    Key(Qt::SHIFT | Qt::Key_Delete);
+    EXPECT_FALSE(fs::exists(doomed));
+    EXPECT_EQ(key->text(), "open sesame"); // not cut
+    Key(Qt::CTRL | Qt::Key_M);
+    EXPECT_TRUE(Form->isMinimized());
+    Form->showNormal();
+
+    const std::pair<QAction*, QKeySequence> entries[] = {
+        {Form->N4, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {Form->N5, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {Form->N8, QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {Form->N9, QKeySequence(Qt::CTRL | Qt::Key_D)},
+        {Form->N10, QKeySequence(Qt::SHIFT | Qt::Key_Delete)}};
+    for (const auto& [action, shown] : entries) {
+        EXPECT_EQ(action->shortcut(), shown) << action->text().toStdString();
+        EXPECT_TRUE(action->isShortcutVisibleInContextMenu());
+    }
+    EXPECT_TRUE(Shown.empty()) << Shown.front();
 }
 
 TEST_F(DesktopTest, MenuKeysOpenTheBackgroundMenuAndTheKeyBoxKeepsItsOwnKeys) {

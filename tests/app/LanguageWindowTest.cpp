@@ -4,11 +4,13 @@
 #include "app/MainForm.h"
 #include "app/Translation.h"
 #include "cipher/FileTransform.h"
+#include "lang/Texts.h"
 #include "ops/Operations.h"
 #include "platform/Dialogs.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -31,6 +33,9 @@ struct TWindowTexts {
     QString ErrorTitle, AllFiles, ModuleHint;
     QString Yes, No;
     QString SfxNotFound, CantDelete;
+    QString KeyRefusal; // the start of the engine's refusal of a key CP1251 cannot hold
+    QString QtCancel;   // Qt's own word on its dialogs' buttons
+    QString ShortKey, KeysDiffer, WrongKey;
 };
 
 const TWindowTexts Languages[] = {
@@ -46,10 +51,16 @@ const TWindowTexts Languages[] = {
      "Error",
      "Все файлы|*.*",
      "(Параметры → Выбрать SFX модуль).",
-     "Да",
-     "Нет",
+     "&Да",
+     "&Нет",
      "Модуль SFX не найден",
-     "Не могу удалить файл"},
+     "Не могу удалить файл",
+     "Ключ содержит «日» (U+65E5)",
+     "Отмена",
+     "Ключ короче 8 знаков: его легко подобрать.",
+     "Ключи не совпадают. Ничего не записано, исходный файл не тронут.",
+     "Похоже, ключ неверный: расшифрованный файл не похож на обычный файл. Всё равно "
+     "расшифровать?"},
     {"English",
      false,
      {"File", "Open", "Exit", "Commands", "Encrypt", "Decrypt", "Wipe", "Options", "Choose skin",
@@ -61,10 +72,16 @@ const TWindowTexts Languages[] = {
      "Error",
      "All files|*.*",
      "(Options → Choose SFX module).",
-     "Yes",
-     "No",
+     "&Yes",
+     "&No",
      "SFX module not found",
-     "Cannot wipe the file"},
+     "Cannot wipe the file",
+     "The key contains \"日\" (U+65E5)",
+     "Cancel",
+     "The key is shorter than 8 characters: it is easy to guess.",
+     "The keys differ. Nothing was written, and the source file is as it was.",
+     "The key seems to be wrong: the decrypted file does not look like a file. Decrypt it "
+     "anyway?"},
 };
 
 class LanguageWindowTest : public ::testing::TestWithParam<TWindowTexts> {
@@ -84,6 +101,7 @@ protected:
         Dialogs::SetRecorder(nullptr);
         // The other tests see the window as it is written.
         (void)UseLanguage(true);
+        UseTextsAsWritten();
     }
     TForm1& Make() {
         Form = std::make_unique<TForm1>(std::vector<std::string>{}, Dir.Path + "/");
@@ -173,6 +191,78 @@ TEST_P(LanguageWindowTest, operationsMessages) {
     // The English ones are the same in both languages.
     EXPECT_EQ(EngineText("! Can't open input file /tmp/a"), "! Can't open input file /tmp/a");
     EXPECT_EQ(EngineText(""), "");
+}
+
+// Qt's own dialogs (the file dialog, the standard buttons) speak the window's language too.
+TEST_P(LanguageWindowTest, qtsOwnTexts) {
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), GetParam().QtCancel);
+}
+
+// A key that cannot be used is refused in the window's language, and before the question about
+// a target that exists (a question would reach the recorder first, answered "Нет", and end the
+// command there). Nothing is written.
+TEST_P(LanguageWindowTest, unusableKeyIsRefusedFirstInTheWindowsLanguage) {
+    const TWindowTexts& t = GetParam();
+    TForm1& f = Make();
+    WriteAll(Dir / "report.doc", {'a'});
+    WriteAll(Dir / "report.doc.ash", {'b'});
+    WriteAll(Dir / "report", {'c'});
+    const std::pair<const char*, void (TForm1::*)()> commands[] = {
+        {"report.doc", &TForm1::BtnCryptClick}, {"report.doc.ash", &TForm1::BtnDeCryptClick}};
+    for (const auto& [source, command] : commands) {
+        SCOPED_TRACE(source);
+        Shown.clear();
+        f.SourceFile = Dir / source;
+        f.KeyBox->setText("ключ日");
+        f.Guarded([&f, command] { (f.*command)(); });
+        ASSERT_EQ(Shown.size(), 1u);
+        EXPECT_EQ(Shown[0].first, "Calyxor");
+        EXPECT_TRUE(Shown[0].second.startsWith(t.KeyRefusal)) << Shown[0].second.toStdString();
+        EXPECT_EQ(ReadAll(Dir / "report.doc.ash"), std::vector<uint8_t>{'b'});
+        EXPECT_EQ(ReadAll(Dir / "report"), std::vector<uint8_t>{'c'});
+    }
+}
+
+// The key checks speak the window's language: the short key's warning in the second key box (and
+// none for a key long enough), the keys that differ, the wrong-looking result.
+TEST_P(LanguageWindowTest, keyChecksInTheWindowsLanguage) {
+    const TWindowTexts& t = GetParam();
+    TForm1& f = Make();
+    WriteAll(Dir / "report.doc", std::vector<uint8_t>(5000, 'r'));
+    f.SourceFile = Dir / "report.doc";
+    f.CheckBoxKill->setChecked(true);
+    const struct {
+        const char* Key;
+        const char* Again;
+        QString Warning, Said;
+    } rows[] = {{"Secret1", "Secrte1", t.ShortKey, t.KeysDiffer},
+                {"Long secret", "Long secert", QString(), t.KeysDiffer}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Key);
+        Shown.clear();
+        f.KeyBox->setText(QString::fromUtf8(row.Key));
+        Dialogs::QueueKeyAnswer(QString::fromUtf8(row.Again));
+        f.BtnCryptClick();
+        EXPECT_EQ(Dialogs::LastKeyWarning(), row.Warning);
+        ASSERT_EQ(Shown.size(), 1u);
+        EXPECT_EQ(Shown[0].second, row.Said);
+        EXPECT_FALSE(fs::exists(Dir / "report.doc.ash"));
+        EXPECT_TRUE(fs::exists(Dir / "report.doc"));
+    }
+
+    // Encrypted with one key, decrypted with another: asked, answered "Нет" by the recorder.
+    f.CheckBoxKill->setChecked(false);
+    f.KeyBox->setText("right key");
+    f.BtnCryptClick();
+    fs::rename(Dir / "report.doc", Dir / "original.doc");
+    Shown.clear();
+    f.SourceFile = Dir / "report.doc.ash";
+    f.KeyBox->setText("wrong key");
+    f.BtnDeCryptClick();
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0].second, t.WrongKey);
+    EXPECT_FALSE(fs::exists(Dir / "report.doc"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, LanguageWindowTest, ::testing::ValuesIn(Languages),

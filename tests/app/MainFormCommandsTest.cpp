@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::vector<uint8_t> Data = RandomBytes(3000, 21);
+const std::vector<uint8_t> Data = DocumentBytes(3000, 21);
 
 // A command as the user sees it work: Arrange readies the window and the folder, Check looks at
 // the outcome once the command has run.

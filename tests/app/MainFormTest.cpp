@@ -87,8 +87,8 @@ TEST_F(MainFormTest, oneArgument_selectsAnExistingFile_elseCloses) {
 
 TEST_F(MainFormTest, relativeStartArgument_staysTheFileMeantAfterTheFolderChanges) {
     UseShippedFiles();
-    const auto mine = RandomBytes(4000, 11);
-    const auto other = RandomBytes(4000, 12);
+    const auto mine = DocumentBytes(4000, 11);
+    const auto other = DocumentBytes(4000, 12);
     WriteAll(Dir / "report.doc", mine);
     fs::create_directory(Dir / "skins");
     WriteAll(Dir / "skins/report.doc", other);
@@ -109,7 +109,7 @@ TEST_F(MainFormTest, relativeStartArgument_staysTheFileMeantAfterTheFolderChange
 
 TEST_F(MainFormTest, fourArguments_runTheVerbInAnyCaseThenClose) {
     UseShippedFiles();
-    const auto data = RandomBytes(30000, 3);
+    const auto data = DocumentBytes(30000, 3);
     const auto sealed = ref::transform(Bytes("k"), data, true);
     WriteAll(Dir / "a.txt", data);
     struct Row {
@@ -186,7 +186,7 @@ TEST_F(MainFormTest, chooseFile_setsSourceLabelAndWorkingFolder) {
 TEST_F(MainFormTest, encrypt_namesTheTargetAndRespectsItsPreconditions) {
     UseShippedFiles();
     TForm1& f = Make();
-    const auto data = RandomBytes(12345, 5);
+    const auto data = DocumentBytes(12345, 5);
     WriteAll(Dir / "report.doc", data);
     f.SourceFile = Dir / "report.doc";
 
@@ -215,7 +215,7 @@ TEST_F(MainFormTest, encrypt_namesTheTargetAndRespectsItsPreconditions) {
 TEST_F(MainFormTest, encrypt_withKillWipesTheSourceOnlyAfterSuccess) {
     UseShippedFiles();
     TForm1& f = Make();
-    const auto data = RandomBytes(5000, 6);
+    const auto data = DocumentBytes(5000, 6);
     WriteAll(Dir / "s.bin", data);
     f.SourceFile = Dir / "s.bin";
     f.KeyBox->setText("k");
@@ -224,6 +224,7 @@ TEST_F(MainFormTest, encrypt_withKillWipesTheSourceOnlyAfterSuccess) {
     // No module chosen: the missing-module message, and the source stays.
     f.SfxModule.clear();
     f.CheckBoxSFX->setChecked(true);
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.BtnCryptClick();
     EXPECT_EQ(Shown, std::vector<std::string>{"Error: Модуль SFX не найден"});
     EXPECT_EQ(ReadAll(Dir / "s.bin"), data);
@@ -232,6 +233,7 @@ TEST_F(MainFormTest, encrypt_withKillWipesTheSourceOnlyAfterSuccess) {
     // module after it; no box more.
     Shown.clear();
     fs::create_directory(Dir / "s.bin.exe");
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.BtnCryptClick();
     ASSERT_EQ(Shown.size(), 2u);
     EXPECT_TRUE(Shown[0].starts_with("Error: ! Can't open input file " + (Dir / "s.bin.exe")))
@@ -241,6 +243,7 @@ TEST_F(MainFormTest, encrypt_withKillWipesTheSourceOnlyAfterSuccess) {
     fs::remove(Dir / "s.bin.exe");
 
     f.CheckBoxSFX->setChecked(false);
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.BtnCryptClick();
     EXPECT_FALSE(fs::exists(Dir / "s.bin"));
     EXPECT_EQ(ReadAll(Dir / "s.bin.ash"), ref::transform(Bytes("k"), data, true));
@@ -250,12 +253,13 @@ TEST_F(MainFormTest, encrypt_withKillWipesTheSourceOnlyAfterSuccess) {
 TEST_F(MainFormTest, encrypt_withKillReportsASourceThatCannotBeWiped) {
     UseShippedFiles();
     TForm1& f = Make();
-    const auto data = RandomBytes(100, 7);
+    const auto data = DocumentBytes(100, 7);
     WriteAll(Dir / "real", data);
     fs::create_symlink(Dir / "real", Dir / "link"); // wiping refuses to follow links
     f.SourceFile = Dir / "link";
     f.KeyBox->setText("k");
     f.CheckBoxKill->setChecked(true);
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.BtnCryptClick();
     EXPECT_TRUE(fs::exists(Dir / "link.ash"));
     // The wipe's refusal as it happens, then the warning once the command is over.
@@ -267,7 +271,7 @@ TEST_F(MainFormTest, encrypt_withKillReportsASourceThatCannotBeWiped) {
 TEST_F(MainFormTest, decrypt_writesIntoTheWorkingFolderUnderTheCutName) {
     UseShippedFiles();
     TForm1& f = Make();
-    const auto data = RandomBytes(999, 8);
+    const auto data = DocumentBytes(999, 8);
     fs::create_directory(Dir / "in");
     fs::create_directory(Dir / "out");
     WriteAll(Dir / "in/x.ash.y.ash", ref::transform(Bytes("k"), data, true));
@@ -296,6 +300,35 @@ TEST_F(MainFormTest, decrypt_withoutAnOutputNameIsReportedAndWritesNothing) {
     EXPECT_EQ(fs::directory_iterator(Dir / "a.b")->path().filename(), "readme");
 }
 
+// What a command made is said in the label, never in a box: its name, with the full path (and
+// the wiped source) in the hint. A quick run in a window nobody looks at sends no notification.
+TEST_F(MainFormTest, outcome_namesTheOutputInTheLabelWithItsPath) {
+    UseShippedFiles();
+    TForm1& f = Make();
+    std::vector<std::string> notified;
+    f.OnNotify = [&](const QString& summary, const QString&) {
+        notified.push_back(summary.toStdString());
+    };
+    fs::create_directory(Dir / "docs");
+    WriteAll(Dir / "docs/report.doc", Bytes("figures"));
+    f.SourceFile = Dir / "docs/report.doc";
+    f.KeyBox->setText("k");
+    f.CheckBoxKill->setChecked(true);
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
+    f.BtnCryptClick();
+    EXPECT_EQ(f.LabelFilename->text(), "Зашифрован: report.doc.ash");
+    EXPECT_EQ(f.LabelFilename->toolTip().toStdString(),
+              Dir / "docs/report.doc.ash" + "\nИсходный файл удалён: " + (Dir / "docs/report.doc"));
+
+    f.SourceFile = Dir / "docs/report.doc.ash";
+    f.BtnDeCryptClick(); // into the working folder
+    EXPECT_EQ(f.LabelFilename->text(), "Расшифрован: report.doc");
+    EXPECT_EQ(f.LabelFilename->toolTip().toStdString(), Dir / "report.doc");
+    EXPECT_EQ(ReadAll(Dir / "report.doc"), Bytes("figures"));
+    EXPECT_TRUE(notified.empty());
+    EXPECT_TRUE(Shown.empty()) << Shown.front();
+}
+
 TEST_F(MainFormTest, wipe_removesTheFileAndFailsSilentlyTheSecondTime) {
     UseShippedFiles();
     TForm1& f = Make();
@@ -307,6 +340,10 @@ TEST_F(MainFormTest, wipe_removesTheFileAndFailsSilentlyTheSecondTime) {
     EXPECT_FALSE(fs::exists(Dir / "w"));
     EXPECT_EQ(f.ProgressBar->MaxValue(), 20000);
     EXPECT_EQ(f.ProgressBar->Progress(), 0);
+    // Said in the label, with the path as its hint; no box.
+    EXPECT_EQ(f.LabelFilename->text(), "Удалён: w");
+    EXPECT_EQ(f.LabelFilename->toolTip().toStdString(), Dir / "w");
+    f.LabelFilename->setText("w");
     f.BtnKillClick();
     EXPECT_EQ(f.SourceFile, Dir / "w");
     EXPECT_EQ(f.LabelFilename->text(), "w");
@@ -348,8 +385,8 @@ TEST_F(MainFormTest, chooseModule_takesItsSize_aMissingOneKeepsTheOld) {
 TEST_F(MainFormTest, existingTarget_isReplacedOnlyWhenTheUserSaysSo) {
     UseShippedFiles();
     TForm1& f = Make();
-    const auto data = RandomBytes(3000, 13);
-    const std::vector<uint8_t> good = Bytes("the user's good file");
+    const auto data = DocumentBytes(3000, 13);
+    const std::vector<uint8_t> good = DocumentBytes(3000, 14);
     WriteAll(Dir / "report.doc", data);
     WriteAll(Dir / "report.doc.ash", good);
     f.SourceFile = Dir / "report.doc";
@@ -357,6 +394,7 @@ TEST_F(MainFormTest, existingTarget_isReplacedOnlyWhenTheUserSaysSo) {
     f.CheckBoxKill->setChecked(true);
 
     // Нет (the default, and Esc): nothing is written and nothing wiped.
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.BtnCryptClick();
     EXPECT_EQ(Dialogs::LastQuestion().toStdString(),
               "Файл «" + (Dir / "report.doc.ash") + "» уже существует. Заменить?");
@@ -364,23 +402,33 @@ TEST_F(MainFormTest, existingTarget_isReplacedOnlyWhenTheUserSaysSo) {
     EXPECT_EQ(ReadAll(Dir / "report.doc"), data);
     EXPECT_EQ(Shown.size(), 1u); // the question, answered by its default
 
-    // Decrypting with a mistyped key over a good file: the same question, answered Нет.
+    // Decrypting with a mistyped key over a good file: what it gives looks like noise, and
+    // that is asked about first; Нет writes nothing.
     fs::create_directory(Dir / "out");
     fs::current_path(Dir / "out");
     WriteAll(Dir / "out/report.doc", good);
     f.SourceFile = Dir / "report.doc.ash";
     Dialogs::QueueYesNoAnswer(false);
     f.BtnDeCryptClick();
+    EXPECT_TRUE(Dialogs::LastQuestion().startsWith("Похоже, ключ неверный"))
+        << Dialogs::LastQuestion().toStdString();
+    EXPECT_EQ(ReadAll(Dir / "out/report.doc"), good);
+    // Да to it, then the replace question, answered Нет: still nothing.
+    Dialogs::QueueYesNoAnswer(true);
+    Dialogs::QueueYesNoAnswer(false);
+    f.BtnDeCryptClick();
     EXPECT_EQ(Dialogs::LastQuestion().toStdString(),
               "Файл «" + (Dir / "out/report.doc") + "» уже существует. Заменить?");
     EXPECT_EQ(ReadAll(Dir / "out/report.doc"), good);
 
-    // Да: replaced as before.
+    // Да to both: replaced as before.
+    Dialogs::QueueYesNoAnswer(true);
     Dialogs::QueueYesNoAnswer(true);
     f.N9Click();
     EXPECT_EQ(ReadAll(Dir / "out/report.doc"), ref::transform(Bytes("k"), good, false));
     f.SourceFile = Dir / "report.doc";
     Dialogs::QueueYesNoAnswer(true);
+    Dialogs::QueueKeyAnswer(QStringLiteral("k")); // the key typed again
     f.N8Click();
     EXPECT_EQ(ReadAll(Dir / "report.doc.ash"), ref::transform(Bytes("k"), data, true));
     EXPECT_FALSE(fs::exists(Dir / "report.doc"));
@@ -411,7 +459,7 @@ TEST_F(MainFormTest, moduleThatIsNoFile_isRefusedWhenChosenAndReportedAtStart) {
         EXPECT_EQ(f.SfxModule, module);
         EXPECT_EQ(f.SfxModuleSize, size);
         ASSERT_EQ(Shown.size(), 1u);
-        EXPECT_TRUE(Shown[0].starts_with("Error: \"" + path + "\" is not a file")) << Shown[0];
+        EXPECT_TRUE(Shown[0].starts_with("Error: «" + path + "» — не файл")) << Shown[0];
     }
     // Named by the settings: said at start, and the skin still loads.
     for (const std::string& path : notFiles) {

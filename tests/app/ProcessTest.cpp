@@ -221,9 +221,10 @@ TEST(ProcessLanguageTest, theEnvironmentChoosesTheLanguage) {
         fs::remove(dir / "a.ash");
         const auto r = RunProgram({dir / "app/calyxor", "ENC", "k", "a", "a.ash"}, options);
         EXPECT_EQ(r.ExitCode, 0) << r.Err;
-        EXPECT_NE(r.Err.find("Error: \"" + (dir / "folder") + "\" is not a file"),
-                  std::string::npos)
-            << r.Err;
+        const std::string refusal = &row.Said == &russian
+                                        ? "Error: «" + (dir / "folder") + "» — не файл"
+                                        : "Error: “" + (dir / "folder") + "” is not a file";
+        EXPECT_NE(r.Err.find(refusal), std::string::npos) << r.Err;
         EXPECT_NE(r.Err.find(row.Said), std::string::npos) << r.Err;
         EXPECT_TRUE(fs::exists(dir / "a.ash"));
     }

@@ -85,7 +85,13 @@ file "$tmp/unpacked/usr/bin/calyxor" | grep -q ', stripped' || fail "/usr/bin/ca
 for f in applications/io.github.calyxor.Calyxor.desktop metainfo/io.github.calyxor.Calyxor.metainfo.xml \
     doc/calyxor/copyright doc/calyxor/changelog.Debian.gz calyxor/Skins/default/skin.ini \
     calyxor/SFX/default.sfx icons/hicolor/scalable/apps/io.github.calyxor.Calyxor.svg \
-    icons/hicolor/48x48/apps/io.github.calyxor.Calyxor.png mime/packages/io.github.calyxor.Calyxor.xml; do
+    icons/hicolor/48x48/apps/io.github.calyxor.Calyxor.png mime/packages/io.github.calyxor.Calyxor.xml \
+    bash-completion/completions/calyxor bash-completion/completions/calyxor-cli \
+    zsh/vendor-completions/_calyxor zsh/vendor-completions/_calyxor-cli \
+    fish/vendor_completions.d/calyxor.fish fish/vendor_completions.d/calyxor-cli.fish \
+    kio/servicemenus/calyxor-encrypt.desktop kio/servicemenus/calyxor-decrypt.desktop \
+    nemo/actions/calyxor-encrypt.nemo_action nemo/actions/calyxor-decrypt.nemo_action \
+    nautilus-python/extensions/calyxor.py; do
     [ -f "$tmp/unpacked/usr/share/$f" ] || fail "the package lacks /usr/share/$f"
 done
 desktop-file-validate "$tmp/unpacked/usr/share/applications/io.github.calyxor.Calyxor.desktop" ||

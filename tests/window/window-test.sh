@@ -30,12 +30,25 @@ work="$tmp/work"
 shots="$tmp/shots"
 mkdir -p "$app" "$work" "$shots"
 app_pid=""
+bus_pid=""
+spi_pid=""
+other_pid=""
+dunst_pid=""
 
 cleanup() {
     local status=$?
     # Nothing here may end the clean-up early: a killed process's status is not a failure.
     set +e
     end_process "$app_pid"
+    end_process "$other_pid"
+    end_process "$dunst_pid"
+    # The accessibility bus's launcher started that bus's daemon; it goes with it.
+    if [ -n "$spi_pid" ]; then
+        local child
+        for child in $(pgrep -P "$spi_pid"); do end_process "$child"; done
+        end_process "$spi_pid"
+    fi
+    end_process "$bus_pid"
     end_process "$xvfb_pid"
     [ "$status" -eq 0 ] || keep_failed_run "window-$scenario" "$tmp/app.log"
     rm -rf "$tmp"
@@ -149,6 +162,35 @@ skin_value() {
         "$app/Skins/$1/skin.ini"
 }
 
+# Whether a name has its owner on the session bus; asking starts nothing.
+name_served() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q 'boolean true'
+}
+
+# A session bus of this run's own, as a desktop session has one.
+start_session_bus() {
+    exec 5>"$tmp/bus"
+    dbus-daemon --session --nofork --nopidfile --print-address=5 >>"$tmp/app.log" 2>&1 &
+    bus_pid=$!
+    exec 5>&-
+    wait_for 20 "the session bus" grep -q '^unix:' "$tmp/bus"
+    DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$tmp/bus")"
+    export DBUS_SESSION_BUS_ADDRESS
+}
+
+# The accessibility bus a screen reader reads (at-spi2-core), on the session bus; Qt is told to
+# speak on it without waiting for a screen reader to ask.
+start_atspi() {
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >>"$tmp/app.log" 2>&1 &
+    spi_pid=$!
+    # Asked without starting it: a call to the name would have the bus start a second launcher.
+    wait_for 20 "the accessibility bus" name_served org.a11y.Bus
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}
+
+atspi() { timeout 60 /usr/bin/python3 "$here/atspi-check.py" "$@" 2>>"$tmp/app.log" || fail "AT-SPI: $(tail -n1 "$tmp/app.log")"; }
+
 # ---- scenarios ----
 
 scenario_start() {
@@ -170,7 +212,8 @@ scenario_start() {
 scenario_crypt() {
     lay_out_app
     mkdir -p "$work/in" "$work/out"
-    head -c 300000 /dev/urandom >"$work/in/data.bin"
+    # Text: random bytes are what a wrong key gives, and the window would ask about them.
+    seq 1 50000 >"$work/in/data.bin"
     cp "$work/in/data.bin" "$work/original.bin"
     reference_encryption "Key-42" "$work/original.bin" "$work/expected.ash"
 
@@ -416,13 +459,413 @@ scenario_screenshots() {
         import -window root -crop "${ww}x$wh+$wx+$wy" +repage "$out/$name.png"
         stop_app
     done
+    # The outcome display after an encryption, in English.
+    export LANGUAGE=en
+    lay_out_app default
+    close_x=273 close_y=16
+    rm -f "$work/report.pdf.ash"
+    start_app "$work" "$work/report.pdf"
+    type_key "secret"
+    xdotool key ctrl+e
+    wait_for 60 "the encrypted file" size_is "$work/report.pdf.ash" 18
+    point 150 70
+    sleep 0.6 # past a caret blink
+    read_geometry
+    import -window root -crop "${ww}x$wh+$wx+$wy" +repage "$out/outcome.png"
+    stop_app
+    unset LANGUAGE
+}
+
+# Read through AT-SPI in both languages: names, roles, actions, focus and the gauge's value,
+# and the encrypt button pressed through its action as a screen reader's user does.
+scenario_a11y() {
+    lay_out_app
+    start_session_bus
+    start_atspi
+    printf 'quarterly figures\n' >"$work/report.txt"
+    local lang
+    for lang in ru en; do
+        rm -f "$work/report.txt.ash"
+        export LANGUAGE="$lang"
+        start_app "$work" "$work/report.txt"
+        type_key "secret"
+        atspi "$lang" "$app_pid" tree
+        atspi "$lang" "$app_pid" press 18
+        wait_for 30 "the encrypted file" size_is "$work/report.txt.ash" 18
+        stop_app
+    done
+    unset LANGUAGE
+}
+
+# The keyboard alone: Tab reaches the buttons, which show the focus and answer Space; the replace
+# question answers its mnemonic; the Menu key in the key box opens the program's menu, never the
+# box's own; Shift+Delete wipes.
+scenario_keys() {
+    lay_out_app
+    mkdir -p "$work/in"
+    printf 'quarterly figures\n' >"$work/in/report.txt"
+    cp "$work/in/report.txt" "$work/report.txt"
+    reference_encryption "second" "$work/report.txt" "$work/second.ash"
+    export LANGUAGE=ru
+    start_app "$work" "$work/in/report.txt"
+    type_key "first"
+    grab "$tmp/crypt-idle.png" 8 136 35 17
+    xdotool key Tab Tab Tab # the two check boxes, then the encrypt button
+    wait_for 30 "the focus mark on the encrypt button" eval 'grab "$tmp/crypt.png" 8 136 35 17; differs "$tmp/crypt-idle.png" "$tmp/crypt.png"'
+    shot "crypt-focused"
+    xdotool key space
+    wait_for 30 "the encrypted file" size_is "$work/in/report.txt.ash" 18
+    # Back to the key box, a new key, and encrypt again: the question answers Alt+Д.
+    xdotool key shift+Tab shift+Tab shift+Tab
+    xdotool key BackSpace BackSpace BackSpace BackSpace BackSpace
+    type_key "second"
+    xdotool key ctrl+e
+    wait_for 30 "the replace question" menu_open
+    shot "question"
+    xdotool key alt+Cyrillic_de
+    wait_for 30 "the replaced file" eval 'cmp -s "$work/second.ash" "$work/in/report.txt.ash"'
+    wait_for 30 "the question to close" no_menu
+    # A window manager gives the window the keyboard back; here nobody does.
+    xdotool windowfocus --sync "$win"
+
+    # The Menu key in the key box: the program's menu, whose entries open submenus.
+    xdotool key Menu
+    wait_for 30 "the menu" menu_open
+    xdotool key Down Down Right
+    wait_for 30 "the Commands submenu" eval '[ "$(menus | wc -l)" -ge 2 ]'
+    shot "menu-key"
+    xdotool key Escape Escape
+    wait_for 30 "the menu to close" no_menu
+
+    xdotool key shift+Delete
+    wait_for 30 "the wiped source" file_gone "$work/in/report.txt"
+    xdotool key ctrl+q
+    wait_for 60 "the program to end" app_gone
+    wait "$app_pid" || fail "calyxor exited with status $?"
+    app_pid=""
+    unset LANGUAGE
+}
+
+# A run of more than a few seconds in a window the user has left ends with a desktop
+# notification, through the session bus to a real notification daemon (dunst). The target is a
+# pipe, read here only once the window has lost the focus and the run has lasted long enough.
+notified() { dunstctl history 2>/dev/null | grep -q "$1"; }
+notifications_served() { name_served org.freedesktop.Notifications; }
+scenario_notify() {
+    lay_out_app
+    start_session_bus
+    dunst >>"$tmp/app.log" 2>&1 &
+    dunst_pid=$!
+    wait_for 20 "the notification daemon" notifications_served
+    mkdir -p "$work/in"
+    head -c 1000000 /dev/urandom >"$work/in/data.bin"
+    mkfifo "$work/in/data.bin.ash"
+    exec 4<>"$work/in/data.bin.ash"
+    export LANGUAGE=ru
+    start_app "$work" "$work/in/data.bin"
+    type_key "slow key"
+    xdotool key ctrl+e
+    wait_for 30 "the replace question" menu_open
+    xdotool key alt+Cyrillic_de
+    # Another program takes the keyboard while the run waits for its reader.
+    xmessage -geometry +0+0 "another program" >>"$tmp/app.log" 2>&1 &
+    other_pid=$!
+    local other
+    other="$(timeout 30 xdotool search --sync --onlyvisible --class xmessage | head -n1)" || true
+    [ -n "$other" ] || fail "the other program's window did not appear"
+    xdotool windowfocus --sync "$other"
+    sleep 3.5
+    notified "Зашифрован" && fail "notified before the run ended"
+    timeout 60 dd bs=100000 count=10 iflag=fullblock <&4 >/dev/null 2>&1 || fail "the run's output stopped"
+    exec 4<&-
+    wait_for 30 "the notification" notified "Зашифрован: data.bin.ash"
+    dunstctl history | grep -q "$work/in/data.bin.ash" || fail "the notification does not name the file's path"
+    shot "notified"
+    xdotool windowfocus --sync "$win"
+    xdotool key ctrl+q
+    wait_for 60 "the program to end" app_gone
+    app_pid=""
+    unset LANGUAGE
+}
+
+# A long message wraps as its box is laid out; the box is centred on the screen all the same.
+box_centred() {
+    local box
+    box="$(menus | head -n1)"
+    [ -n "$box" ] || return 1
+    eval "$(xdotool getwindowgeometry --shell "$box" | sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=/B\1=/p')"
+    local dx=$((BX + BWIDTH / 2 - screen_w / 2)) dy=$((BY + BHEIGHT / 2 - screen_h / 2))
+    [ "${dx#-}" -le 1 ] && [ "${dy#-}" -le 1 ]
+}
+scenario_centre() {
+    lay_out_app
+    local name="a name of many words that the box has to wrap over several lines because it has no extension at all"
+    printf 'text\n' >"$work/$name"
+    export LANGUAGE=ru
+    start_app "$work" "$work/$name"
+    type_key "key"
+    xdotool key ctrl+d # the naming refusal
+    wait_for 30 "the refusal" menu_open
+    wait_for 10 "the refusal centred on the screen" box_centred
+    shot "refusal"
+    xdotool key Return
+    wait_for 30 "the refusal to close" no_menu
+    unset LANGUAGE
+    stop_app
+}
+
+# A file the desktop hands over (its entry's Exec line, as a file manager runs it from its own
+# folder) decrypts beside itself; the same file typed on a command line still decrypts into the
+# working folder.
+scenario_handover() {
+    lay_out_app
+    mkdir -p "$work/docs" "$work/home"
+    printf 'minutes of the meeting\n' >"$work/plain.txt"
+    reference_encryption "hand" "$work/plain.txt" "$work/docs/minutes.txt.ash"
+    local exec_line
+    exec_line="$(sed -n 's/^Exec=//p' "$here/../../data/io.github.calyxor.Calyxor.desktop")"
+    [ "${exec_line% %f}" != "$exec_line" ] || fail "the desktop entry does not take one file (%f)"
+    # shellcheck disable=SC2086 # the entry's words, as the desktop splits them
+    set -- ${exec_line% %f}
+    shift # the program's name: the test's own copy runs
+    start_app "$work/home" "$@" "$work/docs/minutes.txt.ash"
+    type_key "hand"
+    xdotool key ctrl+d
+    wait_for_copy "the file decrypted beside itself" "$work/plain.txt" "$work/docs/minutes.txt"
+    [ ! -e "$work/home/minutes.txt" ] || fail "the hand-over decrypted into the working folder"
+    stop_app
+
+    rm "$work/docs/minutes.txt"
+    start_app "$work/home" "$work/docs/minutes.txt.ash"
+    type_key "hand"
+    xdotool key ctrl+d
+    wait_for_copy "the file decrypted into the working folder" "$work/plain.txt" "$work/home/minutes.txt"
+    stop_app
+}
+
+# The file managers' actions of data/filemanagers/: each file checked with the tool its desktop
+# has, then its command run on a file as the file manager would run it, from another folder:
+# the window opens with the file chosen, and what it makes lands beside the file.
+fm="$here/../../data/filemanagers"
+
+# validate_service_menu FILE: desktop-file-validate knows no KDE service menus ("Type=Service"),
+# so its two complaints about that type's own keys are the only ones let through.
+validate_service_menu() {
+    local out
+    out="$(desktop-file-validate "$1" 2>&1)" || true
+    out="$(grep -v 'hint: ' <<<"$out" |
+        grep -v -E 'key "(MimeType|Actions)" is present in group "Desktop Entry", but the type is "Service"' || true)"
+    [ -z "$out" ] || fail "$(basename "$1"): $out"
+    grep -q '^X-KDE-ServiceTypes=KonqPopupMenu/Plugin$' "$1" || fail "$(basename "$1") is no service menu"
+    grep -q '^Name\[ru\]=' "$1" || fail "$(basename "$1") has no Russian name"
+}
+# validate_nemo_action FILE: Nemo reads a key file with one [Nemo Action] group.
+validate_nemo_action() {
+    /usr/bin/python3 - "$1" <<'PY' || fail "$(basename "$1") is not a valid Nemo action"
+import configparser, sys
+p = configparser.RawConfigParser(strict=True)
+p.optionxform = str
+p.read(sys.argv[1], encoding="utf-8")
+assert p.sections() == ["Nemo Action"], p.sections()
+a = p["Nemo Action"]
+for key in ("Name", "Name[ru]", "Exec", "Selection", "Extensions"):
+    assert a.get(key), key
+assert a["Selection"] in ("s", "S"), a["Selection"]
+assert "%F" in a["Exec"] or "%f" in a["Exec"], a["Exec"]
+PY
+}
+# The command a file names, split as the desktop splits it, with the file in place of its field
+# code; "calyxor" is this run's copy. Sets cmd.
+command_of() { # command_of FILE KEY
+    local line
+    line="$(sed -n "s/^$2=//p" "$1" | tail -n1)"
+    [ -n "$line" ] || fail "$(basename "$1") has no $2"
+    # shellcheck disable=SC2206 # the words of the command, as the desktop splits them
+    cmd=($line)
+    [ "${cmd[0]}" = calyxor ] || fail "$(basename "$1") runs ${cmd[0]}, not calyxor"
+}
+# run_action VERB KEY...: runs cmd on the verb's file from another folder, then the command's key.
+run_action() {
+    local verb="$1" file="$work/docs/plan.txt" args=() word
+    [ "$verb" = decrypt ] && file="$work/docs/plan.txt.ash"
+    for word in "${cmd[@]:1}"; do
+        case "$word" in %f | %F) args+=("$file") ;; *) args+=("$word") ;; esac
+    done
+    start_app "$work/home" "${args[@]}"
+    action_done "$verb"
+}
+action_done() {
+    type_key "fm key"
+    if [ "$1" = encrypt ]; then
+        xdotool key ctrl+e
+        wait_for_copy "the encrypted file beside the source" "$work/expected.ash" "$work/docs/plan.txt.ash"
+    else
+        xdotool key ctrl+d
+        wait_for_copy "the decrypted file beside the source" "$work/plan.txt" "$work/docs/plan.txt"
+    fi
+    if [ "${2:-}" = foreign ]; then # started by another program: not ours to wait for
+        xdotool key ctrl+q
+        wait_for 60 "the program to end" app_gone
+        app_pid=""
+    else
+        stop_app
+    fi
+    [ -z "$(ls -A "$work/home")" ] || fail "the action wrote into the folder it was run from"
+}
+fresh_files() {
+    rm -f "$work/docs/"*
+    cp "$work/plan.txt" "$work/docs/plan.txt"
+    cp "$work/expected.ash" "$work/docs/plan.txt.ash"
+}
+scenario_filemanagers() {
+    lay_out_app
+    mkdir -p "$work/docs" "$work/home"
+    seq 1 1000 >"$work/plan.txt"
+    reference_encryption "fm key" "$work/plan.txt" "$work/expected.ash"
+    local verb
+    for verb in encrypt decrypt; do
+        validate_service_menu "$fm/calyxor-$verb.desktop"
+        validate_nemo_action "$fm/calyxor-$verb.nemo_action"
+        fresh_files
+        [ "$verb" = encrypt ] && rm "$work/docs/plan.txt.ash"
+        [ "$verb" = decrypt ] && rm "$work/docs/plan.txt"
+        command_of "$fm/calyxor-$verb.desktop" Exec
+        run_action "$verb"
+        [ "$verb" = encrypt ] && rm "$work/docs/plan.txt.ash"
+        [ "$verb" = decrypt ] && rm "$work/docs/plan.txt"
+        command_of "$fm/calyxor-$verb.nemo_action" Exec
+        run_action "$verb"
+    done
+    grep -q '^Extensions=ash;$' "$fm/calyxor-decrypt.nemo_action" || fail "Nemo offers decrypt on other files than .ash"
+
+    # Nautilus: the extension loaded with the real bindings, in both languages, then activated.
+    local check=(/usr/bin/python3 "$here/nautilus-check.py" "$fm/calyxor-nautilus.py") file
+    fresh_files
+    [ "$(LANGUAGE=ru "${check[@]}" "$work/docs/plan.txt.ash" | tr '\n' '|')" = "Расшифровать в Calyxor|Зашифровать в Calyxor|" ] ||
+        fail "Nautilus's entries for an .ash file in Russian"
+    [ "$(LANGUAGE=en "${check[@]}" "$work/docs/plan.txt" | tr '\n' '|')" = "Encrypt with Calyxor|" ] ||
+        fail "Nautilus's entries for a plain file in English"
+    [ -z "$("${check[@]}" "$work/docs")" ] || fail "Nautilus offers entries on a folder"
+    for verb in encrypt decrypt; do
+        fresh_files
+        [ "$verb" = encrypt ] && rm "$work/docs/plan.txt.ash" && file="$work/docs/plan.txt"
+        [ "$verb" = decrypt ] && rm "$work/docs/plan.txt" && file="$work/docs/plan.txt.ash"
+        (cd "$work/home" && PATH="$app:$PATH" "${check[@]}" "$file" "$verb") >>"$tmp/app.log" 2>&1 ||
+            fail "the Nautilus entry could not be activated"
+        win="$(timeout 60 xdotool search --sync --onlyvisible --name '^Calyxor$' | head -n1)" || true
+        [ -n "$win" ] || fail "the Nautilus entry opened no window"
+        app_pid="$(xdotool getwindowpid "$win")"
+        xdotool windowfocus --sync "$win"
+        action_done "$verb" foreign
+    done
+}
+
+# A wrong key is noticed before anything is written: asked about, Нет (Esc, Enter, Alt+Н) leaves
+# the target absent or as it was, with no replace question after it; Да writes what the key
+# gives. The right key asks nothing.
+back_to_window() { wait_for 30 "the box to close" no_menu && xdotool windowfocus --sync "$win"; }
+asked_wrong_key() { wait_for 30 "the wrong-key question" menu_open && shot "wrong-key"; }
+scenario_wrongkey() {
+    lay_out_app
+    mkdir -p "$work/docs" "$work/out"
+    seq 1 3000 >"$work/notes.txt"
+    reference_encryption "right key" "$work/notes.txt" "$work/docs/notes.txt.ash"
+    # What the wrong key gives: the four-argument form writes it without asking, as always.
+    (cd "$work" && env -u DISPLAY QT_QPA_PLATFORM=offscreen "$app/calyxor" DEC "wrong key" \
+        "$work/docs/notes.txt.ash" "$work/garbage") >>"$tmp/app.log" 2>&1 || fail "the reference decryption failed"
+    export LANGUAGE=ru
+    start_app "$work/out" "$work/docs/notes.txt.ash"
+    type_key "wrong key"
+    local answer
+    for answer in Escape Return; do
+        xdotool key ctrl+d
+        asked_wrong_key
+        xdotool key "$answer"
+        back_to_window
+        [ ! -e "$work/out/notes.txt" ] || fail "$answer to the wrong-key question wrote the target"
+    done
+    printf 'the old notes\n' >"$work/out/notes.txt"
+    cp "$work/out/notes.txt" "$work/old.txt"
+    xdotool key ctrl+d
+    asked_wrong_key
+    xdotool key alt+Cyrillic_en
+    back_to_window # no replace question follows
+    cmp -s "$work/old.txt" "$work/out/notes.txt" || fail "Нет changed the existing target"
+    ls "$work/out" | grep -qv '^notes.txt$' && fail "Нет left a file behind: $(ls "$work/out")"
+
+    # Да, then Да to replacing the old file: the wrong key's bytes, as asked for.
+    xdotool key ctrl+d
+    asked_wrong_key
+    local first
+    first="$(menus)"
+    xdotool key alt+Cyrillic_de
+    wait_for 30 "the replace question after the wrong-key one" eval '[ -n "$(menus)" ] && [ "$(menus)" != "$first" ]'
+    xdotool key alt+Cyrillic_de
+    wait_for_copy "the target written anyway" "$work/garbage" "$work/out/notes.txt"
+    back_to_window
+
+    # The right key: no question at all.
+    rm "$work/out/notes.txt"
+    xdotool key BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
+    type_key "right key"
+    xdotool key ctrl+d
+    wait_for_copy "the decrypted file" "$work/notes.txt" "$work/out/notes.txt"
+    no_menu || fail "the right key was asked about"
+    stop_app
+    unset LANGUAGE
+}
+
+# Encrypting with «Удалить исходный файл» asks for the key again: a typo writes nothing and
+# wipes nothing and says so, Esc does the same silently, and the right key encrypts and wipes.
+scenario_confirm() {
+    lay_out_app
+    mkdir -p "$work/in"
+    seq 1 3000 >"$work/in/secret.txt"
+    cp "$work/in/secret.txt" "$work/original.txt"
+    reference_encryption "Secret1" "$work/original.txt" "$work/expected.ash"
+    export LANGUAGE=ru
+    start_app "$work" "$work/in/secret.txt"
+    click 24 88 # CheckBoxKill
+    xdotool windowfocus --sync "$win"
+    click 150 42 # the key box
+    type_key "Secret1"
+    xdotool key ctrl+e
+    wait_for 30 "the key box" menu_open
+    shot "confirm"
+    local first
+    first="$(menus)"
+    type_key "Secrte1"
+    xdotool key Return
+    wait_for 30 "the message that the keys differ" eval '[ -n "$(menus)" ] && [ "$(menus)" != "$first" ]'
+    shot "differ"
+    xdotool key Return
+    back_to_window
+    [ ! -e "$work/in/secret.txt.ash" ] || fail "a mistyped confirmation wrote the encrypted file"
+    cmp -s "$work/original.txt" "$work/in/secret.txt" || fail "a mistyped confirmation touched the source"
+
+    xdotool key ctrl+e
+    wait_for 30 "the key box" menu_open
+    type_key "Secret1"
+    xdotool key Escape
+    back_to_window
+    [ ! -e "$work/in/secret.txt.ash" ] || fail "a cancelled confirmation wrote the encrypted file"
+    [ -e "$work/in/secret.txt" ] || fail "a cancelled confirmation wiped the source"
+
+    xdotool key ctrl+e
+    wait_for 30 "the key box" menu_open
+    type_key "Secret1"
+    xdotool key Return
+    wait_for_copy "the encrypted file" "$work/expected.ash" "$work/in/secret.txt.ash"
+    wait_for 30 "the wiped source" file_gone "$work/in/secret.txt"
+    no_menu || fail "a box is open after a confirmed encryption"
+    stop_app
     unset LANGUAGE
 }
 
 start_xvfb
 read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
 case "$scenario" in
-start | crypt | sfx | drag | eye | popup | progress | scale) "scenario_$scenario" ;;
+start | crypt | sfx | drag | eye | popup | progress | scale | a11y | keys | notify | centre | handover | filemanagers | wrongkey | confirm) "scenario_$scenario" ;;
 screenshots) scenario_screenshots "${3:-}" ;;
 *) fail "unknown scenario" ;;
 esac
