@@ -41,7 +41,7 @@ constexpr gid_t NobodyGroup = 65534;
 // Every file of the run: a source, its encrypted and self-extracting copies, the key file.
 struct TFiles {
     TTempDir Dir;
-    std::vector<uint8_t> Data = RandomBytes(30000, 21);
+    std::vector<uint8_t> Data = DocumentBytes(30000, 21); // a wrong key's result is refused
     TFiles() {
         TRunOptions here;
         here.Cwd = Dir.Path;
