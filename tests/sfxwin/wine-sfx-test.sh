@@ -234,11 +234,16 @@ scenario_console() {
     done
     [ "$(listing "$d")" = "report.doc.exe " ] || fail "device names left $(listing "$d")"
 
-    # Killed while it waits for the key, with its temporary file open: nothing is left.
-    mkfifo "$tmp/nokey"
-    (cd "$d" && exec env -u DISPLAY "$wine" report.doc.exe <"$tmp/nokey" >/dev/null 2>&1) &
+    # Killed while it writes, with its temporary file of decrypted bytes open: nothing is left.
+    # (The temporary file is made once the key has been judged, so the run is given its key.)
+    document 96000000 "$tmp/big"
+    make_sfx "$key" "$tmp/big" "$d/big.doc.exe"
+    rm "$tmp/big"
+    mkfifo "$tmp/bigkey"
+    (cd "$d" && exec env -u DISPLAY "$wine" big.doc.exe <"$tmp/bigkey" >/dev/null 2>&1) &
     run_pid=$!
-    exec 5>"$tmp/nokey"
+    exec 5>"$tmp/bigkey"
+    printf '%s\n' "$key" >&5
     has_temp() { compgen -G "$d/*.tmp" >/dev/null; }
     wait_on "$run_pid" 240 "the temporary file" has_temp
     kill -9 "$run_pid"
@@ -248,10 +253,11 @@ scenario_console() {
     no_temp() { ! has_temp; }
     # Wine's server closes the killed program's files as it notices the end.
     wait_for 120 "the killed run's temporary file to go" no_temp
+    rm "$d/big.doc.exe"
     [ "$(listing "$d")" = "report.doc.exe " ] || fail "a killed run left $(listing "$d")"
 
     # Signed after it was made: the certificate table appended at the end is not restored.
-    head -c 200000 /dev/urandom >"$tmp/data8"
+    document 200000 "$tmp/data8"
     make_sfx "$key" "$tmp/data8" "$d/signed.doc.exe"
     sign_afterwards "$d/signed.doc.exe"
     run_named signed.doc.exe "$d" "$key"$'\n'
