@@ -107,11 +107,6 @@ std::string KeyFileProblem(const TJob& job, const std::optional<TFileId>& keyFil
     return {};
 }
 
-bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 std::vector<TJob> PlanJobs(const TCliOptions& o, const std::vector<std::string>& files,
                            const std::optional<TFileId>& keyFile) {
     std::vector<TJob> jobs;
@@ -122,9 +117,7 @@ std::vector<TJob> PlanJobs(const TCliOptions& o, const std::vector<std::string>&
             o.Command == TCliCommand::Decrypt ? ops::SelfExtractingPayload(file) : std::nullopt;
         if (payload)
             job.Payload = *payload;
-        if (o.Command != TCliCommand::Wipe && !o.Recursive && IsFolder(file)) {
-            job.Problem = Translated("Cli", "is a folder; -r works on the files under it");
-        } else if (o.Output) {
+        if (o.Output) {
             job.Target = *o.Output == "-" ? std::string() : *o.Output;
         } else if (o.Command == TCliCommand::Encrypt) {
             job.Target = EncryptTargetName(file, o.Sfx);
