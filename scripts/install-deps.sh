@@ -21,12 +21,13 @@ packages=(
 )
 if [ "${1:-}" != run ]; then
   # The tests (GoogleTest, an X server and its tools, screenshots, clang for the fuzzers and
-  # the formatting check, strace for the faults, Wine for the Windows module), the
-  # benchmarks, and what building and checking the Debian package takes.
+  # the formatting check, strace for the faults, tmux for calyxor-cli's terminal, Wine for
+  # the Windows module), the benchmarks, and what building and checking the Debian package
+  # takes.
   packages+=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xdotool x11-utils imagemagick
-    clang clang-format libclang-rt-14-dev strace util-linux time
+    clang clang-format libclang-rt-14-dev strace util-linux time tmux
     wine64
     dpkg-dev lintian desktop-file-utils appstream file librsvg2-bin shared-mime-info passwd
     scdoc

@@ -439,6 +439,37 @@ TEST_F(CliTest, sfx_makesAProgramThatRestoresTheFile) {
     EXPECT_TRUE(Has(r.Err, "bytes follow it")) << r.Err;
 }
 
+// The window's choice of module decides a bare --sfx, so a user at a terminal is told which one
+// and where it was chosen; the shipped modules are chosen by the system they run on.
+TEST_F(CliTest, sfx_namesTheModuleItUses_andTakesTheShippedOnesByName) {
+    const auto data = MakeFile("r.doc", 3000, 4);
+    const std::string windows = *App / "SFX/windows.sfx", linux = *App / "SFX/default.sfx";
+    if (!PathExists(windows))
+        GTEST_SKIP() << "built without the Windows module";
+    const std::string ini = *App / "calyxor.ini";
+    const auto settings = ReadAll(ini);
+    WriteAll(ini, Bytes("[Config]\r\nSkin=\r\nSFX=" + windows + "\r\n"));
+    const auto tty = CliOnPty({"encrypt", "--sfx", "--key-file", "key.txt", "r.doc"}, {});
+    const auto quiet = Cli({"encrypt", "-f", "--sfx", "--key-file", "key.txt", "r.doc"});
+    WriteAll(ini, settings);
+    EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "calyxor-cli: using the SFX module " + windows + ", chosen in " +
+                                    ini + " (--sfx=linux"))
+        << tty.Output;
+    EXPECT_EQ(quiet.Err, "") << "told where nobody reads it";
+
+    for (const auto& [name, module] : {std::pair{"linux", linux}, std::pair{"windows", windows}}) {
+        SCOPED_TRACE(name);
+        const auto r =
+            Cli({"encrypt", "-f", std::string("--sfx=") + name, "--key-file", "key.txt", "r.doc"});
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        const auto bytes = ReadAll(module);
+        const auto exe = ReadAll(Dir / "r.doc.exe");
+        ASSERT_EQ(exe.size(), bytes.size() + data.size());
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), exe.begin()));
+    }
+}
+
 TEST_F(CliTest, wipe_onlyAfterACompleteTarget) {
     auto data = MakeFile("a.doc", 30000);
     // The target cannot take the bytes: the source stays, byte for byte.
@@ -752,7 +783,7 @@ TEST_F(CliTest, speaksRussianToARussianLocaleOnly) {
         r = Cli({"scramble", "a"}, env);
         EXPECT_EQ(r.Err, c.Russian
                              ? "calyxor-cli: неизвестная команда 'scramble' (команды: "
-                               "encrypt, decrypt и wipe)\nСправка: 'calyxor-cli --help'.\n"
+                               "encrypt, decrypt, wipe и genkey)\nСправка: 'calyxor-cli --help'.\n"
                              : "calyxor-cli: unknown command 'scramble' (the commands are "
                                "encrypt, decrypt, wipe and genkey)\nTry 'calyxor-cli --help'.\n");
         r = Cli({"encrypt", "--key-file", "key.txt", "a"}, env);
@@ -948,8 +979,9 @@ TEST_F(CliTest, progressOnATerminal_neverTouchesTheLinesAbove) {
     std::vector<std::string> names{longName};
     for (int i = 0; i < 5; ++i)
         names.push_back("f" + std::to_string(i));
+    // The long name is at work while the others end, so that the status shows it each time.
     for (const auto& name : names)
-        MakeFile("tree/" + name, 4 << 20, static_cast<uint32_t>(names.size()));
+        MakeFile("tree/" + name, name == longName ? 24 << 20 : 100000);
     TTmux tmux(Dir.Path, 40);
     ASSERT_TRUE(tmux.Started()) << "tmux did not start";
     tmux.Type("echo line-before");
