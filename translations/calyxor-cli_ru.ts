@@ -281,6 +281,50 @@
         <translation>--cross-file-systems относится только к -r</translation>
     </message>
     <message>
+        <source>%1/%2 files</source>
+        <translation>файлов %1/%2</translation>
+    </message>
+    <message>
+        <source>%1/%2 MB</source>
+        <translation>%1/%2 МБ</translation>
+    </message>
+    <message>
+        <source>%1 MB/s</source>
+        <translation>%1 МБ/с</translation>
+    </message>
+    <message>
+        <source>cannot read the system&apos;s random source: %1</source>
+        <translation>не удаётся прочитать системный источник случайных чисел: %1</translation>
+    </message>
+    <message>
+        <source>is a FIFO, not a regular file; skipped</source>
+        <translation>это FIFO, а не обычный файл; пропущен</translation>
+    </message>
+    <message>
+        <source>is a socket, not a regular file; skipped</source>
+        <translation>это сокет, а не обычный файл; пропущен</translation>
+    </message>
+    <message>
+        <source>is a device, not a regular file; skipped</source>
+        <translation>это устройство, а не обычный файл; пропущен</translation>
+    </message>
+    <message>
+        <source>is not a regular file; skipped</source>
+        <translation>это не обычный файл; пропущен</translation>
+    </message>
+    <message>
+        <source>is a symbolic link; links are never followed, so it was skipped</source>
+        <translation>это символическая ссылка; по ссылкам переходы не делаются, поэтому она пропущена</translation>
+    </message>
+    <message>
+        <source>cannot read the folder: %1</source>
+        <translation>не удаётся прочитать папку: %1</translation>
+    </message>
+    <message>
+        <source>is on another file system and was not entered (--cross-file-systems enters it)</source>
+        <translation>находится в другой файловой системе, и в неё не входили (--cross-file-systems входит)</translation>
+    </message>
+    <message>
         <source>Usage: calyxor-cli encrypt [-o PATH] [-f] [--sfx[=MODULE]] [--wipe] FILE...
        calyxor-cli encrypt -r [--all] [-f] [--sfx[=MODULE]] [--wipe] FOLDER...
        calyxor-cli decrypt [-r] [-o PATH] [-f] [--no-key-check] FILE...
@@ -323,7 +367,8 @@ Options:
   --version          show the version and exit
 
 The key is never an argument. On a terminal it is asked for without being shown
-(twice for encrypt); otherwise give it with
+(twice for encrypt, where Enter alone takes a generated passphrase, shown once);
+otherwise give it with
   --key-file PATH    the first line of PATH (- is standard input)
   --key-fd N         the first line read from descriptor N
 The encrypted file holds no key check, so decrypt looks at the first decrypted
@@ -387,7 +432,8 @@ command line or no usable key (nothing is written then).
   --version          показать версию и выйти
 
 Ключ никогда не передаётся аргументом. На терминале он запрашивается без показа
-(для encrypt дважды); иначе укажите его так:
+(для encrypt дважды; там одно нажатие Enter берёт созданный пароль, который
+показывается один раз); иначе укажите его так:
   --key-file ПУТЬ    первая строка файла ПУТЬ (- — стандартный ввод)
   --key-fd N         первая строка, прочитанная из дескриптора N
 В зашифрованном файле нет проверки ключа, поэтому decrypt перед записью смотрит
@@ -410,48 +456,8 @@ command line or no usable key (nothing is written then).
 </translation>
     </message>
     <message>
-        <source>%1/%2 files</source>
-        <translation>файлов %1/%2</translation>
-    </message>
-    <message>
-        <source>%1/%2 MB</source>
-        <translation>%1/%2 МБ</translation>
-    </message>
-    <message>
-        <source>%1 MB/s</source>
-        <translation>%1 МБ/с</translation>
-    </message>
-    <message>
-        <source>cannot read the system&apos;s random source: %1</source>
-        <translation>не удаётся прочитать системный источник случайных чисел: %1</translation>
-    </message>
-    <message>
-        <source>is a FIFO, not a regular file; skipped</source>
-        <translation>это FIFO, а не обычный файл; пропущен</translation>
-    </message>
-    <message>
-        <source>is a socket, not a regular file; skipped</source>
-        <translation>это сокет, а не обычный файл; пропущен</translation>
-    </message>
-    <message>
-        <source>is a device, not a regular file; skipped</source>
-        <translation>это устройство, а не обычный файл; пропущен</translation>
-    </message>
-    <message>
-        <source>is not a regular file; skipped</source>
-        <translation>это не обычный файл; пропущен</translation>
-    </message>
-    <message>
-        <source>is a symbolic link; links are never followed, so it was skipped</source>
-        <translation>это символическая ссылка; по ссылкам переходы не делаются, поэтому она пропущена</translation>
-    </message>
-    <message>
-        <source>cannot read the folder: %1</source>
-        <translation>не удаётся прочитать папку: %1</translation>
-    </message>
-    <message>
-        <source>is on another file system and was not entered (--cross-file-systems enters it)</source>
-        <translation>находится в другой файловой системе, и в неё не входили (--cross-file-systems входит)</translation>
+        <source>the key is this generated passphrase; keep it, nothing else decrypts the files:</source>
+        <translation>ключ — этот созданный пароль; сохраните его, ничто другое файлы не расшифрует:</translation>
     </message>
 </context>
 <context>

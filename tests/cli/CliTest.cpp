@@ -1035,6 +1035,21 @@ TEST_F(CliTest, genkey_drawsWordsOfTheListAtRandom) {
             seen.insert(w);
         }
     }
+    // Nothing typed at the encryption's first prompt: a passphrase of six of those words,
+    // shown once, is the key.
+    const auto data = MakeFile("a.doc", 5000);
+    const auto tty = CliOnPty({"encrypt", "a.doc"}, {""});
+    EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
+    EXPECT_FALSE(Has(tty.Output, "Key again:")) << tty.Output;
+    const std::string shown = "keep it, nothing else decrypts the files:\r\n  ";
+    const std::size_t at = tty.Output.find(shown);
+    ASSERT_NE(at, std::string::npos) << tty.Output;
+    const std::string phrase = tty.Output.substr(
+        at + shown.size(), tty.Output.find('\r', at + shown.size()) - at - shown.size());
+    std::istringstream in(phrase);
+    EXPECT_EQ(std::distance(std::istream_iterator<std::string>(in), {}), 6) << phrase;
+    EXPECT_EQ(ref::transform(Bytes(phrase), ReadAll(Dir / "a.doc.ash"), false), data);
+
     // 32 words of 7,776 drawn fairly are all different more often than not, and never
     // fewer than 20 unless the draw is broken.
     EXPECT_GE(seen.size(), 20u);
