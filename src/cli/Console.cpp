@@ -190,7 +190,9 @@ std::string TConsole::Status() const {
 // part behind, out of reach of the carriage return, and the last column wraps on some
 // terminals.
 std::string TConsole::Draw() {
-    if (!Progress)
+    // Once every file is over there is nothing left to show: the last result line ends the
+    // output as an ordinary line would.
+    if (!Progress || (FilesDone >= Files && Live.empty()))
         return {};
     const std::size_t width = TerminalWidth();
     std::string text = EraseLine + Cut(Status(), width > 1 ? width - 1 : 0);
