@@ -436,7 +436,7 @@ int Run(const TCliOptions& o) {
     int64_t bytes = 0;
     if (terminal)
         for (const TJob& job : jobs)
-            bytes += SizeOf(job.Source) * (o.Wipe ? 2 : 1);
+            bytes += SizeOf(job.Source);
     TConsole console(terminal, jobs.size(), bytes);
     std::size_t skipped = 0, unreadable = 0;
     for (const TTreeEntry& entry : tree.Entries) {

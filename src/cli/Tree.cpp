@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,12 +37,20 @@ public:
     TWalker(const TCliOptions& options, TTree& tree) : O(options), Tree(tree) {}
 
     void Walk(const std::string& folder, dev_t device) {
-        DIR* dir = ::opendir(folder.c_str());
+        // Opened without following a link: a folder swapped for a link since it was looked
+        // at is not walked into.
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
         if (!dir) {
-            Tree.Entries.push_back(
-                {folder,
-                 Format(Translated("Cli", "cannot read the folder: %1"), {IOErrorText(errno)}),
-                 true});
+            const int error = errno;
+            if (fd >= 0)
+                ::close(fd);
+            Tree.Entries.push_back({folder,
+                                    error == ELOOP
+                                        ? LinkText()
+                                        : Format(Translated("Cli", "cannot read the folder: %1"),
+                                                 {IOErrorText(error)}),
+                                    error != ELOOP});
             return;
         }
         std::vector<std::string> names;
