@@ -21,13 +21,14 @@ packages=(
 )
 if [ "${1:-}" != run ]; then
   # The tests (GoogleTest, an X server and its tools, screenshots, clang for the fuzzers and
-  # the formatting check, strace for the faults, Wine for the Windows module, a session bus
-  # with the accessibility bus and a notification daemon for the window's desktop side), the
-  # benchmarks, and what building and checking the Debian package takes.
+  # the formatting check, strace for the faults, tmux for calyxor-cli's terminal, Wine for
+  # the Windows module, a session bus with the accessibility bus and a notification daemon
+  # for the window's desktop side), the benchmarks, and what building and checking the Debian
+  # package takes.
   packages+=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xdotool x11-utils imagemagick
-    clang clang-format libclang-rt-14-dev strace util-linux time
+    clang clang-format libclang-rt-14-dev strace util-linux time tmux
     wine64
     dpkg-dev lintian desktop-file-utils appstream file librsvg2-bin shared-mime-info passwd
     scdoc

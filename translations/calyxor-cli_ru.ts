@@ -88,10 +88,6 @@
         <translation>%1 требует значение</translation>
     </message>
     <message>
-        <source>unknown command &apos;%1&apos; (the commands are encrypt, decrypt and wipe)</source>
-        <translation>неизвестная команда &apos;%1&apos; (команды: encrypt, decrypt и wipe)</translation>
-    </message>
-    <message>
         <source>%1 takes no value</source>
         <translation>%1 не принимает значения</translation>
     </message>
@@ -102,10 +98,6 @@
     <message>
         <source>unknown option &apos;%1&apos;</source>
         <translation>неизвестный параметр &apos;%1&apos;</translation>
-    </message>
-    <message>
-        <source>no command given (encrypt, decrypt or wipe)</source>
-        <translation>не указана команда (encrypt, decrypt или wipe)</translation>
     </message>
     <message>
         <source>no FILE given</source>
@@ -134,10 +126,6 @@
     <message>
         <source>--wipe needs the encrypted copy in a file: it cannot go with -o -</source>
         <translation>--wipe требует зашифрованную копию в файле: с -o - он невозможен</translation>
-    </message>
-    <message>
-        <source>MB/s</source>
-        <translation>МБ/с</translation>
     </message>
     <message>
         <source>%1 (wiping)</source>
@@ -205,105 +193,6 @@
         <translation>--no-key-check относится только к decrypt</translation>
     </message>
     <message>
-        <source>Usage: calyxor-cli encrypt [-o PATH] [-f] [--sfx[=MODULE]] [--wipe] FILE...
-       calyxor-cli decrypt [-o PATH] [-f] [--no-key-check] FILE...
-       calyxor-cli wipe FILE...
-Encrypts, decrypts and wipes files with a password, writing the same bytes as
-the Calyxor window.
-
-Commands:
-  encrypt   write FILE.ash beside each FILE (FILE.exe with --sfx)
-  decrypt   write each result beside its FILE, named as the window names it:
-            cut before the extension (report.doc.ash gives report.doc)
-  wipe      overwrite each FILE with 0x0F, flush it to the disk, delete it
-
-Options:
-  -o, --output PATH  the output (one FILE only); - is standard output, which
-                     must not be a terminal
-  -f, --force        replace existing outputs; without it an existing file is
-                     never touched and that FILE fails
-  --sfx[=MODULE]     make a self-extracting program (FILE.exe) with the module
-                     the window uses, or with MODULE
-  --wipe             wipe each FILE once its encrypted copy is complete and on
-                     the disk
-  --no-key-check     decrypt: write the result even when it looks like a wrong
-                     key&apos;s (for content that is itself random)
-  -j, --jobs N       work on N files at once (default: one per core)
-  -q, --quiet        no progress on the terminal
-  -h, --help         show this help and exit
-  --version          show the version and exit
-
-The key is never an argument. On a terminal it is asked for without being shown
-(twice for encrypt); otherwise give it with
-  --key-file PATH    the first line of PATH (- is standard input)
-  --key-fd N         the first line read from descriptor N
-The encrypted file holds no key check, so decrypt looks at the first decrypted
-bytes before writing: a result that looks like random noise rather than a file
-is not written (a typed key is asked for again). Files too small to tell, and
-content that is itself random, cannot be judged.
-
-Examples:
-  calyxor-cli encrypt report.doc           # asks for the key twice
-  calyxor-cli encrypt --sfx --wipe *.doc   # self-extracting copies, then wipe
-  calyxor-cli decrypt --key-file ~/.key report.doc.ash
-  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3&lt;key.txt | less
-  calyxor-cli wipe old.doc
-
-Exit status: 0 when every FILE succeeded, 1 when any failed, 2 for a wrong
-command line or no usable key (nothing is written then).
-</source>
-        <translation>Запуск: calyxor-cli encrypt [-o ПУТЬ] [-f] [--sfx[=МОДУЛЬ]] [--wipe] ФАЙЛ...
-        calyxor-cli decrypt [-o ПУТЬ] [-f] [--no-key-check] ФАЙЛ...
-        calyxor-cli wipe ФАЙЛ...
-Шифрует, расшифровывает и уничтожает файлы по паролю; записывает те же байты,
-что и окно Calyxor.
-
-Команды:
-  encrypt   записать ФАЙЛ.ash рядом с каждым ФАЙЛОМ (ФАЙЛ.exe с --sfx)
-  decrypt   записать каждый результат рядом с его ФАЙЛОМ, назвав его, как окно:
-            отрезав расширение (report.doc.ash даёт report.doc)
-  wipe      перезаписать каждый ФАЙЛ байтами 0x0F, сбросить на диск, удалить
-
-Параметры:
-  -o, --output ПУТЬ  выход (только для одного ФАЙЛА); - — стандартный вывод,
-                     который не должен быть терминалом
-  -f, --force        заменять существующие выходы; без него существующий файл
-                     не трогается, и этот ФАЙЛ не обрабатывается
-  --sfx[=МОДУЛЬ]     создать самораспаковывающуюся программу (ФАЙЛ.exe)
-                     с модулем окна или с МОДУЛЕМ
-  --wipe             уничтожить каждый ФАЙЛ, когда его зашифрованная копия
-                     полностью записана на диск
-  --no-key-check     decrypt: записать результат, даже если он похож на
-                     результат неверного ключа (для содержимого, которое само
-                     случайно)
-  -j, --jobs N       обрабатывать N файлов одновременно (по умолчанию по одному
-                     на ядро)
-  -q, --quiet        не показывать ход работы на терминале
-  -h, --help         показать эту справку и выйти
-  --version          показать версию и выйти
-
-Ключ никогда не передаётся аргументом. На терминале он запрашивается без показа
-(для encrypt дважды); иначе укажите его так:
-  --key-file ПУТЬ    первая строка файла ПУТЬ (- — стандартный ввод)
-  --key-fd N         первая строка, прочитанная из дескриптора N
-В зашифрованном файле нет проверки ключа, поэтому decrypt перед записью смотрит
-на первые расшифрованные байты: результат, похожий на случайный шум, а не на
-файл, не записывается (набранный ключ спрашивается снова). Слишком маленькие
-файлы и содержимое, которое само случайно, оценить нельзя.
-
-Примеры:
-  calyxor-cli encrypt report.doc           # спрашивает ключ дважды
-  calyxor-cli encrypt --sfx --wipe *.doc   # самораспаковывающиеся копии, затем
-                                           # уничтожение исходных
-  calyxor-cli decrypt --key-file ~/.key report.doc.ash
-  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3&lt;key.txt | less
-  calyxor-cli wipe old.doc
-
-Код выхода: 0, если все ФАЙЛЫ обработаны, 1, если какой-то не обработан, 2 при
-неверной командной строке или без пригодного ключа (тогда ничего не пишется).
-</translation>
-    </message>
-    <message>
         <source>the two keys typed differ; type the key again</source>
         <translation>два введённых ключа различаются; введите ключ ещё раз</translation>
     </message>
@@ -326,6 +215,249 @@ command line or no usable key (nothing is written then).
     <message>
         <source>cannot read the key from %1: it is open for writing only (give it as N&lt;file)</source>
         <translation>не удаётся прочитать ключ из %1: он открыт только для записи (укажите его как N&lt;файл)</translation>
+    </message>
+    <message>
+        <source>using the SFX module %1, chosen in %2 (--sfx=linux, --sfx=windows or --sfx=PATH chooses another)</source>
+        <translation>используется модуль SFX %1, выбранный в %2 (другой выбирают --sfx=linux, --sfx=windows или --sfx=ПУТЬ)</translation>
+    </message>
+    <message>
+        <source>using the shipped SFX module %1, as %2 does not exist (--sfx=windows or --sfx=PATH chooses another)</source>
+        <translation>используется модуль SFX из поставки %1, так как %2 не существует (другой выбирают --sfx=windows или --sfx=ПУТЬ)</translation>
+    </message>
+    <message>
+        <source>the folder was not removed: %1</source>
+        <translation>папка не удалена: %1</translation>
+    </message>
+    <message>
+        <source>files encrypted: %1, skipped: %2, failed: %3</source>
+        <translation>зашифровано файлов: %1, пропущено: %2, с ошибкой: %3</translation>
+    </message>
+    <message>
+        <source>files decrypted: %1, skipped: %2, failed: %3</source>
+        <translation>расшифровано файлов: %1, пропущено: %2, с ошибкой: %3</translation>
+    </message>
+    <message>
+        <source>files wiped: %1, skipped: %2, failed: %3</source>
+        <translation>уничтожено файлов: %1, пропущено: %2, с ошибкой: %3</translation>
+    </message>
+    <message>
+        <source>unknown command &apos;%1&apos; (the commands are encrypt, decrypt, wipe and genkey)</source>
+        <translation>неизвестная команда &apos;%1&apos; (команды: encrypt, decrypt, wipe и genkey)</translation>
+    </message>
+    <message>
+        <source>genkey takes no FILE</source>
+        <translation>genkey не принимает ФАЙЛ</translation>
+    </message>
+    <message>
+        <source>--words takes at most %1: a key counts only its first 255 bytes</source>
+        <translation>--words принимает не больше %1: у ключа учитываются только первые 255 байт</translation>
+    </message>
+    <message>
+        <source>genkey takes only --words N</source>
+        <translation>genkey принимает только --words N</translation>
+    </message>
+    <message>
+        <source>no command given (encrypt, decrypt, wipe or genkey)</source>
+        <translation>не указана команда (encrypt, decrypt, wipe или genkey)</translation>
+    </message>
+    <message>
+        <source>--words belongs to genkey only</source>
+        <translation>--words относится только к genkey</translation>
+    </message>
+    <message>
+        <source>-o names one output; it cannot go with -r</source>
+        <translation>-o называет один выход; он несовместим с -r</translation>
+    </message>
+    <message>
+        <source>--all belongs to encrypt -r only</source>
+        <translation>--all относится только к encrypt -r</translation>
+    </message>
+    <message>
+        <source>--remove-dirs belongs to wipe -r only</source>
+        <translation>--remove-dirs относится только к wipe -r</translation>
+    </message>
+    <message>
+        <source>--cross-file-systems belongs to -r only</source>
+        <translation>--cross-file-systems относится только к -r</translation>
+    </message>
+    <message>
+        <source>%1/%2 files</source>
+        <translation>файлов %1/%2</translation>
+    </message>
+    <message>
+        <source>%1/%2 MB</source>
+        <translation>%1/%2 МБ</translation>
+    </message>
+    <message>
+        <source>%1 MB/s</source>
+        <translation>%1 МБ/с</translation>
+    </message>
+    <message>
+        <source>cannot read the system&apos;s random source: %1</source>
+        <translation>не удаётся прочитать системный источник случайных чисел: %1</translation>
+    </message>
+    <message>
+        <source>is a FIFO, not a regular file; skipped</source>
+        <translation>это FIFO, а не обычный файл; пропущен</translation>
+    </message>
+    <message>
+        <source>is a socket, not a regular file; skipped</source>
+        <translation>это сокет, а не обычный файл; пропущен</translation>
+    </message>
+    <message>
+        <source>is a device, not a regular file; skipped</source>
+        <translation>это устройство, а не обычный файл; пропущен</translation>
+    </message>
+    <message>
+        <source>is not a regular file; skipped</source>
+        <translation>это не обычный файл; пропущен</translation>
+    </message>
+    <message>
+        <source>is a symbolic link; links are never followed, so it was skipped</source>
+        <translation>это символическая ссылка; по ссылкам переходы не делаются, поэтому она пропущена</translation>
+    </message>
+    <message>
+        <source>cannot read the folder: %1</source>
+        <translation>не удаётся прочитать папку: %1</translation>
+    </message>
+    <message>
+        <source>is on another file system and was not entered (--cross-file-systems enters it)</source>
+        <translation>находится в другой файловой системе, и в неё не входили (--cross-file-systems входит)</translation>
+    </message>
+    <message>
+        <source>Usage: calyxor-cli encrypt [-o PATH] [-f] [--sfx[=MODULE]] [--wipe] FILE...
+       calyxor-cli encrypt -r [--all] [-f] [--sfx[=MODULE]] [--wipe] FOLDER...
+       calyxor-cli decrypt [-r] [-o PATH] [-f] [--no-key-check] FILE...
+       calyxor-cli wipe [-r [--remove-dirs]] FILE...
+       calyxor-cli genkey [--words N]
+Encrypts, decrypts and wipes files with a password, writing the same bytes as
+the Calyxor window.
+
+Commands:
+  encrypt   write FILE.ash beside each FILE (FILE.exe with --sfx)
+  decrypt   write each result beside its FILE, named as the window names it:
+            cut before the extension (report.doc.ash gives report.doc)
+  wipe      overwrite each FILE with 0x0F, flush it to the disk, delete it
+  genkey    print a passphrase of random words (6 words, about 77 bits)
+
+Options:
+  -o, --output PATH  the output (one FILE only); - is standard output, which
+                     must not be a terminal
+  -f, --force        replace existing outputs; without it an existing file is
+                     never touched and that FILE fails
+  -r, --recursive    work on the files under each FOLDER: encrypt every
+                     regular file but .ash files, decrypt every .ash file,
+                     wipe every file; links are never followed, other kinds of
+                     file are skipped, each with a message
+  --all              encrypt -r: encrypt .ash files too
+  --remove-dirs      wipe -r: remove the folders left empty
+  --one-file-system  -r: stay on each FOLDER&apos;s file system (the default)
+  --cross-file-systems  -r: enter folders on other file systems too
+  --sfx[=MODULE]     make a self-extracting program (FILE.exe) with the module
+                     the window uses, or with MODULE: linux and windows name
+                     the shipped modules, anything else is a path
+  --wipe             wipe each FILE once its encrypted copy is complete and on
+                     the disk
+  --no-key-check     decrypt: write the result even when it looks like a wrong
+                     key&apos;s (for content that is itself random)
+  -j, --jobs N       work on N files at once (default: one per core)
+  -q, --quiet        no progress, results or summary on the terminal
+  --words N          genkey: the number of words (1 to 25)
+  -h, --help         show this help and exit
+  --version          show the version and exit
+
+The key is never an argument. On a terminal it is asked for without being shown
+(twice for encrypt, where Enter alone takes a generated passphrase, shown once);
+otherwise give it with
+  --key-file PATH    the first line of PATH (- is standard input)
+  --key-fd N         the first line read from descriptor N
+The encrypted file holds no key check, so decrypt looks at the first decrypted
+bytes before writing: a result that looks like random noise rather than a file
+is not written (a typed key is asked for again). Files too small to tell, and
+content that is itself random, cannot be judged.
+
+Examples:
+  calyxor-cli encrypt report.doc           # asks for the key twice
+  calyxor-cli encrypt --sfx --wipe *.doc   # self-extracting copies, then wipe
+  calyxor-cli encrypt -r --wipe Documents  # every file under Documents
+  calyxor-cli decrypt --key-file ~/.key report.doc.ash
+  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3&lt;key.txt | less
+  calyxor-cli wipe old.doc
+  calyxor-cli genkey --words 8
+
+Exit status: 0 when every FILE succeeded, 1 when any failed, 2 for a wrong
+command line or no usable key (nothing is written then).
+</source>
+        <translation>Запуск: calyxor-cli encrypt [-o ПУТЬ] [-f] [--sfx[=МОДУЛЬ]] [--wipe] ФАЙЛ...
+        calyxor-cli encrypt -r [--all] [-f] [--sfx[=МОДУЛЬ]] [--wipe] ПАПКА...
+        calyxor-cli decrypt [-r] [-o ПУТЬ] [-f] [--no-key-check] ФАЙЛ...
+        calyxor-cli wipe [-r [--remove-dirs]] ФАЙЛ...
+        calyxor-cli genkey [--words N]
+Шифрует, расшифровывает и уничтожает файлы по паролю; записывает те же байты,
+что и окно Calyxor.
+
+Команды:
+  encrypt   записать ФАЙЛ.ash рядом с каждым ФАЙЛОМ (ФАЙЛ.exe с --sfx)
+  decrypt   записать каждый результат рядом с его ФАЙЛОМ, назвав его, как окно:
+            отрезав расширение (report.doc.ash даёт report.doc)
+  wipe      перезаписать каждый ФАЙЛ байтами 0x0F, сбросить на диск, удалить
+  genkey    напечатать пароль из случайных слов (6 слов, около 77 бит)
+
+Параметры:
+  -o, --output ПУТЬ  выход (только для одного ФАЙЛА); - — стандартный вывод,
+                     который не должен быть терминалом
+  -f, --force        заменять существующие выходы; без него существующий файл
+                     не трогается, и этот ФАЙЛ не обрабатывается
+  -r, --recursive    обработать файлы в каждой ПАПКЕ: encrypt — все обычные
+                     файлы, кроме .ash, decrypt — все файлы .ash, wipe — все
+                     файлы; по ссылкам не переходит, файлы других видов
+                     пропускаются, о каждом выводится сообщение
+  --all              encrypt -r: шифровать и файлы .ash
+  --remove-dirs      wipe -r: удалить опустевшие папки
+  --one-file-system  -r: не выходить за файловую систему ПАПКИ (по умолчанию)
+  --cross-file-systems  -r: заходить и в папки других файловых систем
+  --sfx[=МОДУЛЬ]     создать самораспаковывающуюся программу (ФАЙЛ.exe)
+                     с модулем окна или с МОДУЛЕМ: linux и windows — модули
+                     из поставки, иное — путь
+  --wipe             уничтожить каждый ФАЙЛ, когда его зашифрованная копия
+                     полностью записана на диск
+  --no-key-check     decrypt: записать результат, даже если он похож на
+                     результат неверного ключа (для содержимого, которое само
+                     случайно)
+  -j, --jobs N       обрабатывать N файлов одновременно (по умолчанию по одному
+                     на ядро)
+  -q, --quiet        не показывать ход работы, результаты и итог на терминале
+  --words N          genkey: число слов (от 1 до 25)
+  -h, --help         показать эту справку и выйти
+  --version          показать версию и выйти
+
+Ключ никогда не передаётся аргументом. На терминале он запрашивается без показа
+(для encrypt дважды; там одно нажатие Enter берёт созданный пароль, который
+показывается один раз); иначе укажите его так:
+  --key-file ПУТЬ    первая строка файла ПУТЬ (- — стандартный ввод)
+  --key-fd N         первая строка, прочитанная из дескриптора N
+В зашифрованном файле нет проверки ключа, поэтому decrypt перед записью смотрит
+на первые расшифрованные байты: результат, похожий на случайный шум, а не на
+файл, не записывается (набранный ключ спрашивается снова). Слишком маленькие
+файлы и содержимое, которое само случайно, оценить нельзя.
+
+Примеры:
+  calyxor-cli encrypt report.doc           # спрашивает ключ дважды
+  calyxor-cli encrypt --sfx --wipe *.doc   # самораспаковывающиеся копии, затем
+                                           # уничтожение исходных
+  calyxor-cli encrypt -r --wipe Documents  # все файлы в папке Documents
+  calyxor-cli decrypt --key-file ~/.key report.doc.ash
+  calyxor-cli decrypt -o - --key-fd 3 report.doc.ash 3&lt;key.txt | less
+  calyxor-cli wipe old.doc
+  calyxor-cli genkey --words 8
+
+Код выхода: 0, если все ФАЙЛЫ обработаны, 1, если какой-то не обработан, 2 при
+неверной командной строке или без пригодного ключа (тогда ничего не пишется).
+</translation>
+    </message>
+    <message>
+        <source>the key is this generated passphrase; keep it, nothing else decrypts the files:</source>
+        <translation>ключ — этот созданный пароль; сохраните его, ничто другое файлы не расшифрует:</translation>
     </message>
 </context>
 <context>

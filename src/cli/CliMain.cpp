@@ -7,7 +7,10 @@
 #include "cli/CliOptions.h"
 #include "cli/Console.h"
 #include "cli/KeyInput.h"
+#include "cli/Passphrase.h"
+#include "cli/Tree.h"
 #include "config/FilePaths.h"
+#include "config/Locations.h"
 #include "lang/Language.h"
 #include "ops/KeyCheck.h"
 #include "ops/Naming.h"
@@ -104,9 +107,10 @@ std::string KeyFileProblem(const TJob& job, const std::optional<TFileId>& keyFil
     return {};
 }
 
-std::vector<TJob> PlanJobs(const TCliOptions& o, const std::optional<TFileId>& keyFile) {
+std::vector<TJob> PlanJobs(const TCliOptions& o, const std::vector<std::string>& files,
+                           const std::optional<TFileId>& keyFile) {
     std::vector<TJob> jobs;
-    for (const std::string& file : o.Files) {
+    for (const std::string& file : files) {
         TJob job{file, {}, {}, {}};
         // A self-extracting file is decrypted as it restores itself: its module is left out.
         const std::optional<TPayload> payload =
@@ -193,28 +197,28 @@ public:
 
     bool Run(const TJob& job) {
         TJobMessages messages(Console, job.Source);
-        if (!job.Problem.empty()) {
-            messages.Tell(job.Problem);
+        // A job that never starts is over for the status line all the same.
+        auto refuse = [&](const std::string& why) {
+            messages.Tell(why);
+            Console.End(nullptr, false, {});
             return false;
-        }
+        };
+        if (!job.Problem.empty())
+            return refuse(job.Problem);
         const bool writes = O.Command != TCliCommand::Wipe;
         // Without -f an existing output is never touched; the engine refuses it too, this is
         // the plainer message.
         struct stat st {};
-        if (writes && !O.Force && !job.Target.empty() && ::lstat(job.Target.c_str(), &st) == 0) {
-            messages.Tell(AlreadyExists(job.Target));
-            return false;
-        }
+        if (writes && !O.Force && !job.Target.empty() && ::lstat(job.Target.c_str(), &st) == 0)
+            return refuse(AlreadyExists(job.Target));
         // Looked at before anything is written: the format has no key check of its own.
         if (O.Command == TCliCommand::Decrypt && O.KeyCheck &&
             ops::JudgeDecryption(job.Source, JudgedName(job), Key,
                                  static_cast<uint64_t>(job.Payload.Start)) ==
-                TKeyVerdict::LooksWrong) {
-            messages.Tell(WrongKeyText());
-            return false;
-        }
+                TKeyVerdict::LooksWrong)
+            return refuse(WrongKeyText());
         const int64_t bytes = ::stat(job.Source.c_str(), &st) == 0 ? st.st_size : 0;
-        TConsole::TLine* line = Console.Begin(job.Source, bytes);
+        TConsole::TFile* line = Console.Begin(job.Source, bytes);
         bool ok = false;
         try {
             const ops::TOutcome outcome = Work(job, line, messages);
@@ -244,6 +248,7 @@ private:
         case TCliCommand::Wipe:
             return Wipe(job.Source, progress, messages);
         case TCliCommand::None:
+        case TCliCommand::GenKey:
             break;
         }
         return {};
@@ -291,13 +296,28 @@ unsigned CoreCount() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
+// The shipped modules by the system their programs run on.
+std::string ShippedModule(const std::string& name) {
+    const std::string data = FindLocations(ops::ExecutableDir()).DataDir;
+    if (name == "linux")
+        return data + DefaultSfxModuleName;
+    if (name == "windows")
+        return data + "SFX/windows.sfx";
+    return {};
+}
+
 // The module and its size, taken now as the window takes them when a module is chosen.
-TSfxOptions ChooseModule(const TCliOptions& o) {
+// Without a module named, the window's choice decides, and a user at a terminal is told which
+// it is: a program for the wrong system is no use to the one who receives it.
+TSfxOptions ChooseModule(const TCliOptions& o, bool tell) {
     TSfxOptions sfx;
     if (!o.Sfx)
         return sfx;
     sfx.Enabled = true;
-    sfx.Module = o.SfxModule.empty() ? ops::DefaultSfxModule(ops::ExecutableDir()) : o.SfxModule;
+    const std::string shipped = ShippedModule(o.SfxModule);
+    sfx.Module = !shipped.empty()      ? shipped
+                 : o.SfxModule.empty() ? ops::DefaultSfxModule(ops::ExecutableDir())
+                                       : o.SfxModule;
     if (sfx.Module.empty())
         throw TStartError(Translated("Cli", "no SFX module is chosen (SFX= is empty in the "
                                             "settings); give one with --sfx=PATH. Nothing was "
@@ -316,6 +336,16 @@ TSfxOptions ChooseModule(const TCliOptions& o) {
         throw TStartError(Format(Translated("Cli", "the SFX module %1 cannot be used: %2. Nothing "
                                                    "was written."),
                                  {sfx.Module, *problem}));
+    if (tell && o.SfxModule.empty()) {
+        const std::string settings = FindLocations(ops::ExecutableDir()).SettingsFile;
+        const std::string text =
+            ::stat(settings.c_str(), &st) == 0
+                ? Translated("Cli", "using the SFX module %1, chosen in %2 (--sfx=linux, "
+                                    "--sfx=windows or --sfx=PATH chooses another)")
+                : Translated("Cli", "using the shipped SFX module %1, as %2 does not exist "
+                                    "(--sfx=windows or --sfx=PATH chooses another)");
+        std::fprintf(stderr, "calyxor-cli: %s\n", Format(text, {sfx.Module, settings}).c_str());
+    }
     return sfx;
 }
 
@@ -344,26 +374,77 @@ TSecretBytes RetypeWrongKey(const std::vector<TJob>& jobs, TSecretBytes key) {
     return key;
 }
 
+int64_t SizeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;
+}
+
+// wipe -r --remove-dirs: the folders the run emptied, the deepest first. A folder with
+// anything left in it (a file that failed, a link that was skipped) stays.
+void RemoveEmptiedFolders(const TTree& tree, TConsole& console) {
+    for (const std::string& folder : tree.Folders) {
+        if (::rmdir(folder.c_str()) != 0 && errno != ENOTEMPTY && errno != EEXIST &&
+            errno != EBUSY && errno != EINVAL)
+            console.Message(folder, Format(Translated("Cli", "the folder was not removed: %1"),
+                                           {IOErrorText(errno)}));
+    }
+}
+
+std::string Summary(TCliCommand command, std::size_t done, std::size_t skipped,
+                    std::size_t failed) {
+    const char* text = command == TCliCommand::Encrypt
+                           ? Translated("Cli", "files encrypted: %1, skipped: %2, failed: %3")
+                       : command == TCliCommand::Decrypt
+                           ? Translated("Cli", "files decrypted: %1, skipped: %2, failed: %3")
+                           : Translated("Cli", "files wiped: %1, skipped: %2, failed: %3");
+    return "calyxor-cli: " +
+           Format(text, {std::to_string(done), std::to_string(skipped), std::to_string(failed)});
+}
+
 int Run(const TCliOptions& o) {
+    if (o.Command == TCliCommand::GenKey) {
+        const std::string words = Passphrase(o.Words ? o.Words : DefaultWords);
+        std::printf("%s\n", words.c_str());
+        return ExitOk;
+    }
     if (o.Output == "-" && ::isatty(STDOUT_FILENO))
         throw TUsageError(Translated("Cli", "-o - would write the file's bytes to the terminal; "
                                             "redirect standard output or give a path"));
+    const bool terminal = !o.Quiet && ::isatty(STDERR_FILENO);
     BuildPrimeTable();
-    const TSfxOptions sfx = ChooseModule(o);
+    const TSfxOptions sfx = ChooseModule(o, terminal);
+    // The tree is walked once: what it holds is what the run works on, whatever appears in it
+    // meanwhile (the run's own outputs included).
+    const TTree tree = FindFiles(o);
+    std::vector<std::string> files;
+    for (const TTreeEntry& entry : tree.Entries)
+        if (entry.Why.empty())
+            files.push_back(entry.Path);
     // Planned once before the key is asked for, so that a run with nothing to do asks for
     // none, and again once the key file is known.
-    const std::vector<TJob> planned = PlanJobs(o, std::nullopt);
+    const std::vector<TJob> planned = PlanJobs(o, files, std::nullopt);
     const bool anyToDo = std::any_of(planned.begin(), planned.end(),
                                      [](const TJob& j) { return j.Problem.empty(); });
     TSecretBytes key;
     std::optional<TFileId> keyFile;
     if (o.Command != TCliCommand::Wipe && anyToDo)
         key = ReadCliKey(o, o.Command == TCliCommand::Encrypt, &keyFile);
-    const std::vector<TJob> jobs = PlanJobs(o, keyFile);
+    const std::vector<TJob> jobs = PlanJobs(o, files, keyFile);
     if (o.Command == TCliCommand::Decrypt && o.KeyCheck && anyToDo && CliKeyIsTyped(o))
         key = RetypeWrongKey(jobs, std::move(key));
 
-    TConsole console(!o.Quiet && ::isatty(STDERR_FILENO));
+    int64_t bytes = 0;
+    if (terminal)
+        for (const TJob& job : jobs)
+            bytes += SizeOf(job.Source);
+    TConsole console(terminal, jobs.size(), bytes);
+    std::size_t skipped = 0, unreadable = 0;
+    for (const TTreeEntry& entry : tree.Entries) {
+        if (entry.Why.empty())
+            continue;
+        console.Message(entry.Path, entry.Why);
+        ++(entry.Failed ? unreadable : skipped);
+    }
     TRunner runner(o, key, sfx, console);
     std::vector<char> ok(jobs.size(), 0);
     std::atomic<std::size_t> next{0};
@@ -379,7 +460,13 @@ int Run(const TCliOptions& o) {
         for (std::size_t t = 0; t < threads; ++t)
             pool.emplace_back(work);
     }
-    return std::all_of(ok.begin(), ok.end(), [](char c) { return c != 0; }) ? ExitOk : ExitFailed;
+    if (o.RemoveDirs)
+        RemoveEmptiedFolders(tree, console);
+    const auto done = static_cast<std::size_t>(std::count(ok.begin(), ok.end(), char{1}));
+    const std::size_t failed = jobs.size() - done + unreadable;
+    if (o.Recursive && !o.Quiet)
+        console.Print(Summary(o.Command, done, skipped, failed));
+    return failed == 0 ? ExitOk : ExitFailed;
 }
 
 } // namespace

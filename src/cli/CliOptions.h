@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
-enum class TCliCommand { None, Encrypt, Decrypt, Wipe };
+// genkey's passphrase without --words: about 77 bits from the 7,776 words.
+inline constexpr unsigned DefaultWords = 6;
+
+enum class TCliCommand { None, Encrypt, Decrypt, Wipe, GenKey };
 
 struct TCliOptions {
     TCliCommand Command = TCliCommand::None;
@@ -16,13 +19,18 @@ struct TCliOptions {
     std::optional<std::string> Output; // "-" is standard output
     bool Force = false;
     bool Sfx = false;
-    std::string SfxModule; // empty: the module the window would use
+    std::string SfxModule; // empty: the module the window would use; "linux", "windows": shipped
     bool Wipe = false;
     std::optional<std::string> KeyFile; // "-" is standard input
     std::optional<int> KeyFd;
     unsigned Jobs = 0; // 0: one per core
     bool Quiet = false;
-    bool KeyCheck = true; // decrypt: refuse a result that looks like a wrong key's
+    bool KeyCheck = true;          // decrypt: refuse a result that looks like a wrong key's
+    bool Recursive = false;        // the files under each folder given
+    bool All = false;              // encrypt -r: .ash files too
+    bool RemoveDirs = false;       // wipe -r: the folders it emptied
+    bool CrossFileSystems = false; // -r: enter folders on other file systems
+    unsigned Words = 0;            // genkey: the passphrase's words; 0: DefaultWords
     bool Help = false;
     bool Version = false;
 };

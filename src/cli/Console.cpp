@@ -4,46 +4,64 @@
 #include "lang/Texts.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
-
 int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(TClock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
 // The terminal is redrawn at most this often, however fast the files go: the engine reports
-// every 10240 bytes, which would be thousands of redraws a second.
+// every 10240 bytes, and a tree of small files ends hundreds of them a second.
 constexpr int64_t RedrawEveryNs = 100'000'000;
 
-int TerminalWidth() {
+// Back to the start of the status line and clear it. The status line is the last one and the
+// cursor stays on it, so that no redraw ever has to move up into lines it did not write.
+constexpr const char* EraseLine = "\r\033[K";
+
+std::size_t TerminalWidth() {
     winsize ws{};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 20)
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0)
         return ws.ws_col;
     return 80;
 }
 
-// Characters, not bytes: names are UTF-8, and a line wider than the terminal would wrap and
-// spoil the redraw, which counts lines.
+bool IsLead(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+}
+
+// Characters, not bytes: names are UTF-8.
 std::size_t Columns(const std::string& s) {
-    return static_cast<std::size_t>(
-        std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+    return static_cast<std::size_t>(std::count_if(s.begin(), s.end(), IsLead));
+}
+
+// The first width characters of s.
+std::string Cut(const std::string& s, std::size_t width) {
+    std::size_t at = 0;
+    for (std::size_t kept = 0; at < s.size(); ++at) {
+        if (IsLead(s[at]) && kept++ == width)
+            break;
+    }
+    return s.substr(0, at);
 }
 
 // Keeps the end of a name, which tells files apart better than the folders before it.
 std::string FitLeft(const std::string& s, std::size_t width) {
     if (Columns(s) <= width)
         return s;
-    std::size_t keep = width > 3 ? width - 3 : 0;
+    if (width <= 3)
+        return Cut("...", width);
+    std::size_t keep = width - 3;
     std::size_t at = s.size();
     while (at > 0 && keep > 0) {
         --at;
-        if ((s[at] & 0xC0) != 0x80)
+        if (IsLead(s[at]))
             --keep;
     }
     return "..." + s.substr(at);
@@ -57,35 +75,62 @@ std::string Shown(std::string text) {
     return text;
 }
 
-} // namespace
-
-TConsole::TConsole(bool progress) : Progress(progress) {}
-
-void TConsole::Message(const std::string& file, const std::string& text) {
-    const std::string line =
-        "calyxor-cli: " + (file.empty() ? std::string() : file + ": ") + Shown(text) + "\n";
-    std::lock_guard guard(Lock);
-    Write(ClearLive() + line + DrawLive());
+std::string Megabytes(double bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", bytes / 1e6);
+    return text;
 }
 
-TConsole::TLine* TConsole::Begin(const std::string& label, int64_t bytes) {
+} // namespace
+
+TConsole::TConsole(bool progress, std::size_t files, int64_t bytes)
+    : Progress(progress), Files(files), Bytes(std::max<int64_t>(bytes, 0)), Started(NowNs()) {}
+
+TConsole::~TConsole() {
+    std::lock_guard guard(Lock);
+    Write(Erase());
+}
+
+void TConsole::Message(const std::string& file, const std::string& text) {
+    Print("calyxor-cli: " + (file.empty() ? std::string() : file + ": ") + Shown(text));
+}
+
+void TConsole::Print(const std::string& text) {
+    std::lock_guard guard(Lock);
+    Above(text);
+}
+
+TConsole::TFile* TConsole::Begin(const std::string& label, int64_t bytes) {
     if (!Progress)
         return nullptr;
     std::lock_guard guard(Lock);
-    Live.push_back(std::unique_ptr<TLine>(new TLine(*this, label, bytes)));
-    Write(ClearLive() + DrawLive());
-    return Live.back().get();
+    Live.push_back(std::unique_ptr<TFile>(new TFile(*this, label, bytes)));
+    TFile* file = Live.back().get();
+    // The first file shows the status at once; later ones wait for the next redraw.
+    if (!Drawn)
+        Write(Draw());
+    return file;
 }
 
-void TConsole::End(TLine* line, bool ok, const std::string& outcome) {
-    if (!line)
+void TConsole::End(TFile* file, bool ok, const std::string& outcome) {
+    if (!Progress)
         return;
     std::lock_guard guard(Lock);
-    std::string text = ClearLive();
+    ++FilesDone;
+    if (file) {
+        BytesDone += file->Bytes;
+        std::erase_if(Live, [file](const auto& l) { return l.get() == file; });
+    }
     if (ok)
-        text += Render(*line, true, outcome) + "\n";
-    std::erase_if(Live, [line](const auto& l) { return l.get() == line; });
-    Write(text + DrawLive());
+        Above(outcome);
+}
+
+void TConsole::Above(const std::string& text) {
+    // In this order: the status line's state is Erase's, then Draw's.
+    std::string out = Erase();
+    out += text + "\n";
+    out += Draw();
+    Write(out);
 }
 
 void TConsole::Changed() {
@@ -94,75 +139,102 @@ void TConsole::Changed() {
     if (now - last < RedrawEveryNs || !LastDraw.compare_exchange_strong(last, now))
         return;
     std::lock_guard guard(Lock);
-    Write(ClearLive() + DrawLive());
+    Write(Draw());
 }
 
 // One write for a whole redraw: standard error is unbuffered, and a redraw in pieces flickers.
 void TConsole::Write(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    if (!text.empty())
+        std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
-std::string TConsole::ClearLive() {
-    if (DrawnLines == 0)
+std::string TConsole::Erase() {
+    if (!Drawn)
         return {};
-    // Up to the first live line, then clear from there to the end of the screen.
-    std::string text = "\033[" + std::to_string(DrawnLines) + "A\r\033[J";
-    DrawnLines = 0;
+    Drawn = false;
+    return EraseLine;
+}
+
+// "3/10 files  27%  12.3/45.6 MB  80.1 MB/s  the file at work"
+std::string TConsole::Status() const {
+    int64_t done = BytesDone;
+    for (const auto& file : Live)
+        done += file->DoneBytes();
+    const double seconds = static_cast<double>(NowNs() - Started) / 1e9;
+    const int percent = Bytes > 0 ? static_cast<int>(done * 100 / Bytes) : 0;
+    std::string text = Format(Translated("Cli", "%1/%2 files"),
+                              {std::to_string(FilesDone), std::to_string(Files)});
+    text += "  " + std::to_string(std::min(percent, 100)) + "%  " +
+            Format(Translated("Cli", "%1/%2 MB"),
+                   {Megabytes(static_cast<double>(done)), Megabytes(static_cast<double>(Bytes))});
+    if (seconds > 0.5)
+        text += "  " + Format(Translated("Cli", "%1 MB/s"),
+                              {Megabytes(static_cast<double>(done) / seconds)});
+    if (!Live.empty()) {
+        const TFile& newest = *Live.back();
+        std::string label = newest.Wiping.load()
+                                ? Format(Translated("Cli", "%1 (wiping)"), {newest.Label})
+                                : newest.Label;
+        if (Live.size() > 1)
+            label += " +" + std::to_string(Live.size() - 1);
+        // The name gets what is left of the line, its end kept.
+        const std::size_t width = TerminalWidth() - 1;
+        const std::size_t used = Columns(text) + 2;
+        if (width > used + 4)
+            text += "  " + FitLeft(label, width - used);
+    }
     return text;
 }
 
-std::string TConsole::DrawLive() {
-    std::string text;
-    for (const auto& line : Live)
-        text += Render(*line, false, line->Label) + "\n";
-    DrawnLines = Live.size();
+// The status line, never as wide as the terminal: a line that wrapped would leave its first
+// part behind, out of reach of the carriage return, and the last column wraps on some
+// terminals.
+std::string TConsole::Draw() {
+    // Once every file is over there is nothing left to show: the last result line ends the
+    // output as an ordinary line would.
+    if (!Progress || (FilesDone >= Files && Live.empty()))
+        return {};
+    const std::size_t width = TerminalWidth();
+    std::string text = EraseLine + Cut(Status(), width > 1 ? width - 1 : 0);
+    Drawn = true;
+    LastDraw = NowNs();
     return text;
 }
 
-std::string TConsole::Render(const TLine& line, bool done, std::string label) const {
-    const int32_t max = line.Max.load();
-    const int32_t pos = done ? max : line.Position.load();
-    const double fraction = done ? 1.0 : max > 0 ? static_cast<double>(pos) / max : 0.0;
-    // The last line gives the whole run's speed, a wipe after an encryption included.
-    const double seconds =
-        static_cast<double>(NowNs() - (done ? line.Begun : line.Started.load())) / 1e9;
-    const double doneBytes = fraction * static_cast<double>(line.Bytes);
-    char head[64];
-    std::snprintf(head, sizeof head, "%3d%%  %7.1f %s  ", static_cast<int>(fraction * 100),
-                  seconds > 0 ? doneBytes / seconds / 1e6 : 0.0, Translated("Cli", "MB/s"));
-    if (!done && line.Wiping.load())
-        label = Format(Translated("Cli", "%1 (wiping)"), {label});
-    const std::size_t width = static_cast<std::size_t>(TerminalWidth());
-    const std::size_t used = Columns(head) + 1; // the last column would wrap on some terminals
-    return head + FitLeft(label, width > used + 8 ? width - used : 8);
+// ---- one file
+// -----------------------------------------------------------------------------------
+
+TConsole::TFile::TFile(TConsole& owner, std::string label, int64_t bytes)
+    : Owner(owner), Label(std::move(label)), Bytes(bytes) {}
+
+int64_t TConsole::TFile::DoneBytes() const {
+    if (Wiping.load())
+        return Bytes;
+    const int32_t max = Max.load();
+    const int32_t pos = Position.load();
+    return max > 0 ? static_cast<int64_t>(static_cast<double>(Bytes) * pos / max) : 0;
 }
 
-// ---- one file's line
-// -----------------------------------------------------------------------------
-
-TConsole::TLine::TLine(TConsole& owner, std::string label, int64_t bytes)
-    : Owner(owner), Label(std::move(label)), Bytes(bytes), Begun(NowNs()), Started(Begun) {}
-
-void TConsole::TLine::SetMinValue(int32_t) {
+void TConsole::TFile::SetMinValue(int32_t) {
     MinJustSet = true;
     Position = 0;
 }
 
-void TConsole::TLine::SetMaxValue(int32_t value) {
+void TConsole::TFile::SetMaxValue(int32_t value) {
     if (!MinJustSet) {
-        // The wipe that follows an encryption: its speed is its own.
+        // The wipe that follows an encryption: the bytes were counted by the encryption.
         Wiping = true;
-        Started = NowNs();
         Position = 0;
+        value = 0;
     }
     MinJustSet = false;
     Max = value;
     Owner.Changed();
 }
 
-void TConsole::TLine::SetProgress(int32_t value) {
-    // The engine rests the gauge at 0 when it has finished; the line keeps what was done.
-    if (value == 0 && Position > 0)
+void TConsole::TFile::SetProgress(int32_t value) {
+    // The engine rests the gauge at 0 when it has finished, and a wipe is not counted again.
+    if ((value == 0 && Position > 0) || Wiping.load())
         return;
     Position = value;
     Owner.Changed();

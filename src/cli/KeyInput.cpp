@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/KeyInput.h"
 
+#include "cli/Passphrase.h"
 #include "ops/KeyCheck.h"
 #include "ops/Operations.h"
 #include "prompt/KeyPrompt.h"
@@ -129,6 +130,16 @@ TSecretBytes AskCliKey(bool confirm) {
     // user waits for it.
     for (int attempt = 1;; ++attempt) {
         const TSecretBytes line = Prompt(Translated("Cli", "Key:"));
+        // Nothing typed at the first prompt of an encryption: a generated passphrase, shown
+        // once, stronger than most a user would choose.
+        if (confirm && attempt == 1 && line.empty()) {
+            const std::string words = Passphrase(DefaultWords);
+            std::fprintf(stderr, "calyxor-cli: %s\n  %s\n",
+                         Translated("Cli", "the key is this generated passphrase; keep it, "
+                                           "nothing else decrypts the files:"),
+                         words.c_str());
+            return ops::KeyBytes(words);
+        }
         if (confirm) {
             const TSecretBytes again = Prompt(Translated("Cli", "Key again:"));
             if (Text(again) != Text(line)) {

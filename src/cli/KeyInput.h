@@ -33,5 +33,6 @@ inline constexpr int KeyAttempts = 3;
 [[nodiscard]] bool CliKeyIsTyped(const TCliOptions& options);
 
 // Asks for the key on the terminal (twice when confirm is set, up to KeyAttempts times while
-// the two entries differ). A short key typed for encryption is warned of, and accepted.
+// the two entries differ). A short key typed for encryption is warned of, and accepted; an
+// empty first entry for encryption takes a generated passphrase, which is shown.
 [[nodiscard]] TSecretBytes AskCliKey(bool confirm);

@@ -3,6 +3,7 @@
 // checked against the reference cipher and against `calyxor ENC` and `DEC`.
 
 #include "support/LanguageEnv.h"
+#include "support/Privileged.h"
 #include "support/Process.h"
 #include "support/Pty.h"
 #include "support/ReferenceCipher.h"
@@ -12,6 +13,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <set>
+#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -435,6 +439,37 @@ TEST_F(CliTest, sfx_makesAProgramThatRestoresTheFile) {
     EXPECT_TRUE(Has(r.Err, "bytes follow it")) << r.Err;
 }
 
+// The window's choice of module decides a bare --sfx, so a user at a terminal is told which one
+// and where it was chosen; the shipped modules are chosen by the system they run on.
+TEST_F(CliTest, sfx_namesTheModuleItUses_andTakesTheShippedOnesByName) {
+    const auto data = MakeFile("r.doc", 3000, 4);
+    const std::string windows = *App / "SFX/windows.sfx", linux = *App / "SFX/default.sfx";
+    if (!PathExists(windows))
+        GTEST_SKIP() << "built without the Windows module";
+    const std::string ini = *App / "calyxor.ini";
+    const auto settings = ReadAll(ini);
+    WriteAll(ini, Bytes("[Config]\r\nSkin=\r\nSFX=" + windows + "\r\n"));
+    const auto tty = CliOnPty({"encrypt", "--sfx", "--key-file", "key.txt", "r.doc"}, {});
+    const auto quiet = Cli({"encrypt", "-f", "--sfx", "--key-file", "key.txt", "r.doc"});
+    WriteAll(ini, settings);
+    EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
+    EXPECT_TRUE(Has(tty.Output, "calyxor-cli: using the SFX module " + windows + ", chosen in " +
+                                    ini + " (--sfx=linux"))
+        << tty.Output;
+    EXPECT_EQ(quiet.Err, "") << "told where nobody reads it";
+
+    for (const auto& [name, module] : {std::pair{"linux", linux}, std::pair{"windows", windows}}) {
+        SCOPED_TRACE(name);
+        const auto r =
+            Cli({"encrypt", "-f", std::string("--sfx=") + name, "--key-file", "key.txt", "r.doc"});
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        const auto bytes = ReadAll(module);
+        const auto exe = ReadAll(Dir / "r.doc.exe");
+        ASSERT_EQ(exe.size(), bytes.size() + data.size());
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), exe.begin()));
+    }
+}
+
 TEST_F(CliTest, wipe_onlyAfterACompleteTarget) {
     auto data = MakeFile("a.doc", 30000);
     // The target cannot take the bytes: the source stays, byte for byte.
@@ -631,6 +666,13 @@ TEST_F(CliTest, wrongCommandLines_status2AndNothingWritten) {
         {"encrypt", "--wipe", "-o", "-", "a"},
         {"encrypt", "--key-file", "key.txt", "--key-fd", "0", "a"},
         {"encrypt", "--key-file"},
+        {"encrypt", "-r", "-o", "out", "a"},
+        {"decrypt", "-r", "--all", "a"},
+        {"encrypt", "-r", "--remove-dirs", "a"},
+        {"encrypt", "--cross-file-systems", "a"},
+        {"encrypt", "--words", "4", "a"},
+        {"genkey", "a"},
+        {"genkey", "--words", "26"},
     };
     for (const auto& args : cases) {
         std::string shown;
@@ -667,12 +709,19 @@ TEST_F(CliTest, helpAndVersion_ofBothPrograms) {
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_TRUE(r.Out.starts_with("calyxor ")) << r.Out;
 
-    // The manual page and the completion know every long option the help shows.
+    // The help, the manual page and the completion know every long option.
+    const std::string help = Cli({"--help"}).Out;
     std::string man = Text(ReadAll(BuildDir + "/man/calyxor-cli.1"));
     std::erase(man, '\\');
-    for (const char* option : {"--output", "--force", "--sfx", "--wipe", "--key-file", "--key-fd",
-                               "--jobs", "--quiet", "--help", "--version"}) {
+    const std::string completion =
+        Text(ReadAll(std::string(CALYXOR_SOURCE_DIR) + "/data/completion/calyxor-cli"));
+    for (const char* option :
+         {"--output", "--force", "--sfx", "--wipe", "--key-file", "--key-fd", "--jobs", "--quiet",
+          "--help", "--version", "--recursive", "--all", "--remove-dirs", "--one-file-system",
+          "--cross-file-systems", "--words", "genkey"}) {
+        EXPECT_TRUE(Has(help, option)) << "--help lacks " << option;
         EXPECT_TRUE(Has(man, option)) << "manual page lacks " << option;
+        EXPECT_TRUE(Has(completion, option)) << "the completion lacks " << option;
     }
 }
 
@@ -680,7 +729,8 @@ TEST_F(CliTest, progressOnATerminal_quietWithQ) {
     MakeFile("big.doc", 3 << 20);
     auto tty = CliOnPty({"encrypt", "--key-file", "key.txt", "big.doc"}, {});
     EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
-    EXPECT_TRUE(Has(tty.Output, "100%") && Has(tty.Output, "MB/s") && Has(tty.Output, "big.doc"))
+    EXPECT_TRUE(Has(tty.Output, "0/1 files  0%  0.0/3.1 MB  big.doc") &&
+                tty.Output.ends_with("\r\033[Kbig.doc encrypted into big.doc.ash\r\n"))
         << tty.Output;
     tty = CliOnPty({"decrypt", "-q", "-o", "plain", "--key-file", "key.txt", "big.doc.ash"}, {});
     EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
@@ -731,10 +781,11 @@ TEST_F(CliTest, speaksRussianToARussianLocaleOnly) {
                                                 : "Usage: calyxor-cli encrypt "))
             << r.Out;
         r = Cli({"scramble", "a"}, env);
-        EXPECT_EQ(r.Err, c.Russian ? "calyxor-cli: неизвестная команда 'scramble' (команды: "
-                                     "encrypt, decrypt и wipe)\nСправка: 'calyxor-cli --help'.\n"
-                                   : "calyxor-cli: unknown command 'scramble' (the commands are "
-                                     "encrypt, decrypt and wipe)\nTry 'calyxor-cli --help'.\n");
+        EXPECT_EQ(r.Err, c.Russian
+                             ? "calyxor-cli: неизвестная команда 'scramble' (команды: "
+                               "encrypt, decrypt, wipe и genkey)\nСправка: 'calyxor-cli --help'.\n"
+                             : "calyxor-cli: unknown command 'scramble' (the commands are "
+                               "encrypt, decrypt, wipe and genkey)\nTry 'calyxor-cli --help'.\n");
         r = Cli({"encrypt", "--key-file", "key.txt", "a"}, env);
         EXPECT_TRUE(Has(r.Err, c.Russian ? "calyxor-cli: a: 'a.ash' уже существует и оставлен как "
                                            "есть (-f заменяет его)"
@@ -755,6 +806,253 @@ TEST_F(CliTest, speaksRussianToARussianLocaleOnly) {
     EXPECT_TRUE(Has(tty.Output, "Ключ:") && Has(tty.Output, "Ключ ещё раз:")) << tty.Output;
     EXPECT_TRUE(Has(tty.Output, "b зашифрован в b.ash")) << tty.Output;
     EXPECT_EQ(ReadAll(Dir / "b.ash"), Encrypted(plain));
+}
+
+// ---- folders
+// ----------------------------------------------------------------------------------------
+
+namespace trees {
+
+// A tree with files at three depths, an .ash file, a link to a file outside it, a FIFO and an
+// empty folder.
+struct TTreeFiles {
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> Files;
+    std::vector<uint8_t> Outside;
+};
+
+TTreeFiles MakeTree(const fs::path& dir) {
+    TTreeFiles t;
+    fs::create_directories(dir / "tree/sub/deep");
+    fs::create_directories(dir / "tree/empty");
+    for (const char* name : {"tree/a", "tree/sub/b", "tree/sub/deep/c"}) {
+        t.Files.emplace_back(name, DocumentBytes(20000, static_cast<uint32_t>(t.Files.size())));
+        WriteAll(dir / name, t.Files.back().second);
+    }
+    WriteAll(dir / "tree/sub/old.ash", DocumentBytes(3000, 9));
+    t.Outside = DocumentBytes(5000, 7);
+    WriteAll(dir / "outside", t.Outside);
+    fs::create_symlink(dir / "outside", dir / "tree/sub/link");
+    ::mkfifo((dir / "tree/fifo").c_str(), 0600);
+    return t;
+}
+
+} // namespace trees
+
+// Each command finds its own files in a tree, skips with a message what it must not touch and
+// ends with a summary; no link leads it out of the tree.
+TEST_F(CliTest, recursive_eachCommandWorksOnItsFilesInTheTree) {
+    const auto t = trees::MakeTree(Dir.Path);
+    const std::string skips[] = {
+        "calyxor-cli: tree/fifo: is a FIFO, not a regular file; skipped\n",
+        "calyxor-cli: tree/sub/link: is a symbolic link; links are never followed, so it was "
+        "skipped\n",
+    };
+    auto r = Cli({"encrypt", "-r", "-j", "2", "--wipe", "--key-file", "key.txt", "tree"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    for (const auto& line : skips)
+        EXPECT_TRUE(Has(r.Err, line)) << r.Err;
+    EXPECT_TRUE(Has(r.Err, "calyxor-cli: files encrypted: 3, skipped: 2, failed: 0\n")) << r.Err;
+    for (const auto& [name, data] : t.Files) {
+        EXPECT_EQ(ReadAll(Dir / (name + ".ash")), Encrypted(data)) << name;
+        EXPECT_FALSE(PathExists(Dir / name)) << name;
+    }
+    EXPECT_FALSE(PathExists(Dir / "tree/sub/old.ash.ash")); // without --all
+    EXPECT_FALSE(PathExists(Dir / "tree/sub/link.ash"));
+    EXPECT_EQ(ReadAll(Dir / "outside"), t.Outside);
+    EXPECT_TRUE(fs::is_symlink(Dir / "tree/sub/link"));
+
+    r = Cli({"encrypt", "-r", "--all", "--key-file", "key.txt", "tree/sub"});
+    EXPECT_TRUE(PathExists(Dir / "tree/sub/old.ash.ash")) << r.Err;
+    fs::remove(Dir / "tree/sub/old.ash.ash");
+    fs::remove(Dir / "tree/sub/b.ash.ash");
+    fs::remove(Dir / "tree/sub/deep/c.ash.ash");
+
+    fs::remove(Dir / "tree/sub/old.ash"); // not the key's: it would be refused as noise
+    r = Cli({"decrypt", "-r", "--key-file", "key.txt", "tree"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_TRUE(Has(r.Err, "calyxor-cli: files decrypted: 3, skipped: 2, failed: 0\n")) << r.Err;
+    for (const auto& [name, data] : t.Files)
+        EXPECT_EQ(ReadAll(Dir / name), data) << name;
+
+    // Folders emptied go with --remove-dirs; the one that holds the skipped link stays.
+    r = Cli({"wipe", "-r", "--remove-dirs", "tree"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_TRUE(Has(r.Err, "calyxor-cli: files wiped: 6, skipped: 2, failed: 0\n")) << r.Err;
+    EXPECT_FALSE(PathExists(Dir / "tree/sub/deep"));
+    EXPECT_FALSE(PathExists(Dir / "tree/empty"));
+    EXPECT_TRUE(fs::is_symlink(Dir / "tree/sub/link"));
+    EXPECT_EQ(ReadAll(Dir / "outside"), t.Outside);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir / "tree/sub"), fs::directory_iterator()), 1);
+}
+
+// A tree gets the same care as files named one by one: the key file inside it is neither
+// encrypted nor wiped, and a wrong key's results are not written.
+TEST_F(CliTest, recursive_keepsTheKeyFileAndRefusesAWrongKey) {
+    const auto t = trees::MakeTree(Dir.Path);
+    fs::rename(Dir / "key.txt", Dir / "tree/sub/key.txt");
+    const auto key = ReadAll(Dir / "tree/sub/key.txt");
+    auto r = Cli({"encrypt", "-r", "--wipe", "--key-file", "tree/sub/key.txt", "tree"});
+    EXPECT_EQ(r.ExitCode, 1) << r.Err;
+    EXPECT_TRUE(Has(r.Err, "tree/sub/key.txt: it is the key file of this run")) << r.Err;
+    EXPECT_TRUE(Has(r.Err, "files encrypted: 3, skipped: 2, failed: 1")) << r.Err;
+    EXPECT_EQ(ReadAll(Dir / "tree/sub/key.txt"), key);
+    EXPECT_FALSE(PathExists(Dir / "tree/sub/key.txt.ash"));
+    for (const auto& [name, data] : t.Files)
+        EXPECT_EQ(ReadAll(Dir / (name + ".ash")), Encrypted(data)) << name;
+
+    WriteAll(Dir / "wrong.txt", Bytes("not the key\n"));
+    r = Cli({"decrypt", "-r", "--key-file", "wrong.txt", "tree"});
+    EXPECT_EQ(r.ExitCode, 1) << r.Err;
+    EXPECT_TRUE(Has(r.Err, "files decrypted: 0, skipped: 2, failed: 4")) << r.Err;
+    for (const auto& [name, data] : t.Files)
+        EXPECT_FALSE(PathExists(Dir / name)) << name;
+}
+
+// Like rm's safety: a file system mounted inside a tree (a backup disk, a share) is not entered
+// unless asked.
+TEST_F(CliTest, recursive_staysOnTheTreesFileSystem) {
+    fs::create_directories(Dir / "tree/mnt");
+    MakeFile("tree/a", 1000);
+    const std::string script =
+        "mount -t tmpfs none tree/mnt || exit 99; echo kept >tree/mnt/f; \"$0\" wipe -r tree; "
+        "echo status=$?; cat tree/mnt/f; \"$0\" wipe -r --cross-file-systems tree; "
+        "ls tree/mnt | wc -l";
+    const auto r =
+        RunProgram({"/usr/bin/unshare", "-rm", "/bin/bash", "-c", script, Cli()}, InDir());
+    SKIP_UNLESS_PRIVILEGED(r.ExitCode == 0, "no mount namespace to mount a tmpfs in: " + r.Err);
+    EXPECT_EQ(r.Out, "status=0\nkept\n0\n") << r.Err;
+    EXPECT_TRUE(Has(r.Err, "calyxor-cli: tree/mnt: is on another file system and was not "
+                           "entered (--cross-file-systems enters it)"))
+        << r.Err;
+    EXPECT_FALSE(PathExists(Dir / "tree/a"));
+}
+
+// ---- the terminal
+// -----------------------------------------------------------------------------------
+
+// A real terminal, as tmux keeps it: what a user sees once the command is over.
+class TTmux {
+public:
+    TTmux(const fs::path& dir, int columns)
+        : Socket(dir / "tmux.sock"),
+          IsStarted(Tmux({"new-session", "-d", "-x", std::to_string(columns), "-y", "60", "-c",
+                          dir.string(), "env PS1='$ ' bash --norc --noprofile"})
+                        .ExitCode == 0) {}
+    ~TTmux() { (void)Tmux({"kill-server"}); }
+    [[nodiscard]] bool Started() const { return IsStarted; }
+    void Type(const std::string& line) {
+        (void)Tmux({"send-keys", "-l", line});
+        (void)Tmux({"send-keys", "Enter"});
+    }
+    // The screen, wrapped lines joined.
+    std::string Screen() { return Tmux({"capture-pane", "-p", "-J"}).Out; }
+    // Waits for text to be on the screen count times.
+    bool WaitFor(const std::string& text, int count = 1) {
+        for (int i = 0; i < 600; ++i) {
+            const std::string s = Screen();
+            int seen = 0;
+            for (std::size_t at = s.find(text); at != std::string::npos; at = s.find(text, at + 1))
+                ++seen;
+            if (seen >= count)
+                return true;
+            ::usleep(50000);
+        }
+        return false;
+    }
+
+private:
+    TRunResult Tmux(std::vector<std::string> args) {
+        args.insert(args.begin(), {"/usr/bin/tmux", "-S", Socket.string()});
+        return RunProgram(args);
+    }
+    const fs::path Socket;
+    const bool IsStarted;
+};
+
+// The status line only ever rewrites itself: a line printed before the command, the prompts
+// and every file's result stay on the screen; a name too long for a narrow terminal is cut
+// rather than wrapped, which would leave a piece behind; nothing of it stays at the end.
+TEST_F(CliTest, progressOnATerminal_neverTouchesTheLinesAbove) {
+    const std::string longName = "a-name-long-enough-to-wrap-a-narrow-terminal-many-times-over-"
+                                 "if-it-were-not-cut.doc";
+    fs::create_directories(Dir / "tree");
+    std::vector<std::string> names{longName};
+    for (int i = 0; i < 5; ++i)
+        names.push_back("f" + std::to_string(i));
+    // The long name is at work while the others end, so that the status shows it each time.
+    for (const auto& name : names)
+        MakeFile("tree/" + name, name == longName ? 24 << 20 : 100000);
+    TTmux tmux(Dir.Path, 40);
+    ASSERT_TRUE(tmux.Started()) << "tmux did not start";
+    tmux.Type("echo line-before");
+    // The quotes keep the typed line from showing what the end shows.
+    tmux.Type(Cli() + " encrypt -j 2 -r tree; echo \"status\"=$?");
+    ASSERT_TRUE(tmux.WaitFor("Key:")) << tmux.Screen();
+    // ASCII: the terminal's locale is C, in which tmux types no Cyrillic.
+    tmux.Type("a key for tmux");
+    ASSERT_TRUE(tmux.WaitFor("Key again:")) << tmux.Screen();
+    tmux.Type("a key for tmux");
+    ASSERT_TRUE(tmux.WaitFor("status=")) << tmux.Screen();
+    ::usleep(200000); // the prompt after it
+    const std::string screen = tmux.Screen();
+    EXPECT_TRUE(Has(screen, "\nline-before\n")) << screen;
+    EXPECT_TRUE(Has(screen, "\nKey:\n") && Has(screen, "\nKey again:\n")) << screen;
+    for (const auto& name : names)
+        EXPECT_TRUE(Has(screen, "\ntree/" + name + " encrypted into tree/" + name + ".ash\n"))
+            << screen;
+    EXPECT_TRUE(Has(screen, "\ncalyxor-cli: files encrypted: 6, skipped: 0, failed: 0\n"
+                            "status=0\n"))
+        << screen;
+    EXPECT_FALSE(Has(screen, "/6 files") || Has(screen, " MB")) << "status left behind:\n"
+                                                                << screen;
+}
+
+// ---- passphrases
+// ------------------------------------------------------------------------------------
+
+TEST_F(CliTest, genkey_drawsWordsOfTheListAtRandom) {
+    std::set<std::string> list;
+    {
+        const std::string text = Text(
+            ReadAll(std::string(CALYXOR_SOURCE_DIR) + "/data/wordlist/eff_large_wordlist.txt"));
+        std::istringstream in(text);
+        std::string dice, word;
+        while (in >> dice >> word)
+            list.insert(word);
+    }
+    ASSERT_EQ(list.size(), 7776u);
+    std::set<std::string> seen;
+    for (const auto& [args, count] : std::vector<std::pair<std::vector<std::string>, std::size_t>>{
+             {{"genkey"}, 6}, {{"genkey", "--words", "25"}, 25}, {{"genkey", "--words=1"}, 1}}) {
+        const auto r = Cli(args);
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        ASSERT_TRUE(r.Out.ends_with("\n")) << r.Out;
+        std::istringstream in(r.Out);
+        std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
+        EXPECT_EQ(words.size(), count) << r.Out;
+        for (const auto& w : words) {
+            EXPECT_TRUE(list.count(w)) << w;
+            seen.insert(w);
+        }
+    }
+    // Nothing typed at the encryption's first prompt: a passphrase of six of those words,
+    // shown once, is the key.
+    const auto data = MakeFile("a.doc", 5000);
+    const auto tty = CliOnPty({"encrypt", "a.doc"}, {""});
+    EXPECT_EQ(tty.ExitCode, 0) << tty.Output;
+    EXPECT_FALSE(Has(tty.Output, "Key again:")) << tty.Output;
+    const std::string shown = "keep it, nothing else decrypts the files:\r\n  ";
+    const std::size_t at = tty.Output.find(shown);
+    ASSERT_NE(at, std::string::npos) << tty.Output;
+    const std::string phrase = tty.Output.substr(
+        at + shown.size(), tty.Output.find('\r', at + shown.size()) - at - shown.size());
+    std::istringstream in(phrase);
+    EXPECT_EQ(std::distance(std::istream_iterator<std::string>(in), {}), 6) << phrase;
+    EXPECT_EQ(ref::transform(Bytes(phrase), ReadAll(Dir / "a.doc.ash"), false), data);
+
+    // 32 words of 7,776 drawn fairly are all different more often than not, and never
+    // fewer than 20 unless the draw is broken.
+    EXPECT_GE(seen.size(), 20u);
 }
 
 } // namespace
