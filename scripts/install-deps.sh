@@ -28,7 +28,7 @@ if [ "${1:-}" != run ]; then
   packages+=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xdotool x11-utils imagemagick
-    clang clang-format libclang-rt-14-dev strace util-linux time tmux
+    clang clang-format libclang-rt-14-dev strace util-linux time tmux ccrypt
     wine64
     dpkg-dev lintian desktop-file-utils appstream file librsvg2-bin shared-mime-info passwd
     scdoc
