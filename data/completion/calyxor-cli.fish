@@ -1,15 +1,22 @@
 # SPDX-License-Identifier: MIT
 # fish completion for calyxor-cli
 
-set -l commands encrypt decrypt wipe
+set -l commands encrypt decrypt wipe genkey
 complete -c calyxor-cli -f
 complete -c calyxor-cli -n "not __fish_seen_subcommand_from $commands" -a encrypt -d 'Encrypt files into FILE.ash'
 complete -c calyxor-cli -n "not __fish_seen_subcommand_from $commands" -a decrypt -d 'Decrypt .ash and self-extracting files'
 complete -c calyxor-cli -n "not __fish_seen_subcommand_from $commands" -a wipe -d 'Overwrite files and delete them'
+complete -c calyxor-cli -n "not __fish_seen_subcommand_from $commands" -a genkey -d 'Print a passphrase of random words'
 complete -c calyxor-cli -n "not __fish_seen_subcommand_from $commands" -l version -d 'Show the version'
+complete -c calyxor-cli -n "__fish_seen_subcommand_from genkey" -l words -x -d 'The number of words (1 to 25)'
+complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt decrypt wipe" -s r -l recursive -d 'Work on the files under each folder'
+complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt decrypt wipe" -l one-file-system -d "-r: stay on each folder's file system"
+complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt decrypt wipe" -l cross-file-systems -d '-r: enter other file systems too'
+complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt" -l all -d '-r: encrypt .ash files too'
+complete -c calyxor-cli -n "__fish_seen_subcommand_from wipe" -l remove-dirs -d '-r: remove the folders left empty'
 complete -c calyxor-cli -s h -l help -d 'Show the usage'
-complete -c calyxor-cli -n "__fish_seen_subcommand_from $commands" -s j -l jobs -x -d 'Files worked on at once'
-complete -c calyxor-cli -n "__fish_seen_subcommand_from $commands" -s q -l quiet -d 'Print only errors'
+complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt decrypt wipe" -s j -l jobs -x -d 'Files worked on at once'
+complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt decrypt wipe" -s q -l quiet -d 'Print only errors'
 complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt decrypt" -s o -l output -r -F -d 'Write here instead'
 complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt decrypt" -s f -l force -d 'Replace existing outputs'
 complete -c calyxor-cli -n "__fish_seen_subcommand_from encrypt decrypt" -l key-file -r -F -d 'Read the key from a file'
