@@ -46,6 +46,8 @@ expect "bash, encrypt" "$(bash_offers "$tmp/both" calyxor-cli _calyxor_cli calyx
     "notes.txt photo.jpg.exe report.doc.ash sub "
 offers="$(bash_offers "$tmp/both" calyxor-cli _calyxor_cli calyxor-cli decrypt --no)"
 expect "bash, decrypt's options" "$offers" "--no-key-check "
+expect "bash, commands" "$(bash_offers "$tmp/both" calyxor-cli _calyxor_cli calyxor-cli '')" \
+    "decrypt encrypt genkey wipe "
 expect "bash, calyxor's options" "$(bash_offers "$tmp/both" calyxor _calyxor calyxor --)" \
     "--help --open --version "
 expect "bash, calyxor's file" "$(bash_offers "$tmp/both" calyxor _calyxor calyxor --open n)" "notes.txt "
@@ -63,7 +65,9 @@ if command -v fish >/dev/null; then
     expect "fish, decrypt without encrypted files" \
         "$(fish_offers "$tmp/plain" calyxor-cli.fish 'calyxor-cli decrypt ')" "notes.txt "
     expect "fish, commands" "$(fish_offers "$tmp/both" calyxor-cli.fish 'calyxor-cli ')" \
-        "decrypt encrypt wipe "
+        "decrypt encrypt genkey wipe "
+    expect "fish, the folder option" \
+        "$(fish_offers "$tmp/both" calyxor-cli.fish 'calyxor-cli wipe --rec')" "--recursive "
     offers="$(fish_offers "$tmp/both" calyxor-cli.fish 'calyxor-cli decrypt --no')"
     expect "fish, decrypt's options" "$offers" "--no-key-check "
     offers="$(fish_offers "$tmp/both" calyxor.fish 'calyxor --')"
