@@ -3,9 +3,9 @@
 # MinGW-w64 in a build of its own (a toolchain cannot change within one CMake build), from the
 # same engine sources as the Linux module, and laid beside it.
 include(ExternalProject)
-find_program(CALYXOR_MINGW_CXX x86_64-w64-mingw32-g++-posix)
+find_program(CALYXOR_MINGW_CXX x86_64-w64-mingw32-g++-win32)
 if(NOT CALYXOR_MINGW_CXX)
-  message(FATAL_ERROR "x86_64-w64-mingw32-g++-posix is missing: run scripts/install-deps.sh, "
+  message(FATAL_ERROR "x86_64-w64-mingw32-g++-win32 is missing: run scripts/install-deps.sh, "
                       "or configure with -DCALYXOR_WINDOWS_SFX=OFF")
 endif()
 set(_winsfx_args

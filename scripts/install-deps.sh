@@ -17,7 +17,7 @@ packages=(
   libmagic-dev zlib1g-dev
   fonts-liberation fonts-dejavu-core fontconfig
   musl-dev
-  g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64-win32
 )
 if [ "${1:-}" != run ]; then
   # The tests (GoogleTest, an X server and its tools, screenshots, clang for the fuzzers and
