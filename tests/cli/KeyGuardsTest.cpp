@@ -169,16 +169,23 @@ TEST(KeyGuardsTest, everyProgramHoldingAKey_neverDumpsIt_andLocksItsPages) {
         GTEST_SKIP() << "core files are already off for every process here";
     TFiles files;
     ::chmod((files.Dir / "report.doc.exe").c_str(), 0755);
+    // The window's command line holds its key while it waits to open its target, a FIFO no
+    // one reads: without a display the window itself would end at once.
+    const std::string fifo = files.Dir / "nobody-reads";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    ::chmod(fifo.c_str(), 0666);
     struct TCase {
         const char* Name;
         std::vector<std::string> Argv;
-        bool ReadsAKey; // waits in the key's own buffer (the window waits in its event loop)
+        bool ReadsAKey; // waits in the key's own buffer (the window has its key from argv)
     } const cases[] = {
         {"calyxor-cli",
          {Cli, "decrypt", "--key-fd", "0", "-o", "restored.doc", "report.doc.ash"},
          true},
         {"the Linux stub", {files.Dir / "report.doc.exe", "-o", "/dev/null"}, true},
-        {"the window", {BuildDir + "/calyxor", files.Dir / "report.doc.ash"}, false},
+        {"the window",
+         {BuildDir + "/calyxor", "DEC", Key, files.Dir / "report.doc.ash", fifo},
+         false},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
