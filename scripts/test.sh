@@ -55,6 +55,9 @@ count_ctest() {
     echo "skipped in $log:"
     grep -E '^[[:space:]]*[0-9]+ - .*\(Skipped\)' "$log" | sed 's/^/  /'
   fi
+  # The names of the failed tests, gathered for the end: CI shows only the last lines.
+  sed -n '/The following tests FAILED:/,/^$/p' "$log" | grep -E '^[[:space:]]*[0-9]+ - ' |
+    sed "s|^[[:space:]]*|  $(basename "$log" .log): |" >>"$log_dir/failed.txt" || true
   passed=$((passed + total - bad - skips))
   failed=$((failed + bad))
   skipped=$((skipped + skips))
@@ -200,5 +203,9 @@ else
   failed=$((failed + 1))
 fi
 
+if [ -s "$log_dir/failed.txt" ]; then
+  echo "failed tests:"
+  cat "$log_dir/failed.txt"
+fi
 echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
