@@ -14,6 +14,9 @@
 # When BUILD_DIR also holds calyxor-cli, a second table times `calyxor-cli encrypt -j N` of
 # N files of JOBS_MIB (default 256) MiB each, for N = 1, 2, 4, and a third SMALL_FILES (default
 # 400) files of 1 KiB with -j 1 and -j 2.
+# When BUILD_DIR holds calyxor_yardstick (bench/Yardstick.cpp: a textbook RC4 that maps its
+# source, writes 640 KiB blocks and fsyncs), every whole-file figure has the yardstick's beside
+# it, run in the same repetition: one file, and N of them at once as N processes.
 set -euo pipefail
 
 build=${1:?usage: $0 BUILD_DIR}
@@ -21,6 +24,8 @@ build=$(cd "$build" && pwd)
 repeat=${REPEAT:-3}
 calyxor=$build/calyxor
 bench=$build/calyxor_bench
+yardstick=$build/calyxor_yardstick
+[[ -x $yardstick ]] || yardstick=
 for f in "$calyxor" "$bench" /usr/bin/time; do
     [[ -x $f ]] || { echo "missing: $f" >&2; exit 2; }
 done
@@ -68,12 +73,26 @@ median_runs() {
         rm -f "$dst"
         sync
         run=$(timed_run "$verb" "$src" "$dst")
-        echo "$run $mem" >>"$runs"
+        echo "$run $mem $(yardstick_run "$src")" >>"$runs"
     done
-    awk '{ print $0, $2 / $4, $1 / $5 }' "$runs" >"$runs.r"
+    awk '{ print $0, $2 / $4, $1 / $5, ($6 > 0 ? $1 / $6 : 0) }' "$runs" >"$runs.r"
     local c out=""
-    for c in 1 2 4 5 6 7; do out+="$(cut -d' ' -f$c "$runs.r" | median) "; done
+    for c in 1 2 4 5 7 8 6 9; do out+="$(cut -d' ' -f$c "$runs.r" | median) "; done
     echo "$out$(cut -d' ' -f3 "$runs.r" | sort -n | tail -1)"
+}
+
+# The yardstick over src once, its target a new file; prints the elapsed seconds, or 0 when
+# BUILD_DIR has no yardstick.
+yardstick_run() {
+    if [[ -z $yardstick ]]; then
+        echo 0
+        return
+    fi
+    rm -f "$work/yard.out"
+    sync
+    /usr/bin/time -f %e -o "$work/ytime" "$yardstick" "$1" "$work/yard.out"
+    rm -f "$work/yard.out"
+    cat "$work/ytime"
 }
 
 field() { sed -n "s/.*[[:space:]]$1=\([0-9.]*\).*/\1/p" | head -1; }
@@ -93,8 +112,8 @@ head -c 512M /dev/urandom >"$work/half.bin"
 head -c 1G /dev/urandom >"$work/one.bin"
 
 echo "whole files, $repeat runs each, each beside an in-memory run ..." >&2
-read -r encE encC lEnc lEncR encRC encRE _ < <(median_runs ENC Encrypt "$work/half.bin" "$work/half.ash")
-read -r decE decC lDec lDecR decRC decRE _ < <(median_runs DEC Decrypt "$work/half.ash" "$work/half.out")
+read -r encE encC lEnc lEncR encRC encRE yardE encRY _ < <(median_runs ENC Encrypt "$work/half.bin" "$work/half.ash")
+read -r decE decC lDec lDecR decRC decRE _ _ decRY _ < <(median_runs DEC Decrypt "$work/half.ash" "$work/half.out")
 cmp -s "$work/half.bin" "$work/half.out" || { echo "DEC did not give the 512 MiB file back" >&2; exit 1; }
 rm -f "$work/half.out"
 read -r _ _ rssEnc < <(timed_run ENC "$work/one.bin" "$work/one.ash")
@@ -108,7 +127,8 @@ awk -v enc="$enc" -v dec="$dec" -v rc4="$rc4" -v mem="$mem" \
     -v lEnc="$lEnc" -v lDec="$lDec" -v lEncR="$lEncR" -v lDecR="$lDecR" \
     -v encE="$encE" -v encC="$encC" -v decE="$decE" -v decC="$decC" \
     -v encRC="$encRC" -v encRE="$encRE" -v decRC="$decRC" -v decRE="$decRE" \
-    -v rssEnc="$rssEnc" -v rssDec="$rssDec" -v repeat="$repeat" 'BEGIN {
+    -v rssEnc="$rssEnc" -v rssDec="$rssDec" -v repeat="$repeat" \
+    -v yardE="$yardE" -v encRY="$encRY" -v decRY="$decRY" 'BEGIN {
     mb = 512 * 1048576 / 1e6
     printf "\n%-44s %12s %10s\n", "measure (medians of " repeat ")", "value", "aim"
     printf "%-44s %12s %10s\n", "--------------------------------------------", "------------", "----------"
@@ -124,6 +144,11 @@ awk -v enc="$enc" -v dec="$dec" -v rc4="$rc4" -v mem="$mem" \
     printf "%-44s %10.2f s %10s\n", "calyxor ENC, 512 MiB file (elapsed)", encE, ""
     printf "%-44s %12.2f %10s\n", "ENC file CPU / in-memory CPU", encRC, ""
     printf "%-44s %12.2f %10s\n", "ENC file elapsed / in-memory real", encRE, "<= 1.10"
+    if (yardE > 0) {
+        printf "%-44s %10.2f s %10s\n", "yardstick, 512 MiB file (elapsed)", yardE, ""
+        printf "%-44s %12.2f %10s\n", "ENC file elapsed / yardstick", encRY, ""
+        printf "%-44s %12.2f %10s\n", "DEC file elapsed / yardstick", decRY, ""
+    }
     printf "%-44s %10.2f s %10s\n", "decrypt, in memory, 512 MiB (CPU)", lDec, ""
     printf "%-44s %10.2f s %10s\n", "decrypt, in memory, 512 MiB (real)", lDecR, ""
     printf "%-44s %10.2f s %10s\n", "calyxor DEC, 512 MiB file (user+sys)", decC, ""
@@ -147,34 +172,60 @@ echo "making 4 files of $jobs_mib MiB for -j ..." >&2
 printf 'bench key' >"$work/key"
 for k in 1 2 3 4; do head -c "${jobs_mib}M" /dev/urandom >"$work/many$k.bin"; done
 
-# One timed run of calyxor-cli encrypt -j N over the first N files; prints the elapsed seconds.
+# One timed run of calyxor-cli encrypt -j N over the first N files; prints "elapsed cpu
+# maxrss_kib".
 jobs_once() {
     local n=$1 files=() k
     for ((k = 1; k <= n; ++k)); do files+=("$work/many$k.bin"); done
     rm -f "$work"/many*.bin.ash
     sync
-    /usr/bin/time -f %e -o "$work/jtime" "$cli" encrypt -f --key-file "$work/key" -j "$n" \
-        "${files[@]}" >/dev/null
-    cat "$work/jtime"
+    /usr/bin/time -f '%e %U %S %M' -o "$work/jtime" "$cli" encrypt -f --key-file "$work/key" \
+        -j "$n" "${files[@]}" >/dev/null
+    awk '{ printf "%.2f %.2f %d\n", $1, $2 + $3, $4 }' "$work/jtime"
 }
-# Each repetition runs -j 1, -j 2 and -j 4 one after the other, so that every ratio is taken
-# between runs seconds apart, as the whole-file ratios are; the table shows the medians of the
-# times and of the paired ratios.
+# The yardstick over the first N files at once, as N processes; prints "elapsed cpu", or "0 0"
+# without a yardstick.
+yard_once() {
+    local n=$1 files=() k
+    if [[ -z $yardstick ]]; then
+        echo "0 0"
+        return
+    fi
+    for ((k = 1; k <= n; ++k)); do files+=("$work/many$k.bin"); done
+    rm -f "$work"/many*.bin.y
+    sync
+    /usr/bin/time -f '%e %U %S' -o "$work/ytime" \
+        sh -c 'y=$1; shift; for f; do "$y" "$f" "$f.y" & done; wait' sh "$yardstick" "${files[@]}"
+    rm -f "$work"/many*.bin.y
+    awk '{ printf "%.2f %.2f\n", $1, $2 + $3 }' "$work/ytime"
+}
+# Each repetition runs -j 1, -j 2 and -j 4 one after the other, and the yardstick one, two and
+# four at once, so that every ratio is taken between runs seconds apart, as the whole-file
+# ratios are; the table shows the medians of the times and of the paired ratios.
 jruns=$work/jruns.txt
 : >"$jruns"
 for ((r = 0; r < repeat; ++r)); do
-    echo "$(jobs_once 1) $(jobs_once 2) $(jobs_once 4)" >>"$jruns"
+    echo "$(jobs_once 1) $(jobs_once 2) $(jobs_once 4) $(yard_once 1) $(yard_once 2) $(yard_once 4)" >>"$jruns"
 done
-j1=$(cut -d' ' -f1 "$jruns" | median) j2=$(cut -d' ' -f2 "$jruns" | median)
-j4=$(cut -d' ' -f3 "$jruns" | median)
-r2=$(awk '{ print $2 / $1 }' "$jruns" | median) r4=$(awk '{ print $3 / $1 }' "$jruns" | median)
-awk -v j1="$j1" -v j2="$j2" -v j4="$j4" -v r2="$r2" -v r4="$r4" -v mib="$jobs_mib" \
-    -v cores="$(nproc)" 'BEGIN {
-    printf "\n%-44s %12s %10s\n", "calyxor-cli encrypt, " mib " MiB files, " cores " cores", "elapsed", "vs 1 file"
-    printf "%-44s %12s %10s\n", "--------------------------------------------", "------------", "----------"
-    printf "%-44s %10.2f s %10.2f\n", "-j 1, 1 file", j1, 1
-    printf "%-44s %10.2f s %10.2f\n", "-j 2, 2 files (aim <= 1.25 on 2 cores)", j2, r2
-    printf "%-44s %10.2f s %10.2f\n", "-j 4, 4 files", j4, r4
+# Fields: 1-3 -j 1 (elapsed cpu rss), 4-6 -j 2, 7-9 -j 4, 10-11 yardstick 1, 12-13 two, 14-15 four.
+col() { awk "{ print $1 }" "$jruns" | median; }
+awk -v j1="$(col '$1')" -v j2="$(col '$4')" -v j4="$(col '$7')" \
+    -v r2="$(col '$4 / $1')" -v r4="$(col '$7 / $1')" \
+    -v c1="$(col '$2')" -v c2="$(col '$5 / 2')" -v c4="$(col '$8 / 4')" \
+    -v m1="$(col '$3')" -v m4="$(col '$9')" \
+    -v y1="$(col '$10')" -v y2="$(col '$12')" -v y4="$(col '$14')" \
+    -v yr2="$(col '($10 > 0 ? $12 / $10 : 0)')" -v yr4="$(col '($10 > 0 ? $14 / $10 : 0)')" \
+    -v g2="$(col '($12 > 0 ? ($4 / $1) / ($12 / $10) : 0)')" \
+    -v g4="$(col '($14 > 0 ? ($7 / $1) / ($14 / $10) : 0)')" \
+    -v mib="$jobs_mib" -v cores="$(nproc)" 'BEGIN {
+    printf "\n%-30s %9s %6s %9s %10s %6s %6s\n", "calyxor-cli encrypt, " mib " MiB", "elapsed", "vs 1", "CPU/file", "yardstick", "vs 1", "gap"
+    printf "%-30s %9s %6s %9s %10s %6s %6s\n", "files, " cores " cores", "", "", "", "at once", "", ""
+    printf "%-30s %9s %6s %9s %10s %6s %6s\n", "------------------------------", "---------", "------", "---------", "----------", "------", "------"
+    printf "%-30s %7.2f s %6.2f %7.2f s %8.2f s %6.2f %6s\n", "-j 1, 1 file", j1, 1, c1, y1, 1, ""
+    printf "%-30s %7.2f s %6.2f %7.2f s %8.2f s %6.2f %6.2f\n", "-j 2, 2 files", j2, r2, c2, y2, yr2, g2
+    printf "%-30s %7.2f s %6.2f %7.2f s %8.2f s %6.2f %6.2f\n", "-j 4, 4 files", j4, r4, c4, y4, yr4, g4
+    printf "gap: -j N ratio / the yardstick%s ratio, aim <= 1.10 for -j 2 on 2 cores\n", "\047s"
+    printf "peak RSS: -j 1 %.1f MiB, -j 4 %.1f MiB (%.2f x; aim < 4 x)\n", m1 / 1024, m4 / 1024, m4 / m1
 }'
 
 # ---- a folder of small files -----------------------------------------------------------------
