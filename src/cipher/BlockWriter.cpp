@@ -12,6 +12,7 @@
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -70,23 +71,17 @@ TBlockWriter::TBlockWriter(int fd, const uint8_t* source, int64_t sourceSize, bo
         if (Offset >= 0 && FileFlags != -1 && (FileFlags & O_APPEND) == 0)
             DirectAlign = DirectWriteAlignment(fd);
     }
-    try {
-        Thread = std::thread([this] { Run(); });
-        // Named, so that top -H and perf tell it from the transform.
-        (void)::pthread_setname_np(Thread.native_handle(), "calyxor-writer");
-    } catch (...) {
-        ::munmap(memory, RingBytes);
-        throw;
-    }
 }
 
 TBlockWriter::~TBlockWriter() {
-    {
-        std::lock_guard<std::mutex> guard(Lock);
-        Stopping = true;
+    if (Thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> guard(Lock);
+            Stopping = true;
+        }
+        WorkReady.notify_one();
+        Thread.join();
     }
-    WorkReady.notify_one();
-    Thread.join();
     (void)SetDirect(false);
     // What a decryption writes is the plain text. Unmapped, the pages go back to the kernel,
     // which clears them before any other use: none of it stays behind in the process, as it
@@ -94,7 +89,26 @@ TBlockWriter::~TBlockWriter() {
     ::munmap(Buffers[0], RingBytes);
 }
 
+bool TBlockWriter::HaveThread() {
+    if (Thread.joinable())
+        return true;
+    try {
+        Thread = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        // No thread to be had (a limit on a process's threads or memory): the caller writes
+        // each batch itself. Slower by the overlap, but the file is the same.
+        return false;
+    }
+    // Named, so that top -H and perf tell it from the transform.
+    (void)::pthread_setname_np(Thread.native_handle(), "calyxor-writer");
+    return true;
+}
+
 uint8_t* TBlockWriter::Submit(std::size_t n) {
+    if (!HaveThread()) {
+        WriteHere(n);
+        return Buffers[Filling];
+    }
     std::unique_lock<std::mutex> lk(Lock);
     if (!Failed) {
         Lengths[Filling] = n;
@@ -110,9 +124,9 @@ uint8_t* TBlockWriter::Submit(std::size_t n) {
 
 void TBlockWriter::Drain() {
     std::unique_lock<std::mutex> lk(Lock);
-    SpaceReady.wait(lk, [this] { return Queued == 0 || Failed; });
-    // The thread has nothing left to write, so the descriptor is the record's again, for
-    // bytes of any length at any offset.
+    SpaceReady.wait(lk, [this] { return (Queued == 0 && !Working) || Failed; });
+    // The thread has nothing left to do, so the descriptor is the record's again, for bytes
+    // of any length at any offset.
     (void)SetDirect(false);
 }
 
@@ -124,6 +138,52 @@ TWriterFailures TBlockWriter::TakeFailures() {
     return taken;
 }
 
+// The batch in the caller's buffer, written on the caller's thread. No thread ever started
+// (HaveThread), so no batch is in flight ahead of it. After an error nothing more is written,
+// as on the thread.
+void TBlockWriter::WriteHere(std::size_t n) {
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        if (Failed)
+            return;
+    }
+    bool cut = false;
+    std::exception_ptr error;
+    std::size_t written = 0;
+    WriteOne(Buffers[Filling], n, &cut, &error, &written);
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        if (cut)
+            ++Failures.ShortWrites;
+        if (error) {
+            Failures.Error = error;
+            Failed = true;
+            return;
+        }
+    }
+    StartWriteback(DirectOn ? 0 : written);
+    // No reading ahead here: on this thread it would only move the page faults the transform
+    // takes anyway, and add the calls that make them.
+}
+
+void TBlockWriter::WriteOne(const uint8_t* data, std::size_t n, bool* cut,
+                            std::exception_ptr* error, std::size_t* written) {
+    // WriteOut never talks to the user, so it is safe on either thread. As in the plain
+    // writer, a batch cut short is told and the next one tried; a write that took nothing at
+    // all stops the run with its error.
+    if (const int err = WriteBatch(data, n, written); err != 0) {
+        if (*written > 0) {
+            *cut = true;
+        } else {
+            try {
+                RaiseIOError(err);
+            } catch (...) {
+                *error = std::current_exception();
+            }
+        }
+    }
+}
+
 void TBlockWriter::Run() {
     std::unique_lock<std::mutex> lk(Lock);
     for (;;) {
@@ -132,24 +192,12 @@ void TBlockWriter::Run() {
             return;
         const int k = Next;
         const std::size_t n = Lengths[k];
+        Working = true;
         lk.unlock();
         bool cut = false;
         std::exception_ptr error;
-        // WriteOut never talks to the user, so it is safe on this thread. As in the plain
-        // writer, a batch cut short is told and the next one tried; a write that took nothing
-        // at all stops the run with its error.
         std::size_t written = 0;
-        if (const int err = WriteBatch(Buffers[k], n, &written); err != 0) {
-            if (written > 0) {
-                cut = true;
-            } else {
-                try {
-                    RaiseIOError(err);
-                } catch (...) {
-                    error = std::current_exception();
-                }
-            }
-        }
+        WriteOne(Buffers[k], n, &cut, &error, &written);
         lk.lock();
         Next = (Next + 1) % Count;
         --Queued;
@@ -160,6 +208,7 @@ void TBlockWriter::Run() {
             Failures.Error = error;
             Failed = true;
             Queued = 0;
+            Working = false;
             SpaceReady.notify_one();
             return;
         }
@@ -170,6 +219,9 @@ void TBlockWriter::Run() {
         StartWriteback(direct ? 0 : written);
         ReadAhead();
         lk.lock();
+        Working = false;
+        // The caller may be waiting to write a batch itself.
+        SpaceReady.notify_one();
     }
 }
 

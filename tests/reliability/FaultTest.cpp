@@ -176,9 +176,12 @@ TEST_F(FaultTest, fileSizeLimit_shortWritesAreNeverSuccess_andTheSourceStays) {
 // sanitizer's runtime (which writes to pipes of its own) is not the program's to handle, and
 // that run is not checked. Every run starts from the files reset() makes, so that the calls
 // come in the same order each time. Returns how many runs were checked.
+// alsoFail: a call failed every time besides (say, "clone3" for a process that can start no
+// thread), with EAGAIN.
 int InjectEveryCall(const std::string& syscall, const std::string& error, const std::string& folder,
                     const std::vector<std::string>& command, const std::function<void()>& reset,
-                    const std::function<void(int n, const TRunResult&, bool injected)>& check) {
+                    const std::function<void(int n, const TRunResult&, bool injected)>& check,
+                    const std::string& alsoFail = {}) {
     int runs = 0;
     for (int n = 1; n <= 200; ++n) {
         reset();
@@ -186,22 +189,31 @@ int InjectEveryCall(const std::string& syscall, const std::string& error, const 
         std::vector<std::string> argv{
             Strace, "-qq",
             "-f",   "-y",
-            "-e",   "trace=" + syscall,
+            "-e",   "trace=" + syscall + (alsoFail.empty() ? "" : "," + alsoFail),
             "-e",   "inject=" + syscall + ":error=" + error + ":when=" + std::to_string(n)};
+        if (!alsoFail.empty())
+            argv.insert(argv.end(), {"-e", "inject=" + alsoFail + ":error=EAGAIN"});
         argv.insert(argv.end(), command.begin(), command.end());
         // The leak checker stops the world with ptrace of its own, which a traced program
         // cannot do.
         TRunOptions opt;
         opt.Env = {"ASAN_OPTIONS=detect_leaks=0"};
         const auto r = RunProgram(argv, opt);
-        const auto at = r.Err.find("(INJECTED)");
-        const bool injected = at != std::string::npos;
-        if (injected) {
-            const auto line = r.Err.rfind('\n', at);
-            const auto from = line == std::string::npos ? 0 : line + 1;
-            if (r.Err.substr(from, at - from).find(folder) == std::string::npos)
-                continue;
+        // The line of the one call failed in turn, not of the calls failed besides.
+        std::size_t at = std::string::npos;
+        std::size_t from = 0;
+        for (std::size_t found = r.Err.find("(INJECTED)"); found != std::string::npos;
+             found = r.Err.find("(INJECTED)", found + 1)) {
+            const auto line = r.Err.rfind('\n', found);
+            from = line == std::string::npos ? 0 : line + 1;
+            if (r.Err.find(syscall + "(", from) < found) {
+                at = found;
+                break;
+            }
         }
+        const bool injected = at != std::string::npos;
+        if (injected && r.Err.substr(from, at - from).find(folder) == std::string::npos)
+            continue;
         ++runs;
         check(n, r, injected);
         if (!injected)
@@ -270,6 +282,38 @@ TEST_F(FaultTest, injectedFailures_ofEveryWriteAndClose_areNeverSuccess) {
         std::cout << "[ faults   ] " << call << " failed with " << error << ": " << runs
                   << " runs\n";
     }
+}
+
+// A process that can start no thread (a limit on its threads, or on its memory) still writes
+// the file, on the transform's own thread: the same bytes, and each failed write still fails
+// the run.
+TEST_F(FaultTest, noThreadToBeHad_theFileIsWrittenAllTheSame_andAFailedWriteStillFails) {
+    SKIP_UNLESS_PRIVILEGED(
+        CanPtrace(), "strace cannot trace here (ptrace is not allowed), so no call can be failed");
+    const std::string src = MakeSource("src", 4 * BatchSize + 3 * BlockSize + 100);
+    const uint64_t before = FileHash(src);
+    const auto complete = Encrypted(src);
+    const std::string dst = Dir / "out.ash";
+    TRunOptions opt;
+    opt.Env = {"ASAN_OPTIONS=detect_leaks=0"};
+    const auto r = RunProgram({Strace, "-qq", "-f", "-e", "trace=clone3", "-e",
+                               "inject=clone3:error=EAGAIN", Driver, "enc", Key, src, dst},
+                              opt);
+    ASSERT_NE(r.Err.find("(INJECTED)"), std::string::npos) << "no thread was asked for";
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadAll(dst), complete);
+    fs::remove(dst);
+    int failed = 0;
+    const int runs = InjectEveryCall(
+        "write", "ENOSPC", Dir.Path, {Driver, "enc", Key, src, dst}, [&] { fs::remove(dst); },
+        [&](int n, const TRunResult& run, bool injected) {
+            SCOPED_TRACE("write #" + std::to_string(n));
+            CheckOutcome(run, injected, src, before, dst, complete, false);
+            failed += run.ExitCode != 0;
+        },
+        "clone3");
+    EXPECT_GT(runs, 4);
+    EXPECT_EQ(failed, runs - 1) << "every failed write must fail the run";
 }
 
 // The chain the encrypt command runs when the source is to be deleted: the source may be lost
