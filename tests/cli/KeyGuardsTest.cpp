@@ -4,6 +4,7 @@
 // prompt stopped and brought back by a real shell's job control.
 
 #include "support/Process.h"
+#include "support/Pty.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -220,51 +221,17 @@ TEST(KeyGuardsTest, everyProgramHoldingAKey_neverDumpsIt_andLocksItsPages) {
 // ---- job control ---------------------------------------------------------------------------
 
 // bash, interactive, on a pseudo-terminal of its own: what it shows, and what is typed at it.
-class TShell {
+class TShell : public TPtySession {
 public:
-    explicit TShell(const std::string& cwd) {
-        Pid = ::forkpty(&Master, nullptr, nullptr, nullptr);
-        if (Pid == 0) {
-            if (::chdir(cwd.c_str()) != 0)
-                ::_exit(126);
-            ::execl("/usr/bin/env", "env", "-i", "PATH=/usr/bin:/bin", "TERM=dumb", "LC_ALL=C",
-                    "PS1=$ ", "/bin/bash", "--norc", "--noprofile", "-i",
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-    }
-    ~TShell() {
-        if (Pid > 0) {
-            ::kill(Pid, SIGKILL);
-            ::waitpid(Pid, nullptr, 0);
-        }
-        if (Master >= 0)
-            ::close(Master);
-    }
-    TShell(const TShell&) = delete;
-    TShell& operator=(const TShell&) = delete;
-
-    // Reads until want shows at or after from; the bound is for a machine under load.
-    bool ShowsAfter(std::size_t from, const std::string& want) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (Screen.find(want, from) == std::string::npos &&
-               std::chrono::steady_clock::now() < deadline) {
-            pollfd p{Master, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0)
-                continue;
-            char buf[512];
-            const ssize_t n = ::read(Master, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            Screen.append(buf, static_cast<std::size_t>(n));
-        }
-        return Screen.find(want, from) != std::string::npos;
-    }
-    void Type(const std::string& text) { (void)!::write(Master, text.data(), text.size()); }
-    [[nodiscard]] bool Echoes() const {
-        termios t{};
-        return ::tcgetattr(Master, &t) == 0 && (t.c_lflag & ECHO) != 0;
-    }
+    explicit TShell(const std::string& cwd)
+        : TPtySession([cwd] {
+              if (::chdir(cwd.c_str()) != 0)
+                  return 126;
+              ::execl("/usr/bin/env", "env", "-i", "PATH=/usr/bin:/bin", "TERM=dumb", "LC_ALL=C",
+                      "PS1=$ ", "/bin/bash", "--norc", "--noprofile", "-i",
+                      static_cast<char*>(nullptr));
+              return 127;
+          }) {}
     // The job the shell runs in the foreground: its only child.
     [[nodiscard]] pid_t Job() const {
         std::istringstream children(ProcFile(Pid, "task/" + std::to_string(Pid) + "/children"));
@@ -272,10 +239,6 @@ public:
         children >> job;
         return job;
     }
-
-    pid_t Pid = -1;
-    int Master = -1;
-    std::string Screen;
 };
 
 // Stopped at the prompt, by Ctrl-Z or by a stop it cannot catch, the program gives the shell

@@ -3,6 +3,7 @@
 // with Ctrl-Z and fed a line that is too long; and a line read from what is not a terminal.
 
 #include "prompt/KeyPrompt.h"
+#include "support/Pty.h"
 
 #include <gtest/gtest.h>
 
@@ -60,79 +61,15 @@ int AskAndCheck(const std::string& expected) {
     }
 }
 
-// A child process on a pseudo-terminal of its own, running body, and the terminal's far end.
-class TOnPty {
+// The prompt's child on a terminal of its own. Ctrl-\ must not leave a core file behind.
+class TOnPty : public TPtySession {
 public:
-    explicit TOnPty(const std::function<int()>& body) {
-        Pid = ::forkpty(&Master, nullptr, nullptr, nullptr);
-        if (Pid == 0) {
-            const rlimit none{0, 0}; // Ctrl-\ must not leave a core file behind
-            ::setrlimit(RLIMIT_CORE, &none);
-            ::_exit(body());
-        }
-    }
-    ~TOnPty() {
-        if (Pid > 0 && !Reaped) {
-            ::kill(Pid, SIGKILL);
-            ::waitpid(Pid, nullptr, 0);
-        }
-        if (Master >= 0)
-            ::close(Master);
-    }
-    TOnPty(const TOnPty&) = delete;
-    TOnPty& operator=(const TOnPty&) = delete;
-
-    // Reads what the terminal shows until want appears (counting from byte from on).
-    bool ShowsAfter(std::size_t from, const std::string& want) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (Screen.find(want, from) == std::string::npos &&
-               std::chrono::steady_clock::now() < deadline) {
-            pollfd p{Master, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0)
-                continue;
-            char buf[512];
-            const ssize_t n = ::read(Master, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            Screen.append(buf, static_cast<std::size_t>(n));
-        }
-        return Screen.find(want, from) != std::string::npos;
-    }
-    bool Shows(const std::string& want) { return ShowsAfter(0, want); }
-
-    void Type(const std::string& text) {
-        std::size_t done = 0;
-        while (done < text.size()) {
-            pollfd p{Master, POLLOUT, 0};
-            if (::poll(&p, 1, 20000) <= 0)
-                return;
-            const ssize_t n = ::write(Master, text.data() + done, text.size() - done);
-            if (n <= 0)
-                return;
-            done += static_cast<std::size_t>(n);
-        }
-    }
-
-    [[nodiscard]] bool Echoes() const {
-        termios t{};
-        return ::tcgetattr(Master, &t) == 0 && (t.c_lflag & ECHO) != 0;
-    }
-
-    // The child's wait status, once it has ended; what the terminal showed until then is read.
-    int Wait() {
-        Shows("\x01"); // drains the output until the child closes the terminal
-        int status = 0;
-        ::waitpid(Pid, &status, 0);
-        Reaped = true;
-        return status;
-    }
-
-    pid_t Pid = -1;
-    int Master = -1;
-    std::string Screen;
-
-private:
-    bool Reaped = false;
+    explicit TOnPty(const std::function<int()>& body)
+        : TPtySession([body] {
+              const rlimit none{0, 0};
+              ::setrlimit(RLIMIT_CORE, &none);
+              return body();
+          }) {}
 };
 
 ::testing::AssertionResult ExitedWith(int status, int code) {
