@@ -113,7 +113,7 @@ head -c 1G /dev/urandom >"$work/one.bin"
 
 echo "whole files, $repeat runs each, each beside an in-memory run ..." >&2
 read -r encE encC lEnc lEncR encRC encRE yardE encRY _ < <(median_runs ENC Encrypt "$work/half.bin" "$work/half.ash")
-read -r decE decC lDec lDecR decRC decRE _ _ decRY _ < <(median_runs DEC Decrypt "$work/half.ash" "$work/half.out")
+read -r decE decC lDec lDecR decRC decRE _ decRY _ < <(median_runs DEC Decrypt "$work/half.ash" "$work/half.out")
 cmp -s "$work/half.bin" "$work/half.out" || { echo "DEC did not give the 512 MiB file back" >&2; exit 1; }
 rm -f "$work/half.out"
 read -r _ _ rssEnc < <(timed_run ENC "$work/one.bin" "$work/one.ash")
