@@ -18,7 +18,8 @@ namespace ops {
 // Decrypts the first bytes of source in memory with key and judges whether they look like a
 // file named target or like the noise a wrong key gives. Reads nothing but source, by
 // position, and only when it is a regular file (a pipe or a device is left to the operation,
-// which refuses it); writes nothing. CannotTell when source cannot be read: the operation then says why.
+// which refuses it); writes nothing. CannotTell when source cannot be read: the operation then
+// says why.
 // payloadStart: where the encrypted bytes begin (behind a self-extracting file's module).
 [[nodiscard]] TKeyVerdict JudgeDecryption(const std::string& source, const std::string& target,
                                           std::span<const uint8_t> key, uint64_t payloadStart = 0);
