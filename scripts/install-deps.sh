@@ -21,14 +21,15 @@ packages=(
 )
 if [ "${1:-}" != run ]; then
   # The tests (GoogleTest, an X server and its tools, screenshots, clang for the fuzzers and
-  # the formatting check, strace for the faults, tmux for calyxor-cli's terminal, Wine for
+  # the formatting check, strace for the faults, valgrind's memcheck for what Qt reads of a
+  # decoded picture, tmux for calyxor-cli's terminal, Wine for
   # the Windows module, a session bus with the accessibility bus and a notification daemon
   # for the window's desktop side), the benchmarks, and what building and checking the Debian
   # package takes.
   packages+=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xdotool x11-utils imagemagick
-    clang clang-format libclang-rt-14-dev strace util-linux time tmux ccrypt
+    clang clang-format libclang-rt-14-dev strace valgrind util-linux time tmux ccrypt
     wine64
     dpkg-dev lintian desktop-file-utils appstream file librsvg2-bin shared-mime-info passwd
     scdoc

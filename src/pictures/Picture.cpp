@@ -136,11 +136,26 @@ QImage ReadWithQt(const QByteArray& data, const char* format, const char* invali
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
     reader.setAutoTransform(false);
-    if (const QSize claimed = reader.size(); claimed.isValid())
+    QImage image;
+    if (const QSize claimed = reader.size(); claimed.isValid()) {
         CheckPictureSize(what, claimed.width(), claimed.height());
-    QImage image = reader.read();
-    if (image.isNull())
+        // Read into pixels already cleared: a run-length bitmap may skip pixels (to the end of
+        // a row, or of the picture), and Qt leaves what it skips as the allocator gave it.
+        if (const QImage::Format kind = reader.imageFormat(); kind != QImage::Format_Invalid) {
+            image = QImage(claimed, kind);
+            image.fill(0);
+        }
+    }
+    if (!reader.read(&image) || image.isNull())
         throw EInvalidGraphic(invalidMessage);
+    // A palette file may hold fewer colours than its pixels name (a bitmap of 8 bits a pixel
+    // with 7 colours, whose pixels say 255): Qt takes the table as it is and reads past its end
+    // when the picture is drawn or converted. The missing colours are black.
+    if (image.depth() <= 8 && image.colorCount() < (1 << image.depth())) {
+        QList<QRgb> table = image.colorTable();
+        table.resize(qsizetype{1} << image.depth(), qRgb(0, 0, 0));
+        image.setColorTable(table);
+    }
     return image;
 }
 

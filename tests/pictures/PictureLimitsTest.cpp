@@ -231,6 +231,49 @@ TEST(PictureLimits, aSoundEmfBitmapIsDrawn) {
     EXPECT_EQ(canvas.pixelColor(4, 4), QColor(Qt::blue));
 }
 
+// A palette bitmap whose pixels name colours its palette does not hold (8 bits a pixel, two
+// colours, pixels of 200) is drawn with black for them, never with what lies past the palette
+// (which Qt keeps as short as the file has it). Found by the bitmap fuzzer through a
+// run-length bitmap whose skipped pixels Qt leaves unset.
+TEST(PictureLimits, aBitmapNamingColoursItsPaletteLacks_drawsThemBlack) {
+    QByteArray bmp(14 + 40 + 8 + 8, '\0');
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    PutU32(bmp, 2, static_cast<uint32_t>(bmp.size()));
+    PutU32(bmp, 10, 14 + 40 + 8);
+    PutU32(bmp, 14, 40);
+    PutU32(bmp, 18, 4);          // width
+    PutU32(bmp, 22, 2);          // height
+    PutU16(bmp, 26, 1);          // planes
+    PutU16(bmp, 28, 8);          // bits a pixel
+    PutU32(bmp, 34, 8);          // pixel bytes
+    PutU32(bmp, 46, 2);          // colours in the palette
+    PutU32(bmp, 54, 0x000000FF); // blue (B, G, R, 0)
+    PutU32(bmp, 58, 0x0000FF00); // green
+    for (int row = 0; row < 2; ++row)
+        for (int x = 0; x < 4; ++x)
+            bmp[62 + row * 4 + x] = static_cast<char>(x % 2 == 0 ? 200 : 1);
+    QTemporaryDir dir;
+    ASSERT_EQ(LoadError(dir, "p.bmp", bmp), "no error");
+    const TPicture picture = TPicture::FromFile(dir.filePath("p.bmp"));
+    // Drawn as the controls draw pictures: at natural size, and stretched.
+    QImage canvas(64, 64, QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QImage stretched = canvas;
+    {
+        QPainter painter(&canvas);
+        picture.Draw(painter, 0, 0);
+        QPainter stretching(&stretched);
+        picture.StretchDraw(stretching, QRect(0, 0, 64, 64));
+    }
+    for (const QPoint at : {QPoint(0, 0), QPoint(2, 1)})
+        EXPECT_EQ(canvas.pixelColor(at), QColor(Qt::black)) << at.x() << "," << at.y();
+    EXPECT_EQ(canvas.pixelColor(1, 0), QColor(Qt::green));
+    EXPECT_EQ(canvas.pixelColor(5, 5), QColor(Qt::white));
+    EXPECT_EQ(stretched.pixelColor(8, 8), QColor(Qt::black));
+    EXPECT_EQ(stretched.pixelColor(24, 8), QColor(Qt::green));
+}
+
 // The picture fuzzers' seeds, and every input a picture fuzzer once stopped on (kept under
 // fuzz/regressions/<target>/), load or fail by the same rules the fuzzers check.
 TEST(PictureLimits, fuzzSeedsAndKeptFindingsLoadOrFailCleanly) {
