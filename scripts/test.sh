@@ -16,6 +16,8 @@
 # is formatted: one pass or one failure.
 # The normal and portable builds treat warnings as errors.
 # The last line is "N passed, N failed, N skipped" over all of it, which is what CI reads;
+# the failed tests are named above it, and so are those that failed once and passed when run
+# again (each CTest run gives a failed test one more run);
 # the skipped tests are named above it. A skipped test is never counted as passed. Run as root
 # (as CI is), the tests that need root, ptrace, user namespaces or a seccomp filter must run:
 # CALYXOR_PRIVILEGED_REQUIRED makes each of them fail instead of skipping
@@ -58,6 +60,14 @@ count_ctest() {
   # The names of the failed tests, gathered for the end: CI shows only the last lines.
   sed -n '/The following tests FAILED:/,/^$/p' "$log" | grep -E '^[[:space:]]*[0-9]+ - ' |
     sed "s|^[[:space:]]*|  $(basename "$log" .log): |" >>"$log_dir/failed.txt" || true
+  # A test that failed and then passed when run again (--repeat until-pass:2) counts as passed,
+  # and is named at the end as unsteady: a fault that shows only sometimes is still a fault.
+  local name
+  for name in $(sed -nE 's/.*Test +#[0-9]+: ([^ ]+) \.+\*\*\*.*/\1/p' "$log" | sort -u); do
+    if ! grep -qE "^[[:space:]]*[0-9]+ - $(sed 's/[][\.*^$/]/\\&/g' <<<"$name") " "$log"; then
+      echo "  $(basename "$log" .log): $name" >>"$log_dir/unsteady.txt"
+    fi
+  done
   passed=$((passed + total - bad - skips))
   failed=$((failed + bad))
   skipped=$((skipped + skips))
@@ -68,7 +78,7 @@ trap 'rm -rf "$log_dir"' EXIT
 
 echo "== normal build and tests ($build)"
 if CALYXOR_WERROR=ON ./scripts/build.sh; then
-  ctest --test-dir "$build" --output-on-failure -j "$jobs" "$@" 2>&1 | tee "$log_dir/ctest.log"
+  ctest --test-dir "$build" --output-on-failure --repeat until-pass:2 -j "$jobs" "$@" 2>&1 | tee "$log_dir/ctest.log"
   count_ctest "$log_dir/ctest.log" "${PIPESTATUS[0]}"
 else
   echo "the normal build failed"
@@ -91,7 +101,7 @@ fi
 if cmake --build "$asan" -j "$jobs"; then
   # The multi-gigabyte round trips prove 64-bit sizes, not memory safety; the normal run has
   # them, and under the sanitizers they would take most of CI's time.
-  ctest --test-dir "$asan" --output-on-failure -j "$jobs" -LE long "$@" 2>&1 | tee "$log_dir/asan.log"
+  ctest --test-dir "$asan" --output-on-failure --repeat until-pass:2 -j "$jobs" -LE long "$@" 2>&1 | tee "$log_dir/asan.log"
   count_ctest "$log_dir/asan.log" "${PIPESTATUS[0]}"
 else
   echo "the sanitizer build failed"
@@ -193,7 +203,7 @@ if cmake --build "$tsan" -j "$jobs" --target cipher_tests reliability_tests; the
   # SIGBUS blocked after the guard jumps out of its handler, so the test's second fault would
   # end the process there and nowhere else.
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" setarch "$(uname -m)" -R \
-    ctest --test-dir "$tsan" --output-on-failure -j "$jobs" -LE long \
+    ctest --test-dir "$tsan" --output-on-failure --repeat until-pass:2 -j "$jobs" -LE long \
     -R '^(BlockWriterTest|BlockFileTest|FileTransformTest|FaultTest)\.' \
     -E 'FaultTest\.shrinkingSource' "$@" 2>&1 |
     tee "$log_dir/tsan.log"
@@ -203,6 +213,10 @@ else
   failed=$((failed + 1))
 fi
 
+if [ -s "$log_dir/unsteady.txt" ]; then
+  echo "failed once, then passed when run again:"
+  cat "$log_dir/unsteady.txt"
+fi
 if [ -s "$log_dir/failed.txt" ]; then
   echo "failed tests:"
   cat "$log_dir/failed.txt"
